@@ -1,0 +1,37 @@
+# Helpers shared by the subsystem folders.
+
+include(GoogleTest)
+
+# Debian ships GoogleTest as source; build it with the cross compiler.
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest source folder")
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# vorlane_add_test(NAME sources... LIBS libs...)
+# One GoogleTest executable; its cases are discovered through Wine when ctest runs,
+# inside the test run's own prefix and display.
+function(vorlane_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
+endfunction()
+
+# vorlane_add_gui_program(NAME OUTPUT_DIR dir SOURCES ... LIBS ...)
+# A GUI-subsystem program with a wide entry point, laid out in the build tree as it
+# is installed.
+function(vorlane_add_gui_program name)
+    cmake_parse_arguments(ARG "" "OUTPUT_DIR;OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} WIN32 ${ARG_SOURCES})
+    target_link_options(${name} PRIVATE -municode -mwindows)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})
+    if(ARG_OUTPUT_NAME)
+        set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+    endif()
+endfunction()

@@ -1,0 +1,23 @@
+// The user's number format, read from the locale once per run.
+#include <windows.h>
+
+#include "core/Convert.h"
+
+namespace vorlane {
+
+namespace {
+
+wchar_t localeChar(LCTYPE item, wchar_t fallback) {
+    wchar_t text[8] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, item, text, ARRAYSIZE(text)) > 1) return text[0];
+    return fallback;
+}
+
+}  // namespace
+
+const NumberFormat& userNumberFormat() {
+    static const NumberFormat format{localeChar(LOCALE_SDECIMAL, L'.'), localeChar(LOCALE_STHOUSAND, L',')};
+    return format;
+}
+
+}  // namespace vorlane

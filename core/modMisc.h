@@ -1,0 +1,47 @@
+// Small helpers shared by the whole program: file and folder tests, query
+// encoding, text-array operations, the combo-box search, the API reply header
+// check and the user-name rule.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HWND__;
+
+namespace vorlane {
+
+using TextArray = std::vector<std::wstring>;
+
+// True for an existing item that is not a folder; false for anything else,
+// never an error.
+bool fileExists(const std::wstring& path);
+
+// True for an existing folder; false for anything else, never an error.
+bool dirExists(const std::wstring& path);
+
+// Encodes a query value: letters and digits stay, a blank becomes "+", every
+// other character becomes "%" and the two hexadecimal digits of each of its
+// bytes in the ANSI code page. A text over 32767 characters is reported and
+// comes back unchanged.
+std::wstring URLEncode(const std::wstring& text);
+
+// Appends value at the end of the array.
+void array_push(TextArray& array, const std::wstring& value);
+
+// With two elements or more: removes element 0 and returns it. With one or
+// none: returns empty text and leaves the array alone.
+std::wstring array_shift(TextArray& array);
+
+// True when one of the combo box's list entries equals text exactly.
+bool existsInCombo(const std::wstring& text, HWND__* comboBox);
+
+// Cuts the reply down to its body (everything after the first blank line) and
+// answers whether its header carries the line "Response-From: QXAPI". A reply
+// without a blank line is left as it is and answers false.
+bool validateHTMLHeader(std::wstring& reply);
+
+// True when every character is a letter A-Z or a-z, a digit, ".", "_" or "-".
+bool isValidUsername(std::wstring_view name);
+
+}  // namespace vorlane

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "core/Handles.h"
+#include "core/modMisc.h"
+#include "tests/support/ErrorCapture.h"
+#include "tests/support/TestFiles.h"
+
+using namespace vorlane;
+using vorlane::test::ErrorCapture;
+using vorlane::test::TempDir;
+
+TEST(URLEncode, LettersAndDigitsStayBlanksBecomePlus) {
+    EXPECT_EQ(URLEncode(L"a b"), L"a+b");
+    EXPECT_EQ(URLEncode(L""), L"");
+    EXPECT_EQ(URLEncode(L"AZaz09"), L"AZaz09");
+}
+
+TEST(URLEncode, EverythingElseIsPercentEncoded) {
+    EXPECT_EQ(URLEncode(L"x-y.z"), L"x%2Dy%2Ez");
+    EXPECT_EQ(URLEncode(L"_~&=+%/"), L"%5F%7E%26%3D%2B%25%2F");
+    EXPECT_EQ(URLEncode(L"qx.auth.login"), L"qx%2Eauth%2Elogin");
+    // Codes below 16 get two digits.
+    EXPECT_EQ(URLEncode(L"\t\n"), L"%09%0A");
+}
+
+TEST(URLEncode, NonAsciiGoesThroughTheAnsiCodePage) {
+    const UINT codePage = GetACP();
+    if (codePage != 1252) GTEST_SKIP() << "needs a Western code page, this one is " << codePage;
+    EXPECT_EQ(URLEncode(L"\u00e9"), L"%E9");
+    EXPECT_EQ(URLEncode(L"caf\u00e9 au lait"), L"caf%E9+au+lait");
+    EXPECT_EQ(URLEncode(L"\u20ac"), L"%80");             // the euro sign's place in 1252
+    EXPECT_EQ(URLEncode(L"\u4e2d"), L"%3F");             // not in the code page: "?"
+}
+
+TEST(URLEncode, OverlongTextIsReportedAndReturnedUnchanged) {
+    ErrorCapture capture;
+    const std::wstring longest(32767, L'.');
+    EXPECT_EQ(URLEncode(longest).size(), 32767u * 3);
+    EXPECT_TRUE(capture.empty());
+
+    const std::wstring tooLong(32768, L'.');
+    EXPECT_EQ(URLEncode(tooLong), tooLong);
+    ASSERT_EQ(capture.reports().size(), 1u);
+    EXPECT_EQ(capture.reports()[0].where, L"Function URLEncode, modMisc");
+    EXPECT_EQ(capture.reports()[0].number, 6);
+    EXPECT_EQ(capture.reports()[0].description, L"Overflow");
+}
+
+TEST(TextArrays, PushAndShift) {
+    TextArray empty;
+    EXPECT_EQ(array_shift(empty), L"");
+    EXPECT_TRUE(empty.empty());
+    array_push(empty, L"x");
+    EXPECT_EQ(empty, TextArray{L"x"});
+
+    TextArray one{L"a"};
+    EXPECT_EQ(array_shift(one), L"");
+    EXPECT_EQ(one, TextArray{L"a"});
+    array_push(one, L"x");
+    EXPECT_EQ(one, (TextArray{L"a", L"x"}));
+
+    TextArray three{L"a", L"b", L"c"};
+    EXPECT_EQ(array_shift(three), L"a");
+    EXPECT_EQ(three, (TextArray{L"b", L"c"}));
+    EXPECT_EQ(array_shift(three), L"b");
+    EXPECT_EQ(three, TextArray{L"c"});
+}
+
+TEST(ValidateHTMLHeader, GenuineReplyLeavesTheWholeBody) {
+    std::wstring reply = L"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nResponse-From: QXAPI\r\n\r\n"
+                         L"<auth>\nfirst\r\n\r\nsecond\n</auth>";
+    EXPECT_TRUE(validateHTMLHeader(reply));
+    EXPECT_EQ(reply, L"<auth>\nfirst\r\n\r\nsecond\n</auth>");
+}
+
+TEST(ValidateHTMLHeader, HeaderLineMustMatchExactly) {
+    for (const wchar_t* line : {L"response-from: QXAPI", L"Response-From:QXAPI", L"Response-From: QXAPI: x",
+                                L"Response-From: qxapi", L"X-Response-From: QXAPI", L"Response-From: QXAPI "}) {
+        std::wstring reply = std::wstring(L"HTTP/1.0 200 OK\r\n") + line + L"\r\n\r\n<auth>\n</auth>";
+        EXPECT_FALSE(validateHTMLHeader(reply)) << "accepted a header line of length " << std::wstring(line).size();
+        EXPECT_EQ(reply, L"<auth>\n</auth>");
+    }
+}
+
+TEST(ValidateHTMLHeader, ForeignReplyStillLosesItsHeader) {
+    std::wstring reply = L"HTTP/1.0 200 OK\r\nServer: other\r\n\r\n<html></html>";
+    EXPECT_FALSE(validateHTMLHeader(reply));
+    EXPECT_EQ(reply, L"<html></html>");
+}
+
+TEST(ValidateHTMLHeader, ReplyWithoutBlankLineIsLeftAlone) {
+    std::wstring reply = L"HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\n<auth>";
+    EXPECT_FALSE(validateHTMLHeader(reply));
+    EXPECT_EQ(reply, L"HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\n<auth>");
+
+    std::wstring empty;
+    EXPECT_FALSE(validateHTMLHeader(empty));
+    EXPECT_EQ(empty, L"");
+}
+
+TEST(ValidateHTMLHeader, HeaderOnlyReplyHasAnEmptyBody) {
+    std::wstring reply = L"Response-From: QXAPI\r\n\r\n";
+    EXPECT_TRUE(validateHTMLHeader(reply));
+    EXPECT_EQ(reply, L"");
+}
+
+TEST(IsValidUsername, TheAllowedCharacters) {
+    EXPECT_TRUE(isValidUsername(L"abc.def_1-x"));
+    EXPECT_TRUE(isValidUsername(L"ABC-xyz.09"));
+    EXPECT_TRUE(isValidUsername(L""));
+    for (const wchar_t* name : {L"abc def", L"dom\\abc", L"me@host", L"caf\u00e9", L"tab\t", L"a/b", L"\uff41"})
+        EXPECT_FALSE(isValidUsername(name));
+}
+
+TEST(FileTests, FilesAndFolders) {
+    TempDir dir;
+    const std::wstring file = dir.file(L"plain.txt");
+    vorlane::test::writeFile(file, "x");
+
+    EXPECT_TRUE(fileExists(file));
+    EXPECT_FALSE(dirExists(file));
+    EXPECT_FALSE(fileExists(dir.path()));
+    EXPECT_TRUE(dirExists(dir.path()));
+    EXPECT_TRUE(dirExists(dir.path() + L"\\"));
+
+    EXPECT_FALSE(fileExists(dir.file(L"missing")));
+    EXPECT_FALSE(dirExists(dir.file(L"missing")));
+    EXPECT_FALSE(fileExists(L""));
+    EXPECT_FALSE(dirExists(L""));
+    EXPECT_FALSE(fileExists(dir.file(L"*.txt")));
+    EXPECT_FALSE(fileExists(L"Q:\\no\\such\\drive.txt"));
+}
+
+TEST(FileTests, HiddenAndReadOnlyFilesCount) {
+    TempDir dir;
+    const std::wstring hidden = dir.file(L"hidden.bin");
+    const std::wstring readOnly = dir.file(L"readonly.bin");
+    vorlane::test::writeFile(hidden, "");
+    vorlane::test::writeFile(readOnly, "");
+    SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(fileExists(hidden));
+    EXPECT_TRUE(fileExists(readOnly));
+}
+
+TEST(ExistsInCombo, ExactMatchOnARealComboBox) {
+    WindowHandle combo(CreateWindowExW(0, L"COMBOBOX", L"", CBS_DROPDOWN | WS_POPUP, 0, 0, 120, 200, nullptr,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(combo);
+    EXPECT_FALSE(existsInCombo(L"Hours", combo.get()));  // no entries yet
+    for (const wchar_t* item : {L"Minutes", L"Hours", L"Days"})
+        SendMessageW(combo.get(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+
+    EXPECT_TRUE(existsInCombo(L"Minutes", combo.get()));
+    EXPECT_TRUE(existsInCombo(L"Days", combo.get()));
+    EXPECT_FALSE(existsInCombo(L"minutes", combo.get()));
+    EXPECT_FALSE(existsInCombo(L"Hour", combo.get()));
+    EXPECT_FALSE(existsInCombo(L"Hours ", combo.get()));
+    EXPECT_FALSE(existsInCombo(L"", combo.get()));
+}
+
+TEST(ExistsInCombo, NoComboBoxMeansNoMatch) {
+    ErrorCapture capture;
+    EXPECT_FALSE(existsInCombo(L"Hours", nullptr));
+}
