@@ -22,16 +22,24 @@ function(vorlane_add_test name)
         PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
 
-# vorlane_add_gui_program(NAME OUTPUT_DIR dir SOURCES ... LIBS ...)
-# A GUI-subsystem program with a wide entry point, laid out in the build tree as it
-# is installed.
+# vorlane_add_gui_program(NAME OUTPUT_DIR dir [OUTPUT_NAME name] DESCRIPTION text
+#                         RESOURCES file.rc SOURCES ... LIBS ...)
+# A GUI-subsystem program with a wide entry point, its icon and manifest (from the
+# .rc file) and a version block, laid out in the build tree as it is installed.
 function(vorlane_add_gui_program name)
-    cmake_parse_arguments(ARG "" "OUTPUT_DIR;OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} WIN32 ${ARG_SOURCES})
+    cmake_parse_arguments(ARG "" "OUTPUT_DIR;OUTPUT_NAME;DESCRIPTION;RESOURCES" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_OUTPUT_NAME)
+        set(ARG_OUTPUT_NAME ${name})
+    endif()
+    set(PROGRAM ${ARG_OUTPUT_NAME})
+    set(DESCRIPTION ${ARG_DESCRIPTION})
+    set(version_rc ${CMAKE_CURRENT_BINARY_DIR}/${name}_version.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/VersionInfo.rc.in ${version_rc} @ONLY)
+
+    add_executable(${name} WIN32 ${ARG_SOURCES} ${ARG_RESOURCES} ${version_rc})
     target_link_options(${name} PRIVATE -municode -mwindows)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})
-    if(ARG_OUTPUT_NAME)
-        set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
-    endif()
+    set_target_properties(${name} PROPERTIES
+        OUTPUT_NAME ${ARG_OUTPUT_NAME}
+        RUNTIME_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})
 endfunction()
