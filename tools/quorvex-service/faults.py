@@ -137,26 +137,9 @@ def plan_for(fault, response, request, keep_open):
     if fault.name in API_FAULTS:
         rewrite_api(fault, response, request)
         return Plan(response.wire(), keep_open)
+    response = replace_response(fault, response, request)
     p = fault.params
     name = fault.name
-    if name in ("redirect", "redirect_relative", "redirect_loop"):
-        if name == "redirect_loop":
-            target = f"http://{request.host}/redirect/loop"
-        elif name == "redirect_relative":
-            target = request.target_path
-        else:
-            target = f"http://{request.host}{request.target_path}"
-        response = Response(number(p, "status", 302, int), b"Moved\n", "text/plain",
-                            headers=[("Location", p.get("to", target))])
-    elif name == "http_error":
-        response = html_page("Error", "The service failed.", number(p, "status", 500, int))
-    elif name == "not_picture":
-        response = html_page("Not Found", "No such wallpaper.")
-    elif name == "no_length":
-        response.remove_header("Content-Length")
-    elif name == "corrupt_archive" and response.body:
-        middle = len(response.body) // 2
-        response.body = response.body[:middle] + bytes([response.body[middle] ^ 0xFF]) + response.body[middle + 1:]
     plan = Plan(response.wire())
     head = response.head()
     if name == "truncated":
@@ -177,6 +160,31 @@ def plan_for(fault, response, request, keep_open):
         plan.trickle = (number(p, "limit", 4096, int), number(p, "delay", 0.002))
         plan.keep_open = keep_open
     return plan
+
+
+def replace_response(fault, response, request):
+    """The response as a wire fault changes it (the same one when the fault changes only how it is sent)."""
+    p = fault.params
+    name = fault.name
+    if name in ("redirect", "redirect_relative", "redirect_loop"):
+        if name == "redirect_loop":
+            target = f"http://{request.host}/redirect/loop"
+        elif name == "redirect_relative":
+            target = request.target_path
+        else:
+            target = f"http://{request.host}{request.target_path}"
+        return Response(number(p, "status", 302, int), b"Moved\n", "text/plain",
+                        headers=[("Location", p.get("to", target))])
+    if name == "http_error":
+        return html_page("Error", "The service failed.", number(p, "status", 500, int))
+    if name == "not_picture":
+        return html_page("Not Found", "No such wallpaper.")
+    if name == "no_length":
+        response.remove_header("Content-Length")
+    elif name == "corrupt_archive" and response.body:
+        middle = len(response.body) // 2
+        response.body = response.body[:middle] + bytes([response.body[middle] ^ 0xFF]) + response.body[middle + 1:]
+    return response
 
 
 def truncate(response, request, p):
