@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "core/ComApartment.h"
+#include "core/RuntimeError.h"
+#include "tests/support/TestFiles.h"
+#include "webclient/PictureConverter.h"
+
+using namespace vorlane;
+using vorlane::test::TempDir;
+
+namespace {
+
+std::wstring fixture(const char* name) {
+    return vorlane::test::hostPath(std::string(PICTURE_FIXTURES_DIR) + "/" + name);
+}
+
+struct Bitmap {
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    std::string bytes;
+
+    explicit Bitmap(const std::wstring& path) : bytes(vorlane::test::readFile(path)) {
+        if (bytes.size() < sizeof file + sizeof info) throw std::runtime_error("short bitmap");
+        std::memcpy(&file, bytes.data(), sizeof file);
+        std::memcpy(&info, bytes.data() + sizeof file, sizeof info);
+    }
+    // Blue, green, red of a pixel counted from the picture's top row.
+    RGBTRIPLE pixel(int x, int yFromTop) const {
+        const int stride = (info.biWidth * 3 + 3) & ~3;
+        const size_t at = file.bfOffBits + size_t(info.biHeight - 1 - yFromTop) * stride + size_t(x) * 3;
+        RGBTRIPLE p;
+        std::memcpy(&p, bytes.data() + at, sizeof p);
+        return p;
+    }
+};
+
+int32_t errorNumberOf(auto&& call) {
+    try {
+        call();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+class PictureConverterTest : public ::testing::Test {
+protected:
+    ComApartment apartment;
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(PictureConverterTest, EveryFormatBecomesABottomUp24BitBitmap) {
+    for (const char* name : {"halves.png", "halves.jpg", "halves.gif", "halves.bmp"}) {
+        SCOPED_TRACE(name);
+        const std::wstring out = dir.file(L"Vorlane.bmp");
+        convertPictureToBitmap(fixture(name), out);
+        const Bitmap bitmap(out);
+        EXPECT_EQ(bitmap.file.bfType, 0x4D42);
+        EXPECT_EQ(bitmap.file.bfSize, bitmap.bytes.size());
+        EXPECT_EQ(bitmap.info.biWidth, 64);
+        EXPECT_EQ(bitmap.info.biHeight, 48);  // positive: bottom-up
+        EXPECT_EQ(bitmap.info.biBitCount, 24);
+        EXPECT_EQ(bitmap.info.biCompression, static_cast<DWORD>(BI_RGB));
+        EXPECT_EQ(bitmap.bytes.size(), bitmap.file.bfOffBits + size_t(64 * 3) * 48);
+
+        const RGBTRIPLE top = bitmap.pixel(10, 5);
+        const RGBTRIPLE bottom = bitmap.pixel(10, 40);
+        EXPECT_GT(top.rgbtRed, 200);
+        EXPECT_LT(top.rgbtBlue, 60);
+        EXPECT_GT(bottom.rgbtBlue, 200);
+        EXPECT_LT(bottom.rgbtRed, 60);
+    }
+}
+
+TEST_F(PictureConverterTest, RowsArePaddedToFourBytes) {
+    const std::wstring out = dir.file(L"odd.bmp");
+    convertPictureToBitmap(fixture("odd.png"), out);
+    const Bitmap bitmap(out);
+    EXPECT_EQ(bitmap.info.biWidth, 63);
+    EXPECT_EQ(bitmap.bytes.size(), bitmap.file.bfOffBits + size_t(192) * 47);  // 189 bytes a row, padded to 192
+    EXPECT_GT(bitmap.pixel(62, 46).rgbtGreen, 100);
+}
+
+TEST_F(PictureConverterTest, NotAPictureLeavesThePreviousBitmapAlone) {
+    const std::wstring out = dir.file(L"Vorlane.bmp");
+    convertPictureToBitmap(fixture("halves.png"), out);
+    const std::string before = vorlane::test::readFile(out);
+
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("not-a-picture.jpg"), out); }), errnum::InvalidPicture);
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("empty.jpg"), out); }), errnum::InvalidPicture);
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(dir.file(L"missing.jpg"), out); }), errnum::FileNotFound);
+    EXPECT_EQ(vorlane::test::readFile(out), before);
+    EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PictureConverterTest, UnwritableDestinationIsAFileError) {
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("halves.png"), dir.file(L"no\\such\\folder.bmp")); }),
+              errnum::PathNotFound);
+}
+
+TEST_F(PictureConverterTest, WallpaperIsSetAndRecorded) {
+    const std::wstring out = dir.file(L"Vorlane.bmp");
+    convertPictureToBitmap(fixture("halves.jpg"), out);
+    setDesktopWallpaper(out);
+
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, current, 0));
+    EXPECT_EQ(std::wstring(current), out);
+
+    wchar_t stored[MAX_PATH] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper", RRF_RT_REG_SZ, nullptr, stored,
+                           &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), out);
+}
