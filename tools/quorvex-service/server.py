@@ -226,11 +226,17 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
     block_on_close = False
 
     def __init__(self, host="127.0.0.1", port=0, fixture=None, keepalive=False, seed=None, strict_keys=False,
-                 cache_dir=None, faults=(), verbose=False):
+                 cache_dir=None, faults=(), verbose=False, parent=None):
         super().__init__((host, port), Connection)
+        self.settings = dict(host=host, fixture=fixture, keepalive=keepalive, seed=seed, strict_keys=strict_keys,
+                             verbose=verbose)
         self.catalog = Catalog.load(fixture or os.path.join(HERE, "fixture.json"), strict_keys=strict_keys, seed=seed)
-        self.pictures = PictureMaker(cache_dir)
-        self.blobs = BlobStore()
+        # Spawned instances share the parent's made pictures and blobs: they are the same for everyone.
+        self.parent = parent
+        self.pictures = parent.pictures if parent else PictureMaker(cache_dir)
+        self.blobs = parent.blobs if parent else BlobStore()
+        self.children = {}
+        self.children_lock = threading.Lock()
         self.updates = UpdateStore(os.path.join(HERE, "update-fixture"))
         self.faults = FaultBoard()
         self.start_keepalive = self.keepalive = keepalive
@@ -262,10 +268,33 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
         return self
 
     def close(self):
+        self.close_children()
+        if self.parent:
+            with self.parent.children_lock:
+                self.parent.children.pop(self.port, None)
         self.release.set()
         self.shutdown()
         self.server_close()
-        self.pictures.close()
+        if not self.parent:
+            self.pictures.close()
+
+    def close_children(self):
+        with self.children_lock:
+            children = list(self.children.values())
+            self.children.clear()
+        for child in children:
+            child.close()
+
+    def spawn(self, params):
+        """A new, independent instance on a free port (own faults, log and update settings), so that tests
+        running at the same time never see each other's faults."""
+        settings = dict(self.settings)
+        if "keepalive" in params:
+            settings["keepalive"] = params["keepalive"] == "1"
+        child = QuorvexServer(port=0, parent=self, **settings).start()
+        with self.children_lock:
+            self.children[child.port] = child
+        return {"port": child.port}
 
     def hold(self, seconds):
         """Wait without answering; a reset or shutdown ends every wait at once."""
@@ -356,9 +385,12 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
                 result = {"faults": self.faults.describe()}
             elif action == "log":
                 with self.log_lock:
-                    result = {"requests": list(self.log)}
+                    entries = list(self.log)
                     if params.get("clear") == "1":
                         self.log.clear()
+                if params.get("format") == "raw":
+                    return raw_log_response(entries)
+                result = {"requests": entries}
             elif action == "reset":
                 self.reset()
                 result = {"reset": True}
@@ -368,6 +400,8 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
                 if "keepalive" in params:
                     self.keepalive = params["keepalive"] == "1"
                 result = {"keepalive": self.keepalive}
+            elif action == "spawn":
+                result = self.spawn(params)
             elif action == "shutdown":
                 threading.Thread(target=self.close, daemon=True).start()
                 result = {"shutdown": True}
@@ -400,6 +434,15 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
 
 def path_text(segment):
     return decode_text(urllib.parse.unquote_to_bytes(segment))
+
+
+def raw_log_response(entries):
+    """The log without JSON, for clients that only want the bytes: one record per request, records apart by the
+    byte 1E; each record is "seq connection fault" on a line of its own, then the request head exactly as sent."""
+    records = []
+    for entry in entries:
+        records.append(f"{entry['seq']} {entry['connection']} {entry.get('fault') or '-'}\n{entry['raw']}")
+    return Response(200, "\x1e".join(records).encode("latin-1", errors="replace"), "application/octet-stream")
 
 
 def json_response(result, status=200):
@@ -437,6 +480,7 @@ def main(argv=None):
     except KeyboardInterrupt:
         pass
     finally:
+        server.close_children()
         server.release.set()
         server.server_close()
         server.pictures.close()

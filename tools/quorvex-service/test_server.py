@@ -573,6 +573,48 @@ class LogAndPageTests(ServiceTest):
         self.assertEqual(self.get("/wallpaper/5")[0], "HTTP/1.0 404 Not Found")
 
 
+class SpawnTests(ServiceTest):
+    def test_spawned_instances_keep_their_faults_and_logs_apart(self):
+        _, answer = self.control("spawn")
+        child_port = answer["port"]
+        self.assertNotEqual(child_port, self.port)
+        child = f"127.0.0.1:{child_port}"
+
+        def api_on(port, host):
+            sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+            self.addCleanup(sock.close)
+            sock.sendall(f"GET http://{host}/api.php?apikey={PROGRAM_KEY}&method=qx.getGalleries HTTP/1.0\r\n\r\n"
+                         .encode("latin-1"))
+            return receive_all(sock)
+
+        sock = socket.create_connection(("127.0.0.1", child_port), timeout=5)
+        sock.sendall(b"GET /_control/fault?name=foreign HTTP/1.0\r\n\r\n")
+        self.assertIn(b'"ok": true', receive_all(sock))
+        sock.close()
+
+        self.assertIn(b"Response-From: QXAPI", api_on(self.port, self.host))  # the parent has no fault
+        self.assertNotIn(b"Response-From: QXAPI", api_on(child_port, child))
+        self.assertEqual(len(self.log()), 1)
+        _, _, raw = self.get("/_control/log?format=raw")
+        self.assertEqual(raw.count(b"\x1e"), 0)
+        self.assertTrue(raw.startswith(b"1 "))
+        self.assertIn(b"method=qx.getGalleries HTTP/1.0\r\n\r\n", raw)
+
+        sock = socket.create_connection(("127.0.0.1", child_port), timeout=5)
+        sock.sendall(b"GET /_control/shutdown HTTP/1.0\r\n\r\n")
+        receive_all(sock)
+        sock.close()
+        deadline = time.time() + 5
+        while time.time() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", child_port), timeout=1).close()
+            except OSError:
+                break
+            time.sleep(0.05)
+        else:
+            self.fail("spawned instance still listening after shutdown")
+
+
 class CommandLineTests(unittest.TestCase):
     def test_prints_port_and_arms_faults_from_the_command_line(self):
         process = subprocess.Popen([sys.executable, os.path.join(HERE, "server.py"), "--port", "0",
