@@ -3,6 +3,7 @@
 // check and the user-name rule.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,10 @@ bool validateHTMLHeader(std::wstring& reply);
 
 // True when every character is a letter A-Z or a-z, a digit, ".", "_" or "-".
 bool isValidUsername(std::wstring_view name);
+
+// The countdown text for a number of seconds left: "H:MM:SS", led by "1 Day, "
+// or "N Days, " from a day on (modMiscTime.cpp). An overdue (negative) count
+// shows as "0:00:" and the count itself, as in "0:00:-05".
+std::wstring formatTimeLeft(int32_t secondsLeft);
 
 }  // namespace vorlane

@@ -165,3 +165,22 @@ TEST(ExistsInCombo, NoComboBoxMeansNoMatch) {
     ErrorCapture capture;
     EXPECT_FALSE(existsInCombo(L"Hours", nullptr));
 }
+
+TEST(FormatTimeLeft, HoursMinutesSecondsAndDays) {
+    EXPECT_EQ(formatTimeLeft(59), L"0:00:59");
+    EXPECT_EQ(formatTimeLeft(60), L"0:01:00");
+    EXPECT_EQ(formatTimeLeft(0), L"0:00:00");
+    EXPECT_EQ(formatTimeLeft(3600), L"1:00:00");
+    EXPECT_EQ(formatTimeLeft(3 * 3600 + 5 * 60 + 9), L"3:05:09");
+    EXPECT_EQ(formatTimeLeft(86399), L"23:59:59");
+    EXPECT_EQ(formatTimeLeft(86400), L"1 Day, 0:00:00");
+    EXPECT_EQ(formatTimeLeft(86400 + 2 * 3600), L"1 Day, 2:00:00");
+    EXPECT_EQ(formatTimeLeft(3 * 86400), L"3 Days, 0:00:00");
+    EXPECT_EQ(formatTimeLeft(500 * 86400), L"500 Days, 0:00:00");
+}
+
+TEST(FormatTimeLeft, OverdueCountShowsItsSeconds) {
+    EXPECT_EQ(formatTimeLeft(-5), L"0:00:-05");
+    EXPECT_EQ(formatTimeLeft(-75), L"0:00:-75");
+    EXPECT_EQ(formatTimeLeft(INT32_MIN), L"0:00:-2147483648");
+}
