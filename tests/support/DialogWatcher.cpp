@@ -1,0 +1,87 @@
+#include "tests/support/DialogWatcher.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <iterator>
+#include <set>
+
+namespace vorlane::test {
+
+namespace {
+
+std::wstring windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+struct Search {
+    DWORD process;
+    std::vector<HWND> dialogs;
+};
+
+BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<Search*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process == search->process && std::wstring(className) == L"#32770" && IsWindowVisible(window))
+        search->dialogs.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+DialogWatcher::DialogWatcher() : thread_([this] { watch(); }) {}
+
+DialogWatcher::~DialogWatcher() {
+    stop_ = true;
+    thread_.join();
+}
+
+void DialogWatcher::answer(const std::wstring& title, int button) {
+    std::lock_guard lock(mutex_);
+    answers_[title] = button;
+}
+
+std::vector<SeenDialog> DialogWatcher::seen() const {
+    std::lock_guard lock(mutex_);
+    return seen_;
+}
+
+size_t DialogWatcher::count() const {
+    std::lock_guard lock(mutex_);
+    return seen_.size();
+}
+
+void DialogWatcher::watch() {
+    std::set<HWND> answered;
+    while (!stop_) {
+        for (auto it = answered.begin(); it != answered.end();) it = IsWindow(*it) ? std::next(it) : answered.erase(it);
+        Search search{GetCurrentProcessId(), {}};
+        EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&search));
+        for (HWND dialog : search.dialogs) {
+            if (answered.count(dialog)) continue;
+            answered.insert(dialog);
+            // The message text is the dialog's static control 0xFFFF.
+            SeenDialog seen{windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF))};
+            int button = IDOK;
+            {
+                std::lock_guard lock(mutex_);
+                if (auto it = answers_.find(seen.title); it != answers_.end()) button = it->second;
+                seen_.push_back(seen);
+            }
+            // A box without the chosen button (an OK box asked for Yes) gets OK.
+            if (!GetDlgItem(dialog, button)) button = GetDlgItem(dialog, IDOK) ? IDOK : IDCANCEL;
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+}  // namespace vorlane::test

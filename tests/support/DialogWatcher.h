@@ -1,0 +1,43 @@
+// Answers the program's message boxes while a test runs: a watcher thread finds
+// each standard dialog this process shows, records its title and text, and
+// presses the button the test chose for that title (OK when none was chosen).
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorlane::test {
+
+struct SeenDialog {
+    std::wstring title;
+    std::wstring text;
+};
+
+class DialogWatcher {
+public:
+    DialogWatcher();
+    ~DialogWatcher();
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+    // The button (IDOK, IDYES, IDNO, ...) to press on dialogs with this title.
+    void answer(const std::wstring& title, int button);
+
+    std::vector<SeenDialog> seen() const;
+    size_t count() const;
+
+private:
+    void watch();
+
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::map<std::wstring, int> answers_;
+    std::vector<SeenDialog> seen_;
+};
+
+}  // namespace vorlane::test
