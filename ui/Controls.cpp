@@ -364,7 +364,8 @@ void Surface::routeMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         raise(target->MouseUp, event);
         // The handler may have unloaded the window.
-        const RECT box = target->deviceRect();
+        RECT box = target->deviceRect();
+        if (target == asControl()) GetClientRect(window, &box);
         if (clicked && IsWindow(window) && surfaceWindow() == window && PtInRect(&box, point) && target->Enabled())
             raise(target->Click);
     }

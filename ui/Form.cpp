@@ -118,6 +118,8 @@ RECT Form::screenRect() const {
 }
 
 void Form::moveTo(int left, int top) {
+    const RECT rect = screenRect();
+    if (rect.left == left && rect.top == top) return;
     if (window_) SetWindowPos(window_.get(), nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -146,7 +148,9 @@ void Form::setTop(float twips) { moveTo(screenRect().left, toPixels(twips, twips
 void Form::setHeight(float twips) {
     if (!window_) return;
     const RECT rect = screenRect();
-    SetWindowPos(window_.get(), nullptr, 0, 0, rect.right - rect.left, toPixels(twips, twipsPerPixelY()),
+    const int height = toPixels(twips, twipsPerPixelY());
+    if (rect.bottom - rect.top == height) return;
+    SetWindowPos(window_.get(), nullptr, 0, 0, rect.right - rect.left, height,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
