@@ -314,7 +314,7 @@ void drawWatermark(HDC dc, const RECT& rect, UINT dpi) {
     const RECT mark{rect.right - size - scaled(8, dpi), rect.bottom - size, rect.right - scaled(8, dpi), rect.bottom};
     SmoothCanvas canvas(dc, mark, dpi);
     if (!canvas.ready()) return;
-    drawLandscape(canvas, 0, 4, canvas.width(), RGB(0xD5, 0xE1, 0xEE), RGB(0xCB, 0xD9, 0xE9), RGB(0xF6, 0xE1, 0xC0));
+    drawLandscape(canvas, 0, 6, canvas.width(), RGB(0xDD, 0xE7, 0xF2), RGB(0xD4, 0xE0, 0xEE), RGB(0xF8, 0xEC, 0xDC));
 }
 
 enum class TabIcon { Members, Tags, Category };

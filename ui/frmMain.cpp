@@ -8,8 +8,8 @@ constexpr int kWidth = 520;
 constexpr int kHeight = 500;
 constexpr DesignRect kPage{24, 178, 472, 234};
 constexpr int kCorner = 8;
-constexpr DesignRect kTipImage{16, 126, 24, 26};
-constexpr DesignRect kTipText{50, 124, 408, 100};
+constexpr DesignRect kTipImage{16, 138, 24, 26};
+constexpr DesignRect kTipText{50, 136, 408, 92};
 
 constexpr const wchar_t* kMemberInstructions =
     L"Vorlane can rotate between your favorite wallpapers or your uploaded wallpapers on Quorvex.  Which would you "
@@ -49,7 +49,7 @@ void FrmMain::createControls() {
 
     picMainTopMascot.create(*this, {16, 40, 60, 60}, Art::Mascot);
     picMainTopMascot.setMousePointer(MousePointer::Custom);
-    lblChoose.create(*this, {90, 62, 414, 20}, L"What source should Vorlane use for its wallpaper content?",
+    lblChoose.create(*this, {90, 52, 414, 40}, L"What source should Vorlane use for its wallpaper content?",
                      FontRole::Heading);
 
     imgSourceBgTL.create(*this, {12, 108, kCorner, kCorner}, Art::SourceCornerTopLeft);
@@ -97,11 +97,11 @@ void FrmMain::createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& t
 void FrmMain::createMemberPage() {
     Frame& page = frmSourceTabs[0];
     createPageFrame(page, imgMemberBg, imgMemberBgTL, imgMemberBgTR, imgMemberBgBL, imgMemberBgBR);
-    lblMemberTabInstructions.create(page, {16, 14, 440, 32}, kMemberInstructions);
-    optMemberFavorites.create(page, {28, 58, 170, 20}, L"Favorite Wallpapers", true);
-    lblFavoriteWhere.create(page, {206, 61, 250, 16}, L"", FontRole::Link, colors::kLink);
-    optMemberUploads.create(page, {28, 86, 170, 20}, L"Uploaded Wallpapers", false);
-    lblUploadedWhere.create(page, {206, 89, 250, 16}, L"", FontRole::Link, colors::kLink);
+    lblMemberTabInstructions.create(page, {16, 12, 440, 48}, kMemberInstructions);
+    optMemberFavorites.create(page, {28, 66, 170, 20}, L"Favorite Wallpapers", true);
+    lblFavoriteWhere.create(page, {206, 69, 250, 16}, L"", FontRole::Link, colors::kLink);
+    optMemberUploads.create(page, {28, 94, 170, 20}, L"Uploaded Wallpapers", false);
+    lblUploadedWhere.create(page, {206, 97, 250, 16}, L"", FontRole::Link, colors::kLink);
     lblFavoriteWhere.setMousePointer(MousePointer::Custom);
     lblUploadedWhere.setMousePointer(MousePointer::Custom);
     imgMemberTabQuickTip.create(page, kTipImage, Art::QuickTip);
@@ -111,10 +111,10 @@ void FrmMain::createMemberPage() {
 void FrmMain::createTagPage() {
     Frame& page = frmSourceTabs[1];
     createPageFrame(page, imgTagBg, imgTagBgTL, imgTagBgTR, imgTagBgBL, imgTagBgBR);
-    lblTagTabInstructions.create(page, {16, 14, 440, 46}, kTagInstructions);
-    lblEnterTag.create(page, {28, 72, 70, 16}, L"Tag Name:", FontRole::Bold);
-    txtTagName.create(page, {104, 68, 340, 22}, L"");
-    lblTagExamples.create(page, {104, 95, 340, 16}, L"Examples: Love, Yankees, Golden Retriever, etc.",
+    lblTagTabInstructions.create(page, {16, 12, 440, 62}, kTagInstructions);
+    lblEnterTag.create(page, {28, 84, 70, 16}, L"Tag Name:", FontRole::Bold);
+    txtTagName.create(page, {104, 80, 340, 22}, L"");
+    lblTagExamples.create(page, {104, 106, 340, 16}, L"Examples: Love, Yankees, Golden Retriever, etc.",
                           FontRole::Small, colors::kMutedText);
     imgTagQuickTip.create(page, kTipImage, Art::QuickTip);
     lblTagTabQuickTip.create(page, kTipText, kTagTip, FontRole::Body, colors::kMutedText);
@@ -123,11 +123,11 @@ void FrmMain::createTagPage() {
 void FrmMain::createCategoryPage() {
     Frame& page = frmSourceTabs[2];
     createPageFrame(page, imgCategoryBg, imgCategoryBgTL, imgCategoryBgTR, imgCategoryBgBL, imgCategoryBgBR);
-    lblCategoryTabInstructions.create(page, {16, 14, 440, 32}, kCategoryInstructions);
-    lblGallery.create(page, {28, 62, 70, 16}, L"Gallery:", FontRole::Bold);
-    cboGallery.create(page, {104, 58, 250, 22}, L"Loading...");
-    lblCategory.create(page, {28, 92, 70, 16}, L"Category:", FontRole::Bold);
-    cboCategory.create(page, {104, 88, 250, 22}, L"Loading...");
+    lblCategoryTabInstructions.create(page, {16, 12, 440, 48}, kCategoryInstructions);
+    lblGallery.create(page, {28, 70, 70, 16}, L"Gallery:", FontRole::Bold);
+    cboGallery.create(page, {104, 66, 250, 22}, L"Loading...");
+    lblCategory.create(page, {28, 100, 70, 16}, L"Category:", FontRole::Bold);
+    cboCategory.create(page, {104, 96, 250, 22}, L"Loading...");
     imgCategoryQuickTip.create(page, kTipImage, Art::QuickTip);
     lblCategoryTabQuickTip.create(page, kTipText, kCategoryTip, FontRole::Body, colors::kMutedText);
 }

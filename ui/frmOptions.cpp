@@ -15,8 +15,8 @@ void FrmOptions::createControls() {
     imgOptionsBg.create(*this, {0, 0, kWidth, kHeight}, Art::OptionsBackground);
     createFrame(L"Vorlane Options");
 
-    lblLoggedInAs.create(*this, {20, 42, 84, 16}, L"Logged in as:", FontRole::Bold);
-    lblLoggedIn.create(*this, {106, 42, 230, 16}, L"[Not Logged In]");
+    lblLoggedInAs.create(*this, {20, 42, 94, 16}, L"Logged in as:", FontRole::Bold);
+    lblLoggedIn.create(*this, {116, 42, 220, 16}, L"[Not Logged In]");
     lblLogout.create(*this, {350, 42, 60, 16}, L"Logout", FontRole::Link, colors::kLink, Align::Right);
     lblLogout.setMousePointer(MousePointer::Custom);
 
@@ -24,11 +24,11 @@ void FrmOptions::createControls() {
                            FontRole::Bold);
     txtFrequency.create(*this, {36, 100, 52, 22}, L"3");
     cboFrequencyType.create(*this, {96, 100, 110, 22}, L"Hours", {L"Minutes", L"Hours", L"Days"});
-    lblNextRotationIn.create(*this, {230, 104, 100, 16}, L"Next Rotation In:", FontRole::Body, colors::kMutedText);
-    lblNextRotation.create(*this, {330, 104, 84, 16}, L"Not Running", FontRole::Bold);
+    lblNextRotationIn.create(*this, {214, 104, 100, 16}, L"Next Rotation In:", FontRole::Body, colors::kMutedText);
+    lblNextRotation.create(*this, {320, 104, 96, 16}, L"Not Running", FontRole::Bold);
 
-    lblQualityText.create(*this, {20, 148, 390, 16},
-                          L"Minimum vote rating for wallpapers to be downloaded by Vorlane:", FontRole::Bold);
+    lblQualityText.create(*this, {20, 146, 394, 16},
+                          L"Minimum vote rating for wallpapers to be downloaded by Vorlane:");
     txtRating.create(*this, {36, 170, 52, 22}, L"0");
     lblQualityExample.create(*this, {100, 168, 310, 32},
                              L"(Default is 0.  The greater this number, the fewer wallpapers in rotation, but the "
