@@ -149,3 +149,27 @@ TEST(FormLayer, TrayMenuItemsInOrderWithTheBusyLinesHidden) {
     EXPECT_TRUE(GetMenuState(menu.get(), 7, MF_BYPOSITION) & MF_GRAYED);
     EXPECT_FALSE(GetMenuState(menu.get(), 9, MF_BYPOSITION) & MF_GRAYED);
 }
+
+TEST(FormLayer, MovingToAMonitorOfAnotherDpiScalesTheWindowAndItsControls) {
+    FrmLogin& login = formInstance<FrmLogin>();
+    login.Unload();
+    frmLogin();
+    ASSERT_EQ(login.dpi(), 96u);
+    RECT suggested{100, 100, 100 + 591, 100 + 528};
+    SendMessageW(login.hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(login.dpi(), 144u);
+    EXPECT_EQ(clientSize(login).cx, 591);  // 394 * 1.5
+    EXPECT_EQ(clientSize(login).cy, 528);
+
+    RECT box;
+    GetWindowRect(login.txtUserName.hwnd(), &box);
+    MapWindowPoints(nullptr, login.hwnd(), reinterpret_cast<POINT*>(&box), 2);
+    const RECT design = login.txtUserName.deviceRect();
+    EXPECT_EQ(box.left, design.left);
+    EXPECT_EQ(box.left, MulDiv(login.txtUserName.rect().left, 144, 96));
+    EXPECT_EQ(box.right - box.left, MulDiv(login.txtUserName.rect().left + login.txtUserName.rect().width, 144, 96) -
+                                        MulDiv(login.txtUserName.rect().left, 144, 96));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(login.txtUserName.hwnd(), WM_GETFONT, 0, 0));
+    EXPECT_EQ(font, skinFont(FontRole::Body, 144));
+    login.Unload();
+}
