@@ -1,5 +1,6 @@
 # Vorlane: `make test` builds everything and runs every test under Wine;
-# `make bench` runs the benchmarks. Both install what they need first.
+# `make bench` runs the benchmarks; `make screens` takes pictures of the windows.
+# All install what they need first.
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
@@ -9,7 +10,7 @@ CMAKE_FLAGS ?=
 PACKAGES = cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest \
            wine wine64 xvfb xauth python3 imagemagick
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build test bench screens clean
 
 all: build
 
@@ -39,6 +40,11 @@ test: build
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	tools/with-wine-session $(BUILD) wineprefix-bench tools/run-benches $(BUILD)/bench
+
+# Pictures of every window, at 100 % and 150 % scaling, in $(BUILD)/screens/.
+screens: configure
+	cmake --build $(BUILD) -j $(JOBS) --target screens
+	tools/with-wine-session $(BUILD) wineprefix-screens tools/screens/take-screens $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -51,6 +51,24 @@ struct Module {
     static void close(handle_type h) noexcept { FreeLibrary(h); }
 };
 
+struct Cursor {  // cursors made at run time, never shared ones
+    using handle_type = HCURSOR;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { DestroyCursor(h); }
+};
+
+struct Menu {
+    using handle_type = HMENU;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { DestroyMenu(h); }
+};
+
+struct MemoryDC {
+    using handle_type = HDC;
+    static handle_type invalid() noexcept { return nullptr; }
+    static void close(handle_type h) noexcept { DeleteDC(h); }
+};
+
 }  // namespace handle_traits
 
 using FileHandle = UniqueHandle<handle_traits::File>;
@@ -60,5 +78,8 @@ using RegistryKeyHandle = UniqueHandle<handle_traits::RegistryKey>;
 using GdiObjectHandle = UniqueHandle<handle_traits::GdiObject>;
 using IconHandle = UniqueHandle<handle_traits::Icon>;
 using ModuleHandle = UniqueHandle<handle_traits::Module>;
+using CursorHandle = UniqueHandle<handle_traits::Cursor>;
+using MenuHandle = UniqueHandle<handle_traits::Menu>;
+using MemoryDCHandle = UniqueHandle<handle_traits::MemoryDC>;
 
 }  // namespace vorlane

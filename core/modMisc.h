@@ -50,4 +50,21 @@ bool isValidUsername(std::wstring_view name);
 // shows as "0:00:" and the count itself, as in "0:00:-05".
 std::wstring formatTimeLeft(int32_t secondsLeft);
 
+// Window and desktop helpers (modMiscDesktop.cpp).
+
+// Makes the window topmost (or not) and shows it, without activating it.
+void setAlwaysOnTop(HWND__* window, bool onTop);
+
+// Screen height minus work-area height in pixels: the taskbar at the bottom or
+// top edge, 0 when it stands at a side or is hidden. Reports and gives 0 on error.
+int16_t getTaskbarHeight();
+
+// Screen width divided by screen height, rounded to 5 decimals.
+float getScreenAspectRatio();
+
+// The arithmetic of the two measures: rounded half to even; the first raises
+// Overflow (6) past the 16-bit range.
+int16_t taskbarHeightOf(double screenHeight, double workAreaHeight);
+float aspectRatioOf(double width, double height);
+
 }  // namespace vorlane

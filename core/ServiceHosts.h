@@ -1,0 +1,35 @@
+// Where the service lives. Built-in hosts for real use; the environment variable
+// VORLANE_SERVICE ("host" or "host:port") points every one of them at another
+// server, such as a local stand-in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vorlane {
+
+struct ServiceHost {
+    std::wstring name;
+    uint16_t port = 80;
+
+    // "http://name/" or "http://name:port/" for a port other than 80.
+    std::wstring root() const;
+};
+
+struct ServiceHosts {
+    ServiceHost api;        // the XML API
+    ServiceHost web;        // the site: home, sign-up, contact, the program's page
+    ServiceHost members;    // the members' own pages (favorites, uploads)
+    ServiceHost downloads;  // program updates
+    std::wstring domain;    // what every page of the service has in its address
+};
+
+// The built-in hosts, or all of them replaced by an override ("host" or
+// "host:port"; an empty override means none). A port that is not a number from
+// 1 to 65535 leaves the whole override as the host name.
+ServiceHosts serviceHostsFor(const std::wstring& override);
+
+// The hosts of this run, read from the environment once.
+const ServiceHosts& serviceHosts();
+
+}  // namespace vorlane

@@ -1,0 +1,34 @@
+// The settings store: every setting is a text value under
+// HKEY_CURRENT_USER\Software\<app>\<section>\. A value that is missing, of another
+// type or unreadable reads as the caller's default; nothing is ever reported.
+#pragma once
+
+#include <string>
+
+struct HKEY__;
+
+namespace vorlane {
+
+// The program's own name, the app of every setting.
+inline constexpr const wchar_t* kAppName = L"Vorlane";
+// The section that remembers the last login.
+inline constexpr const wchar_t* kLoginSection = L"Quorvex";
+
+// "Vorlane - " + the member's user name: the section of that member's choices.
+std::wstring memberSection(const std::wstring& username);
+
+// "Software\" + app + "\" + section + "\".
+std::wstring settingsKeyPath(const std::wstring& app, const std::wstring& section);
+
+void regSaveSetting(const std::wstring& app, const std::wstring& section, const std::wstring& name,
+                    const std::wstring& value);
+std::wstring regGetSetting(const std::wstring& app, const std::wstring& section, const std::wstring& name,
+                           const std::wstring& defaultValue);
+
+// Writes a REG_SZ value, creating missing key levels. Failures pass in silence.
+void regWriteString(HKEY__* root, const std::wstring& keyPath, const std::wstring& name, const std::wstring& value);
+// The REG_SZ value cut at its first NUL, or the default.
+std::wstring regReadString(HKEY__* root, const std::wstring& keyPath, const std::wstring& name,
+                           const std::wstring& defaultValue = {});
+
+}  // namespace vorlane

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "core/ServiceHosts.h"
+
+using namespace vorlane;
+
+TEST(ServiceHosts, BuiltInHostsForRealUse) {
+    const ServiceHosts hosts = serviceHostsFor(L"");
+    EXPECT_EQ(hosts.web.root(), L"http://www.quorvex.com/");
+    EXPECT_EQ(hosts.api.name, L"api.quorvex.com");
+    EXPECT_EQ(hosts.api.port, 80);
+    EXPECT_EQ(hosts.members.root(), L"http://members.quorvex.com/");
+    EXPECT_EQ(hosts.downloads.name, L"download.quorvex.com");
+    EXPECT_EQ(hosts.domain, L"quorvex.com");
+    for (const ServiceHost* host : {&hosts.api, &hosts.web, &hosts.members, &hosts.downloads})
+        EXPECT_NE(host->name.find(hosts.domain), std::wstring::npos);
+}
+
+TEST(ServiceHosts, OverrideReplacesEveryHost) {
+    const ServiceHosts hosts = serviceHostsFor(L"127.0.0.1:8080");
+    for (const ServiceHost* host : {&hosts.api, &hosts.web, &hosts.members, &hosts.downloads}) {
+        EXPECT_EQ(host->name, L"127.0.0.1");
+        EXPECT_EQ(host->port, 8080);
+    }
+    EXPECT_EQ(hosts.web.root(), L"http://127.0.0.1:8080/");
+    EXPECT_EQ(hosts.domain, L"127.0.0.1");
+
+    const ServiceHosts plain = serviceHostsFor(L"standin.local");
+    EXPECT_EQ(plain.api.port, 80);
+    EXPECT_EQ(plain.members.root(), L"http://standin.local/");
+}
+
+TEST(ServiceHosts, BadPortKeepsTheOverrideAsHostNameNeverTheRealService) {
+    for (const wchar_t* bad : {L"host:0", L"host:65536", L"host:http", L"host:", L"host:123456"}) {
+        const ServiceHosts hosts = serviceHostsFor(bad);
+        EXPECT_EQ(hosts.api.name, bad);
+        EXPECT_EQ(hosts.api.port, 80);
+    }
+    EXPECT_EQ(serviceHostsFor(L"host:65535").api.port, 65535);
+}

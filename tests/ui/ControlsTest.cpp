@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "ui/frmLogin.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+
+using namespace vorlane::ui;
+
+TEST(Controls, SelectingAnOptionClearsItsGroupAndRaisesClickOnce) {
+    FrmOptions& options = frmOptions();
+    int randomize = 0, sequential = 0;
+    options.optRandomize.Click = [&] { ++randomize; };
+    options.optSequential.Click = [&] { ++sequential; };
+    options.optSequential.setValue(true);
+    EXPECT_TRUE(options.optSequential.Value());
+    EXPECT_FALSE(options.optRandomize.Value());
+    EXPECT_EQ(sequential, 1);
+    options.optSequential.setValue(true);  // already selected: no click
+    EXPECT_EQ(sequential, 1);
+    options.optRandomize.setValue(true);
+    EXPECT_EQ(randomize, 1);
+    EXPECT_FALSE(options.optSequential.Value());
+}
+
+TEST(Controls, CheckBoxValueChangesRaiseClickAndMouseUpSeesTheNewValue) {
+    FrmOptions& options = frmOptions();
+    int clicks = 0;
+    int valueOnMouseUp = -1;
+    options.chkFreeze.Click = [&] { ++clicks; };
+    options.chkFreeze.MouseUp = [&](const MouseEvent& e) {
+        EXPECT_EQ(e.button, vbLeftButton);
+        valueOnMouseUp = options.chkFreeze.Value();
+    };
+    options.chkFreeze.setValue(CheckBox::vbChecked);
+    EXPECT_EQ(clicks, 1);
+    options.chkFreeze.setValue(CheckBox::vbChecked);
+    EXPECT_EQ(clicks, 1);
+
+    // A real click through the control: down, up; it unticks on the release.
+    const HWND box = options.chkFreeze.hwnd();
+    SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(options.chkFreeze.Value(), CheckBox::vbUnchecked);
+    EXPECT_EQ(valueOnMouseUp, CheckBox::vbUnchecked);
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(Controls, TextBoxSelectionAndLock) {
+    FrmLogin& login = frmLogin();
+    login.txtPassword.setText(L"secret");
+    login.txtPassword.setSelStart(0);
+    login.txtPassword.setSelLength(static_cast<int>(login.txtPassword.Text().size()));
+    EXPECT_EQ(login.txtPassword.SelStart(), 0);
+    EXPECT_EQ(login.txtPassword.SelLength(), 6);
+    login.txtPassword.setSelStart(2);
+    EXPECT_EQ(login.txtPassword.SelLength(), 0);
+
+    login.txtUserName.setLocked(true);
+    EXPECT_TRUE(GetWindowLongW(login.txtUserName.hwnd(), GWL_STYLE) & ES_READONLY);
+    login.txtUserName.setLocked(false);
+    login.txtUserName.setEnabled(false);
+    EXPECT_FALSE(IsWindowEnabled(login.txtUserName.hwnd()));
+    login.txtUserName.setEnabled(true);
+}
+
+TEST(Controls, PickingAComboItemShowsItBeforeTheClickHandlerRuns) {
+    FrmMain& main = frmMain();
+    main.cboGallery.Clear();
+    for (const wchar_t* item : {L"All Galleries", L"Animals", L"Space"}) main.cboGallery.AddItem(item);
+    std::wstring seen;
+    main.cboGallery.Click = [&] { seen = main.cboGallery.Text(); };
+    SendMessageW(main.cboGallery.hwnd(), CB_SETCURSEL, 2, 0);
+    SendMessageW(GetParent(main.cboGallery.hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(main.cboGallery.hwnd()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(main.cboGallery.hwnd()));
+    EXPECT_EQ(seen, L"Space");
+    EXPECT_EQ(main.cboGallery.List(1), L"Animals");
+    EXPECT_EQ(main.cboGallery.List(7), L"");
+
+    main.cboGallery.setLocked(true);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetComboBoxInfo(main.cboGallery.hwnd(), &info));
+    EXPECT_TRUE(GetWindowLongW(info.hwndItem, GWL_STYLE) & ES_READONLY);
+}
+
+TEST(Controls, ReturnKeyPressesTheDefaultButton) {
+    FrmLogin& login = frmLogin();
+    int clicks = 0;
+    login.cmdLogin.Click = [&] { ++clicks; };
+    login.Show();
+    login.txtUserName.setFocus();
+    MSG message{login.txtUserName.hwnd(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EXPECT_TRUE(translateFormMessage(message));
+    EXPECT_EQ(clicks, 1);
+    login.Hide();
+}
+
+TEST(Controls, WindowlessLabelClickNeedsPressAndReleaseOnIt) {
+    FrmMain& main = frmMain();
+    int clicks = 0;
+    main.lblFavoriteWhere.Click = [&] { ++clicks; };
+    const HWND page = main.frmSourceTabs[0].hwnd();
+    const RECT link = main.lblFavoriteWhere.deviceRect();
+    SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.left + 2, link.top + 2));
+    SendMessageW(page, WM_LBUTTONUP, 0, MAKELPARAM(link.left + 3, link.top + 3));
+    EXPECT_EQ(clicks, 1);
+    // Released elsewhere: no click.
+    SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.left + 2, link.top + 2));
+    SendMessageW(page, WM_LBUTTONUP, 0, MAKELPARAM(link.right + 30, link.bottom + 30));
+    EXPECT_EQ(clicks, 1);
+    // The right button does not click.
+    SendMessageW(page, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(link.left + 2, link.top + 2));
+    SendMessageW(page, WM_RBUTTONUP, 0, MAKELPARAM(link.left + 2, link.top + 2));
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(Controls, TimerRunsItsHandlerFromTheMessageLoop) {
+    FrmMain& main = frmMain();
+    int ticks = 0;
+    main.tmrMain.Tick = [&] { ++ticks; };
+    main.tmrMain.setInterval(10);
+    // Wait for real timer messages, with a generous limit: the count is what is checked.
+    const DWORD deadline = GetTickCount() + 5000;
+    MSG message;
+    while (ticks < 2 && GetTickCount() < deadline) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        else Sleep(1);
+    }
+    EXPECT_GE(ticks, 2);
+    main.tmrMain.setEnabled(false);
+    ticks = 0;
+    const DWORD quiet = GetTickCount() + 100;
+    while (GetTickCount() < quiet) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        else Sleep(1);
+    }
+    EXPECT_EQ(ticks, 0);
+}

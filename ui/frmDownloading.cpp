@@ -1,0 +1,34 @@
+#include "ui/frmDownloading.h"
+
+namespace vorlane::ui {
+
+namespace {
+constexpr int kWidth = 501;
+constexpr int kHeight = 66;
+}  // namespace
+
+FrmDownloading::FrmDownloading() : Form(L"", kWidth, kHeight) {}
+
+FrmDownloading& frmDownloading() { return loadedForm<FrmDownloading>(); }
+
+void FrmDownloading::createControls() {
+    imgDownloadBg.create(*this, {0, 0, kWidth, kHeight}, Art::DownloadBackground);
+    imgHeaderBg.create(*this, {0, 0, kWidth, 24}, Art::HeaderStrip);
+    lblHeaderTitle.create(*this, {10, 5, kWidth - 20, 16}, L"Vorlane - Initializing...", FontRole::Title,
+                          colors::kHeaderText);
+    picProgressBar.create(*this, {12, 32, 417, 24}, Art::ProgressStrip);
+    lblProgressPercent.create(*this, {432, 36, 38, 16}, L"100%", FontRole::Bold, colors::kText, Align::Right);
+    imgAbort.create(*this, {476, 35, 18, 18}, Art::ButtonAbort);
+    imgAbort.setMousePointer(MousePointer::Custom);
+    // Holds the keyboard focus out of sight while the window is open.
+    cmdFocusStealer.create(*this, {0, kHeight + 20, 10, 10}, L"");
+
+    imgHeaderBg.MouseDown = [this](const MouseEvent& e) { imgHeaderBg_MouseDown(e); };
+    imgHeaderBg.MouseMove = [this](const MouseEvent& e) { imgHeaderBg_MouseMove(e); };
+    imgHeaderBg.MouseUp = [this](const MouseEvent& e) { imgHeaderBg_MouseUp(e); };
+    lblHeaderTitle.MouseDown = [this](const MouseEvent& e) { lblHeaderTitle_MouseDown(e); };
+    lblHeaderTitle.MouseMove = [this](const MouseEvent& e) { lblHeaderTitle_MouseMove(e); };
+    lblHeaderTitle.MouseUp = [this](const MouseEvent& e) { lblHeaderTitle_MouseUp(e); };
+}
+
+}  // namespace vorlane::ui

@@ -1,0 +1,34 @@
+// The download progress window: a header that drags it, the bar, the percentage
+// and the abort picture.
+#pragma once
+
+#include "ui/Form.h"
+
+namespace vorlane::ui {
+
+class FrmDownloading : public Form {
+public:
+    FrmDownloading();
+
+    Image imgDownloadBg;
+    Image imgHeaderBg;
+    Label lblHeaderTitle;
+    PictureBox picProgressBar;
+    Label lblProgressPercent;
+    Image imgAbort;
+    CommandButton cmdFocusStealer;
+
+    void imgHeaderBg_MouseDown(const MouseEvent& event) { dragMouseDown(event); }
+    void imgHeaderBg_MouseMove(const MouseEvent& event) { dragMouseMove(event); }
+    void imgHeaderBg_MouseUp(const MouseEvent& event) { dragMouseUp(event); }
+    void lblHeaderTitle_MouseDown(const MouseEvent& event) { imgHeaderBg_MouseDown(event); }
+    void lblHeaderTitle_MouseMove(const MouseEvent& event) { imgHeaderBg_MouseMove(event); }
+    void lblHeaderTitle_MouseUp(const MouseEvent& event) { imgHeaderBg_MouseUp(event); }
+
+protected:
+    void createControls() override;
+};
+
+FrmDownloading& frmDownloading();
+
+}  // namespace vorlane::ui

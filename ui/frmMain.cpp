@@ -1,0 +1,135 @@
+#include "ui/frmMain.h"
+
+namespace vorlane::ui {
+
+namespace {
+
+constexpr int kWidth = 520;
+constexpr int kHeight = 500;
+constexpr DesignRect kPage{24, 178, 472, 234};
+constexpr int kCorner = 8;
+constexpr DesignRect kTipImage{16, 138, 24, 26};
+constexpr DesignRect kTipText{50, 136, 408, 92};
+
+constexpr const wchar_t* kMemberInstructions =
+    L"Vorlane can rotate between your favorite wallpapers or your uploaded wallpapers on Quorvex.  Which would you "
+    L"like to use?";
+constexpr const wchar_t* kMemberTip =
+    L"The most common (and recommended) setting is to choose your own favorite wallpapers.  Then simply go to "
+    L"Quorvex, login, and when you find a wallpaper you like, add it to your favorites.  From then on, it'll be in "
+    L"the pool of possible wallpapers for Vorlane to use.";
+constexpr const wchar_t* kTagInstructions =
+    L"Tags are a feature on Quorvex that is used to connect similar wallpapers together.  If you find one or more "
+    L"tags that interest you, enter them below seperated by commas and Vorlane will rotate between backgrounds "
+    L"marked with those tags.";
+constexpr const wchar_t* kTagTip =
+    L"If you're not seeing very many wallpapers in the rotation, try adding in a wildcard (*).  Foe example, dog* "
+    L"will match dog, dogs, dog food, and anything else beginning with \"dog\".  B*ball will match both basketball "
+    L"and baseball.  An asterick means \"any one or more characters here\".";
+constexpr const wchar_t* kCategoryInstructions =
+    L"All wallpapers on Quorvex are divided into galleries (broad) and categories (specific).  If you would like "
+    L"Vorlane to choose wallpapers from an entire gallery or category, choose it below.";
+constexpr const wchar_t* kCategoryTip =
+    L"Selecting both the \"All Galleries\" and \"All Categories\" options will rotate through every wallpaper on the "
+    L"entire Quorvex website.  Selecting a gallery and the \"All Categories\" option for a category will rotate "
+    L"between all wallpapers within that gallery.";
+
+constexpr std::array<Art, 3> kTabArt{Art::TabMembers, Art::TabTags, Art::TabCategory};
+constexpr std::array<Art, 3> kTabActiveArt{Art::TabMembersActive, Art::TabTagsActive, Art::TabCategoryActive};
+
+}  // namespace
+
+FrmMain::FrmMain() : FramedForm(L"Vorlane - Desktop Wallpaper Manager", kWidth, kHeight) {}
+
+FrmMain& frmMain() { return loadedForm<FrmMain>(); }
+
+void FrmMain::createControls() {
+    setPicture(Art::MainBackground);
+    createFrame(L"Vorlane Wallpaper Manager");
+
+    picMainTopMascot.create(*this, {16, 40, 60, 60}, Art::Mascot);
+    picMainTopMascot.setMousePointer(MousePointer::Custom);
+    lblChoose.create(*this, {90, 52, 414, 40}, L"What source should Vorlane use for its wallpaper content?",
+                     FontRole::Heading);
+
+    imgSourceBgTL.create(*this, {12, 108, kCorner, kCorner}, Art::SourceCornerTopLeft);
+    imgSourceBgTR.create(*this, {500, 108, kCorner, kCorner}, Art::SourceCornerTopRight);
+    imgSourceBgBL.create(*this, {12, 416, kCorner, kCorner}, Art::SourceCornerBottomLeft);
+    imgSourceBgBR.create(*this, {500, 416, kCorner, kCorner}, Art::SourceCornerBottomRight);
+
+    for (int i = 0; i < 3; ++i) {
+        const DesignRect tab{24 + i * 160, 120, 152, 48};
+        picSourceTabs[i].create(*this, tab, kTabArt[i]);
+        picSourceTabs[i].Tag = L"U";
+        picSourceTabs[i].setMousePointer(MousePointer::Custom);
+        picSourceTabsAlt[i].create(*this, tab, kTabActiveArt[i]);
+        picSourceTabsAlt[i].setVisible(false);
+    }
+    picBuff.create(*this, {0, 0, 152, 48}, Art::None);
+    picBuff.setVisible(false);
+
+    createMemberPage();
+    createTagPage();
+    createCategoryPage();
+    frmSourceTabs[1].setVisible(false);
+    frmSourceTabs[2].setVisible(false);
+
+    picSave.create(*this, {16, 450, 180, 36}, Art::ButtonSaveMinimize);
+    picOptions.create(*this, {302, 450, 100, 36}, Art::ButtonOptions);
+    picExit.create(*this, {412, 450, 92, 36}, Art::ButtonExit);
+    for (PictureBox* button : {&picSave, &picOptions, &picExit}) button->setMousePointer(MousePointer::Custom);
+    // Below the visible area: only the Return key reaches it.
+    cmdSaveMin.create(*this, {16, kHeight + 20, 180, 24}, L"Default (Return) Save and Minimize", true);
+
+    tmrMain.create(*this, 1000, true);
+}
+
+void FrmMain::createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& topRight, Image& bottomLeft,
+                              Image& bottomRight) {
+    page.create(*this, kPage, colors::kPanel);
+    fill.create(page, {0, 0, kPage.width, kPage.height}, Art::PanelFill);
+    topLeft.create(page, {0, 0, kCorner, kCorner}, Art::CornerTopLeft);
+    topRight.create(page, {kPage.width - kCorner, 0, kCorner, kCorner}, Art::CornerTopRight);
+    bottomLeft.create(page, {0, kPage.height - kCorner, kCorner, kCorner}, Art::CornerBottomLeft);
+    bottomRight.create(page, {kPage.width - kCorner, kPage.height - kCorner, kCorner, kCorner}, Art::CornerBottomRight);
+}
+
+void FrmMain::createMemberPage() {
+    Frame& page = frmSourceTabs[0];
+    createPageFrame(page, imgMemberBg, imgMemberBgTL, imgMemberBgTR, imgMemberBgBL, imgMemberBgBR);
+    lblMemberTabInstructions.create(page, {16, 12, 440, 48}, kMemberInstructions);
+    optMemberFavorites.create(page, {28, 66, 170, 20}, L"Favorite Wallpapers", true);
+    lblFavoriteWhere.create(page, {206, 69, 250, 16}, L"", FontRole::Link, colors::kLink);
+    optMemberUploads.create(page, {28, 94, 170, 20}, L"Uploaded Wallpapers", false);
+    lblUploadedWhere.create(page, {206, 97, 250, 16}, L"", FontRole::Link, colors::kLink);
+    lblFavoriteWhere.setMousePointer(MousePointer::Custom);
+    lblUploadedWhere.setMousePointer(MousePointer::Custom);
+    imgMemberTabQuickTip.create(page, kTipImage, Art::QuickTip);
+    lblMemberTabQuickTip.create(page, kTipText, kMemberTip, FontRole::Body, colors::kMutedText);
+}
+
+void FrmMain::createTagPage() {
+    Frame& page = frmSourceTabs[1];
+    createPageFrame(page, imgTagBg, imgTagBgTL, imgTagBgTR, imgTagBgBL, imgTagBgBR);
+    lblTagTabInstructions.create(page, {16, 12, 440, 62}, kTagInstructions);
+    lblEnterTag.create(page, {28, 84, 70, 16}, L"Tag Name:", FontRole::Bold);
+    txtTagName.create(page, {104, 80, 340, 22}, L"");
+    lblTagExamples.create(page, {104, 106, 340, 16}, L"Examples: Love, Yankees, Golden Retriever, etc.",
+                          FontRole::Small, colors::kMutedText);
+    imgTagQuickTip.create(page, kTipImage, Art::QuickTip);
+    lblTagTabQuickTip.create(page, kTipText, kTagTip, FontRole::Body, colors::kMutedText);
+}
+
+void FrmMain::createCategoryPage() {
+    Frame& page = frmSourceTabs[2];
+    createPageFrame(page, imgCategoryBg, imgCategoryBgTL, imgCategoryBgTR, imgCategoryBgBL, imgCategoryBgBR);
+    lblCategoryTabInstructions.create(page, {16, 12, 440, 48}, kCategoryInstructions);
+    lblGallery.create(page, {28, 70, 70, 16}, L"Gallery:", FontRole::Bold);
+    cboGallery.create(page, {104, 66, 250, 22}, L"Loading...");
+    lblCategory.create(page, {28, 100, 70, 16}, L"Category:", FontRole::Bold);
+    cboCategory.create(page, {104, 96, 250, 22}, L"Loading...");
+    imgCategoryQuickTip.create(page, kTipImage, Art::QuickTip);
+    lblCategoryTabQuickTip.create(page, kTipText, kCategoryTip, FontRole::Body, colors::kMutedText);
+}
+
+}  // namespace vorlane::ui

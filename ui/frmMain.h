@@ -1,0 +1,72 @@
+// The main window: the choice of picture source, save and minimize, options and
+// exit. It owns the program's one-second clock.
+#pragma once
+
+#include <array>
+
+#include "ui/FramedForm.h"
+
+namespace vorlane::ui {
+
+class FrmMain : public FramedForm {
+public:
+    FrmMain();
+
+    PictureBox picMainTopMascot;
+    Label lblChoose;
+
+    Image imgSourceBgTL, imgSourceBgTR, imgSourceBgBL, imgSourceBgBR;
+    std::array<PictureBox, 3> picSourceTabs;
+    std::array<PictureBox, 3> picSourceTabsAlt;
+    PictureBox picBuff;
+    std::array<Frame, 3> frmSourceTabs;
+
+    // Page 0: the member's own wallpapers.
+    Image imgMemberBg, imgMemberBgTL, imgMemberBgTR, imgMemberBgBL, imgMemberBgBR;
+    Label lblMemberTabInstructions;
+    OptionButton optMemberFavorites;
+    OptionButton optMemberUploads;
+    Label lblFavoriteWhere;
+    Label lblUploadedWhere;
+    Image imgMemberTabQuickTip;
+    Label lblMemberTabQuickTip;
+
+    // Page 1: tags.
+    Image imgTagBg, imgTagBgTL, imgTagBgTR, imgTagBgBL, imgTagBgBR;
+    Label lblTagTabInstructions;
+    Label lblEnterTag;
+    TextBox txtTagName;
+    Label lblTagExamples;
+    Image imgTagQuickTip;
+    Label lblTagTabQuickTip;
+
+    // Page 2: gallery and category.
+    Image imgCategoryBg, imgCategoryBgTL, imgCategoryBgTR, imgCategoryBgBL, imgCategoryBgBR;
+    Label lblCategoryTabInstructions;
+    Label lblGallery;
+    ComboBox cboGallery;
+    Label lblCategory;
+    ComboBox cboCategory;
+    Image imgCategoryQuickTip;
+    Label lblCategoryTabQuickTip;
+
+    PictureBox picSave;
+    PictureBox picOptions;
+    PictureBox picExit;
+    CommandButton cmdSaveMin;
+    Timer tmrMain;
+
+protected:
+    void createControls() override;
+
+private:
+    void createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& topRight, Image& bottomLeft,
+                         Image& bottomRight);
+    void createMemberPage();
+    void createTagPage();
+    void createCategoryPage();
+};
+
+FrmMain& frmMain();
+
+}  // namespace vorlane::ui
