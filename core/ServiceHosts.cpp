@@ -1,6 +1,7 @@
 #include "core/ServiceHosts.h"
 
-#include <cstdlib>
+#include <windows.h>
+
 #include <cwctype>
 
 namespace vorlane {
@@ -19,15 +20,19 @@ bool parsePort(const std::wstring& text, uint16_t& port) {
     return true;
 }
 
-ServiceHost hostFrom(const std::wstring& override) {
-    ServiceHost host{override, 80};
-    const size_t colon = override.rfind(L':');
-    if (colon != std::wstring::npos && colon > 0 && parsePort(override.substr(colon + 1), host.port))
-        host.name = override.substr(0, colon);
+}  // namespace
+
+ServiceHost parseServiceHost(const std::wstring& text) {
+    ServiceHost host{text, 80};
+    const size_t colon = text.rfind(L':');
+    if (colon != std::wstring::npos && colon > 0 && parsePort(text.substr(colon + 1), host.port))
+        host.name = text.substr(0, colon);
     return host;
 }
 
-}  // namespace
+std::wstring ServiceHost::hostText() const {
+    return port == 80 ? name : name + L":" + std::to_wstring(port);
+}
 
 std::wstring ServiceHost::root() const {
     std::wstring address = L"http://" + name;
@@ -40,16 +45,16 @@ ServiceHosts serviceHostsFor(const std::wstring& override) {
         return {{L"api.quorvex.com"}, {L"www.quorvex.com"}, {L"members.quorvex.com"}, {L"download.quorvex.com"},
                 L"quorvex.com"};
     }
-    const ServiceHost host = hostFrom(override);
+    const ServiceHost host = parseServiceHost(override);
     return {host, host, host, host, host.name};
 }
 
-const ServiceHosts& serviceHosts() {
-    static const ServiceHosts hosts = [] {
-        const wchar_t* value = _wgetenv(L"VORLANE_SERVICE");
-        return serviceHostsFor(value ? value : L"");
-    }();
-    return hosts;
+ServiceHosts serviceHosts() {
+    // Asked of the process environment each time (not the C runtime's copy), so
+    // the setting made by whoever started us, or by a test, is the one used.
+    wchar_t value[512];
+    const DWORD length = GetEnvironmentVariableW(L"VORLANE_SERVICE", value, ARRAYSIZE(value));
+    return serviceHostsFor(length > 0 && length < ARRAYSIZE(value) ? std::wstring(value, length) : L"");
 }
 
 }  // namespace vorlane

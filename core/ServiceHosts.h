@@ -14,7 +14,13 @@ struct ServiceHost {
 
     // "http://name/" or "http://name:port/" for a port other than 80.
     std::wstring root() const;
+    // "name", or "name:port" for a port other than 80: as an address writes it.
+    std::wstring hostText() const;
 };
+
+// "host" or "host:port" as a host and its port (80 when none). A port that is
+// not a number from 1 to 65535 leaves the whole text as the host name.
+ServiceHost parseServiceHost(const std::wstring& text);
 
 struct ServiceHosts {
     ServiceHost api;        // the XML API
@@ -29,7 +35,7 @@ struct ServiceHosts {
 // 1 to 65535 leaves the whole override as the host name.
 ServiceHosts serviceHostsFor(const std::wstring& override);
 
-// The hosts of this run, read from the environment once.
-const ServiceHosts& serviceHosts();
+// The hosts as the environment sets them now.
+ServiceHosts serviceHosts();
 
 }  // namespace vorlane

@@ -77,6 +77,13 @@ void Form::Show() {
     ShowWindow(window_.get(), style_.toolWindow ? SW_SHOWNOACTIVATE : SW_SHOW);
 }
 
+void Form::Show(Form* owner) {
+    if (!window_) Load();
+    if (owner && owner->hwnd())
+        SetWindowLongPtrW(window_.get(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner->hwnd()));
+    Show();
+}
+
 void Form::Hide() {
     if (window_) ShowWindow(window_.get(), SW_HIDE);
 }

@@ -38,6 +38,8 @@ public:
     HWND hwnd() const { return window_.get(); }
 
     void Show();
+    // Shows the window, not modally, owned by owner: it stays above it.
+    void Show(Form* owner);
     void Hide();
     bool Visible() const;
     bool Enabled() const;

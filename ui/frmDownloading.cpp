@@ -1,10 +1,18 @@
 #include "ui/frmDownloading.h"
 
+#include <windows.h>
+
+#include "core/Convert.h"
+#include "core/modMisc.h"
+#include "ui/frmMain.h"
+#include "webclient/CQXAPI.h"
+
 namespace vorlane::ui {
 
 namespace {
 constexpr int kWidth = 501;
 constexpr int kHeight = 66;
+constexpr int kFullBarWidth = 417;
 }  // namespace
 
 FrmDownloading::FrmDownloading() : Form(L"", kWidth, kHeight) {}
@@ -16,7 +24,7 @@ void FrmDownloading::createControls() {
     imgHeaderBg.create(*this, {0, 0, kWidth, 24}, Art::HeaderStrip);
     lblHeaderTitle.create(*this, {10, 5, kWidth - 20, 16}, L"Vorlane - Initializing...", FontRole::Title,
                           colors::kHeaderText);
-    picProgressBar.create(*this, {12, 32, 417, 24}, Art::ProgressStrip);
+    picProgressBar.create(*this, {12, 32, kFullBarWidth, 24}, Art::ProgressStrip);
     lblProgressPercent.create(*this, {432, 36, 38, 16}, L"100%", FontRole::Bold, colors::kText, Align::Right);
     imgAbort.create(*this, {476, 35, 18, 18}, Art::ButtonAbort);
     imgAbort.setMousePointer(MousePointer::Custom);
@@ -29,6 +37,30 @@ void FrmDownloading::createControls() {
     lblHeaderTitle.MouseDown = [this](const MouseEvent& e) { lblHeaderTitle_MouseDown(e); };
     lblHeaderTitle.MouseMove = [this](const MouseEvent& e) { lblHeaderTitle_MouseMove(e); };
     lblHeaderTitle.MouseUp = [this](const MouseEvent& e) { lblHeaderTitle_MouseUp(e); };
+    imgAbort.Click = [this] { imgAbort_Click(); };
+}
+
+void FrmDownloading::Form_Load() {
+    centerOnScreen();
+    SetProgressBarValue(0);
+}
+
+int16_t FrmDownloading::progressBarWidth(int16_t Percent) {
+    const int16_t width = toInt16(Percent / 100.0 * kFullBarWidth);
+    return width < 1 ? int16_t{1} : width;
+}
+
+void FrmDownloading::SetProgressBarValue(int16_t Percent) { picProgressBar.setWidth(progressBarWidth(Percent)); }
+
+void FrmDownloading::imgAbort_Click() {
+    gQXAPI->QXDownload.Cancel();
+    const std::wstring partial = gQXAPI->QXDownload.Destination();
+    if (fileExists(partial)) DeleteFileW(partial.c_str());
+    gQXAPI->apiDownloadingUpdate = false;
+    gQXAPI->apiDownloadingUpdateErr = 0;
+    gQXAPI->apiDownloadingUpdateMD5 = false;
+    frmMain().setEnabled(true);
+    Unload();
 }
 
 }  // namespace vorlane::ui

@@ -18,6 +18,14 @@ public:
     Image imgAbort;
     CommandButton cmdFocusStealer;
 
+    // The bar's width for a percentage: Percent / 100 of its full 417 pixels,
+    // halves to even, at least 1 pixel, no upper limit.
+    void SetProgressBarValue(int16_t Percent);
+    static int16_t progressBarWidth(int16_t Percent);
+
+    // Stops the download, removes the partial file and forgets an update under way.
+    void imgAbort_Click();
+
     void imgHeaderBg_MouseDown(const MouseEvent& event) { dragMouseDown(event); }
     void imgHeaderBg_MouseMove(const MouseEvent& event) { dragMouseMove(event); }
     void imgHeaderBg_MouseUp(const MouseEvent& event) { dragMouseUp(event); }
@@ -27,6 +35,7 @@ public:
 
 protected:
     void createControls() override;
+    void Form_Load() override;
 };
 
 FrmDownloading& frmDownloading();

@@ -35,3 +35,21 @@ void FrmLogin::createControls() {
 }
 
 }  // namespace vorlane::ui
+
+namespace vorlane::ui {
+
+void FrmLogin::EnableLogin() {
+    txtUserName.setEnabled(true);
+    txtPassword.setEnabled(true);
+    cmdLogin.setEnabled(true);
+}
+
+void FrmLogin::DisableLogin() {
+    txtUserName.setEnabled(false);
+    txtPassword.setEnabled(false);
+    cmdLogin.setEnabled(false);
+}
+
+void FrmLogin::LoginSuccess() {}
+
+}  // namespace vorlane::ui

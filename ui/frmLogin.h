@@ -22,6 +22,13 @@ public:
     Label lblLoginInstructionsTwo;
     PictureBox picNewAccount;
 
+    // Let the member type and send again, or not while a login is under way.
+    void EnableLogin();
+    void DisableLogin();
+
+    // The one way into the logged-in state, run for every accepted login.
+    void LoginSuccess();
+
 protected:
     void createControls() override;
 };

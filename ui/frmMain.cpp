@@ -1,5 +1,11 @@
 #include "ui/frmMain.h"
 
+#include <windows.h>
+
+#include "core/CTimerFunctions.h"
+#include "core/modSysTray.h"
+#include "webclient/CQXAPI.h"
+
 namespace vorlane::ui {
 
 namespace {
@@ -82,6 +88,23 @@ void FrmMain::createControls() {
     cmdSaveMin.create(*this, {16, kHeight + 20, 180, 24}, L"Default (Return) Save and Minimize", true);
 
     tmrMain.create(*this, 1000, true);
+    tmrMain.Tick = [this] { tmrMain_Timer(); };
+}
+
+void FrmMain::tmrMain_Timer() {
+    if (gTimerFunctions) gTimerFunctions->TimerTick();
+}
+
+void FrmMain::exitVorlane(bool Silent) {
+    if (!Silent && MessageBoxW(hwnd(),
+                               L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will "
+                               L"remain exactly as it looks now and will not be automatically updated with new images.",
+                               L"Confirm Exit", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    if (gQXAPI) gQXAPI->APICloseSock();
+    RemoveSystrayIcon();
+    // At once: no window's unload handling and no further event.
+    ExitProcess(0);
 }
 
 void FrmMain::createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& topRight, Image& bottomLeft,

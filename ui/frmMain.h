@@ -56,6 +56,13 @@ public:
     CommandButton cmdSaveMin;
     Timer tmrMain;
 
+    // Ends the program: after the member confirms, or at once when Silent.
+    // Returns only when the member answers No.
+    void exitVorlane(bool Silent);
+
+    // The one-second clock of the whole program.
+    void tmrMain_Timer();
+
 protected:
     void createControls() override;
 

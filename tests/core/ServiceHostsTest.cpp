@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "core/ServiceHosts.h"
 
 using namespace vorlane;
@@ -37,4 +39,16 @@ TEST(ServiceHosts, BadPortKeepsTheOverrideAsHostNameNeverTheRealService) {
         EXPECT_EQ(hosts.api.port, 80);
     }
     EXPECT_EQ(serviceHostsFor(L"host:65535").api.port, 65535);
+}
+
+TEST(ServiceHosts, HostTextsAndTheEnvironment) {
+    EXPECT_EQ(parseServiceHost(L"127.0.0.1:8080").hostText(), L"127.0.0.1:8080");
+    EXPECT_EQ(parseServiceHost(L"127.0.0.1:80").hostText(), L"127.0.0.1");
+    EXPECT_EQ(parseServiceHost(L"example.org").port, 80);
+    EXPECT_EQ(parseServiceHost(L"example.org:").name, L"example.org:");
+
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", L"127.0.0.1:4321");
+    EXPECT_EQ(serviceHosts().api.hostText(), L"127.0.0.1:4321");
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", nullptr);
+    EXPECT_EQ(serviceHosts().api.name, L"api.quorvex.com");
 }
