@@ -1,0 +1,136 @@
+// Datagrams between two socket objects on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include "core/RuntimeError.h"
+#include "tests/socket/SocketTestSupport.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+
+namespace {
+
+template <class Body>
+RuntimeError raisedBy(Body&& body) {
+    try {
+        body();
+    } catch (const RuntimeError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "nothing was raised";
+    return RuntimeError(0, L"");
+}
+
+// A receiving UDP object bound to 127.0.0.1 and a sender aimed at it.
+struct Pair {
+    CSocketMaster receiver;
+    CSocketMaster sender;
+
+    Pair() {
+        receiver.Protocol(ProtocolUDP);
+        receiver.Bind(0, L"127.0.0.1");
+        sender.Protocol(ProtocolUDP);
+        sender.RemoteHost(L"127.0.0.1");
+        sender.RemotePort(receiver.LocalPort());
+    }
+};
+
+}  // namespace
+
+TEST(Udp, ADatagramArrivesWithItsSender) {
+    Pair p;
+    EXPECT_EQ(p.receiver.State(), StateOpen);
+    EXPECT_EQ(p.receiver.LocalIP(), L"127.0.0.1");
+    EXPECT_NE(p.receiver.LocalPort(), 0);
+
+    std::wstring text;
+    std::vector<int32_t> announced;
+    p.receiver.events.DataArrival = [&](int32_t bytesTotal) {
+        announced.push_back(bytesTotal);
+        EXPECT_EQ(p.receiver.BytesReceived(), bytesTotal);
+        p.receiver.GetData(text);
+    };
+    p.sender.SendData(std::wstring(L"hello"));
+    EXPECT_EQ(p.sender.State(), StateOpen);
+    ASSERT_TRUE(pumpUntil([&] { return !text.empty(); }));
+    EXPECT_EQ(text, L"hello");
+    EXPECT_EQ(announced, std::vector<int32_t>{5});
+    EXPECT_EQ(p.receiver.RemoteHostIP(), L"127.0.0.1");
+    EXPECT_EQ(p.receiver.RemotePort(), p.sender.LocalPort());
+    EXPECT_EQ(p.receiver.RemoteHost(), L"");
+    // A datagram's destination may change at any time.
+    p.sender.RemotePort(p.sender.RemotePort());
+}
+
+TEST(Udp, AnUnreadDatagramIsDroppedAndAReadOneDropsNothingElse) {
+    Pair p;
+    std::vector<std::wstring> got;
+    int arrivals = 0;
+    p.receiver.events.DataArrival = [&](int32_t) {
+        // The first datagram is left unread; every later one is read.
+        if (++arrivals == 1) return;
+        std::wstring text;
+        p.receiver.GetData(text);
+        got.push_back(text);
+    };
+    p.sender.SendData(std::wstring(L"one"));
+    p.sender.SendData(std::wstring(L"two"));
+    p.sender.SendData(std::wstring(L"three"));
+    ASSERT_TRUE(pumpUntil([&] { return got.size() == 2; }));
+    pumpFor(100);
+    EXPECT_EQ(got, (std::vector<std::wstring>{L"two", L"three"}));
+    EXPECT_EQ(arrivals, 3);
+}
+
+TEST(Udp, TakingNothingDropsTheDatagramAndRaises) {
+    Pair p;
+    std::optional<RuntimeError> raised;
+    int arrivals = 0;
+    p.receiver.events.DataArrival = [&](int32_t) {
+        ++arrivals;
+        ByteArray bytes{1, 2};
+        try {
+            p.receiver.GetData(bytes, 0);
+        } catch (const RuntimeError& e) {
+            raised = e;
+        }
+        EXPECT_TRUE(bytes.empty());
+    };
+    p.sender.SendData(std::wstring(L"gone"));
+    ASSERT_TRUE(pumpUntil([&] { return raised.has_value(); }));
+    EXPECT_EQ(raised->number(), 10040);
+    EXPECT_EQ(raised->description(), L"Message too long.");
+    EXPECT_EQ(raised->source(), L"CSocketMaster.RecvData");
+    pumpFor(100);
+    EXPECT_EQ(arrivals, 1);
+    EXPECT_EQ(p.receiver.BytesReceived(), 0);
+}
+
+TEST(Udp, ADestinationThatDoesNotResolveRaises) {
+    CSocketMaster sock;
+    sock.Protocol(ProtocolUDP);
+    const RuntimeError empty = raisedBy([&] { sock.SendData(std::wstring(L"x")); });
+    EXPECT_EQ(empty.number(), 10047);
+    EXPECT_EQ(empty.description(), L"Address family not supported by protocol family.");
+    EXPECT_EQ(empty.source(), L"CSocketMaster.SendBufferedDataUDP");
+    sock.RemoteHost(L"no-such-host.invalid");
+    sock.RemotePort(9);
+    const RuntimeError unknown = raisedBy([&] { sock.SendData(std::wstring(L"x")); });
+    EXPECT_EQ(unknown.number(), 40014);
+    EXPECT_EQ(unknown.description(), L"Invalid argument");
+}
+
+TEST(Udp, ReadingNeedsAnOpenSocketAndListeningIsRefused) {
+    CSocketMaster sock;
+    sock.Protocol(ProtocolUDP);
+    std::wstring text;
+    EXPECT_EQ(raisedBy([&] { sock.GetData(text); }).number(), 40006);
+    sock.Connect(L"127.0.0.1", 9);  // binds; nothing is sent
+    EXPECT_EQ(sock.State(), StateOpen);
+    EXPECT_EQ(sock.GetData(text), 0);  // nothing waiting: the variable as it was
+
+    CSocketMaster listener;
+    listener.Protocol(ProtocolUDP);
+    const RuntimeError refused = raisedBy([&] { listener.Listen(); });
+    EXPECT_EQ(refused.number(), 10045);
+    EXPECT_EQ(refused.source(), L"CSocketMaster.Listen");
+}
