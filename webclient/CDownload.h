@@ -1,0 +1,128 @@
+// CDownload: fetches one address with an HTTP/1.0 GET over a socket object of
+// its own and writes the response body into a local file, reporting progress
+// through events. Redirects ("Location") are followed, up to ten of them.
+//
+// Events are function slots, as the socket object's are:
+//
+//     QXDownload.events.Completed = [this] { QXDownload_Completed(); };
+//
+// A handler may call back into the object (Cancel in DataArrival) and may start
+// the next download; the object notices and touches nothing of the old one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/Handles.h"
+#include "socket/CSocketMaster.h"
+
+namespace vorlane {
+
+class CDownload {
+public:
+    struct Events {
+        // The response header is complete (or the connection closed before any
+        // header end: FileSize 0, Header empty).
+        std::function<void(int32_t FileSize, const std::wstring& Header)> Starting;
+        // A piece of the body was written to the file: its size in bytes.
+        std::function<void(int32_t bytesTotal)> DataArrival;
+        // A socket error or a run-time error ended the transfer.
+        std::function<void(int16_t Number, const std::wstring& Description)> Error;
+        // The server closed the connection; the file is complete and closed.
+        std::function<void()> Completed;
+    };
+    Events events;
+
+    // Errors of the transfer itself, beside the socket's and the file's.
+    static constexpr int16_t kTooManyRedirects = 20001;
+    static constexpr int kMostRedirects = 10;
+
+    CDownload() = default;
+    ~CDownload();
+    CDownload(const CDownload&) = delete;
+    CDownload& operator=(const CDownload&) = delete;
+
+    // --- Properties ---
+    const std::wstring& Proxy() const { return proxy_; }
+    void Proxy(const std::wstring& strProxy);
+    int32_t ProxyPort() const { return proxyPort_; }
+    void ProxyPort(int32_t lngProxyPort) { proxyPort_ = lngProxyPort; }
+    // 0: connect to the address's host; else to Proxy on ProxyPort, and 1 also
+    // sends the whole address in the request line.
+    int32_t AccessType() const { return accessType_; }
+    void AccessType(int32_t acAccess) { accessType_ = acAccess; }
+    const std::wstring& URL() const { return url_; }
+    void URL(const std::wstring& strURL);
+    const std::wstring& Destination() const { return destination_; }
+    void Destination(const std::wstring& strDestination);
+    bool DisableRedirection() const { return disableRedirection_; }
+    void DisableRedirection(bool blnRedir) { disableRedirection_ = blnRedir; }
+    // The response's Content-Length, 0 when absent; back to 0 when the transfer ends.
+    int32_t FileSize() const { return fileSize_; }
+
+    // Starts a transfer of URL into Destination (either given here).
+    void Download(std::optional<std::wstring> URL = std::nullopt,
+                  std::optional<std::wstring> Destination = std::nullopt);
+    // Stops the transfer at once; raises no event.
+    void Cancel();
+
+    // The address parts as the request uses them (public for their own tests).
+    static std::wstring GetHost(const std::wstring& address);
+    std::wstring GetPath(const std::wstring& address) const;
+    // The value of the header line whose name is name (letter case ignored),
+    // trimmed; empty when there is no such line.
+    static std::wstring GetHeaderValue(const std::wstring& header, const std::wstring& name);
+    // location resolved against the address it was received from.
+    static std::wstring ResolveLocation(const std::wstring& current, const std::wstring& location);
+
+private:
+    void startTransfer();
+    void cmSocket_Connect();
+    void cmSocket_DataArrival(int32_t bytesTotal);
+    void cmSocket_CloseSck();
+    void cmSocket_Error(int16_t Number, const std::wstring& Description, bool& CancelDisplay);
+    void ResetTransfer();
+
+    void openDestination();
+    void appendToFile(const uint8_t* data, size_t size);
+    bool followRedirect();
+    void failWith(int16_t number, const std::wstring& description);
+    template <class Step>
+    void runStep(Step&& step);
+
+    // Raises an event; false when the handler ended or replaced this transfer
+    // (or destroyed the object), so the caller must leave at once.
+    template <class Slot, class... Args>
+    bool raise(const Slot& slot, Args&&... args);
+
+    std::wstring proxy_;
+    int32_t proxyPort_ = 0;
+    int32_t accessType_ = 0;
+    std::wstring url_;
+    std::wstring destination_;
+    bool disableRedirection_ = false;
+    int32_t fileSize_ = 0;
+
+    std::unique_ptr<CSocketMaster> cmSocket_;
+    std::string header_;  // the response header collected so far, as received
+    bool headerComplete_ = false;
+    FileHandle file_;
+    int redirects_ = 0;      // redirects followed by this download
+    uint64_t transfer_ = 0;  // changes with every reset
+    std::shared_ptr<const char> life_ = std::make_shared<const char>();
+};
+
+template <class Slot, class... Args>
+bool CDownload::raise(const Slot& slot, Args&&... args) {
+    if (!slot) return true;
+    const std::weak_ptr<const char> alive = life_;
+    const uint64_t transfer = transfer_;
+    const Slot handler = slot;
+    handler(std::forward<Args>(args)...);
+    return !alive.expired() && transfer_ == transfer;
+}
+
+}  // namespace vorlane

@@ -1,0 +1,180 @@
+// CQXAPI: construction, the request writer, the connection and the reply framer.
+#include "webclient/CQXAPI.h"
+
+#include <windows.h>
+
+#include "core/ServiceHosts.h"
+#include "core/Trap.h"
+#include "core/CTimerFunctions.h"
+#include "version.h"
+#include "webclient/modXML.h"
+
+namespace vorlane {
+
+std::unique_ptr<CQXAPI> gQXAPI;
+
+namespace {
+
+constexpr const wchar_t* kModule = L"CQXAPI";
+
+// The program's own key, used until a login reply gives the member's.
+constexpr const wchar_t* kBuiltInApiKey = L"Vx3k9QpL2m7Z";
+
+// The version the service sees: major.minor.revision.
+std::wstring programVersion() { return VORLANE_VERSION_TEXT; }
+
+std::vector<std::wstring> splitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t at; (at = text.find(L'\n', start)) != std::wstring::npos; start = at + 1)
+        lines.push_back(text.substr(start, at - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+// The closing tag of the root element whose start tag is firstLine: its text
+// without the first and last character, cut at the first blank.
+std::wstring endTagFor(const std::wstring& firstLine) {
+    if (firstLine.size() < 2) raiseError(errnum::InvalidProcedureCall, L"CQXAPI.QXSock_DataArrival");
+    std::wstring tag = L"</" + firstLine.substr(1, firstLine.size() - 2);
+    tag = tag.substr(0, tag.find(L' '));
+    return tag + L">";
+}
+
+// Runs window messages until the socket leaves its connecting states, sleeping
+// while there is nothing to do. False when the program is quitting.
+bool pumpMessagesOnce() {
+    MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // leave it for the main loop
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+}  // namespace
+
+CQXAPI::CQXAPI() {
+    QXSock.events.DataArrival = [this](int32_t bytesTotal) { QXSock_DataArrival(bytesTotal); };
+    QXSock.events.Error = [this](int16_t number, std::wstring& description, int32_t, const std::wstring&,
+                                 const std::wstring&, int32_t, bool&) { QXSock_Error(number, description); };
+    QXDownload.events.Starting = [this](int32_t size, const std::wstring& header) { QXDownload_Starting(size, header); };
+    QXDownload.events.DataArrival = [this](int32_t bytesTotal) { QXDownload_DataArrival(bytesTotal); };
+    QXDownload.events.Completed = [this] { QXDownload_Completed(); };
+    QXDownload.events.Error = [this](int16_t number, const std::wstring& description) {
+        QXDownload_Error(number, description);
+    };
+
+    apiHost = serviceHosts().api.hostText();
+    apiBaseURL = L"http://" + apiHost + L"/api.php?apikey=";
+    apiKey = kBuiltInApiKey;
+}
+
+CQXAPI::~CQXAPI() = default;
+
+bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues) {
+    bool sent = false;
+    runTrapped(L"APISend", kModule, [&] {
+        if (QXSock.State() != StateConnected && !APIConnect()) return;
+
+        if (QueryMethod != L"qx.getGalleries" && QueryMethod != L"qx.auth.login") {
+            array_push(queryKeys, L"VL_Version");
+            array_push(queryValues, programVersion());
+        }
+        std::wstring address = apiBaseURL + apiKey + L"&method=" + QueryMethod;
+        for (size_t i = 0; i < queryKeys.size(); ++i)
+            address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
+
+        // A reply that never completed belongs to no one now.
+        dropUnreadReply();
+        QXSock.SendData(L"GET " + address + L" HTTP/1.0\r\n\r\n");
+
+        if (QXSock.State() == StateError) {
+            APIHandleSockError();
+            return;
+        }
+        gTimerFunctions->Active_SockTimeout = true;
+        sent = true;
+    });
+    return sent;
+}
+
+void CQXAPI::dropUnreadReply() {
+    apiEndTag.clear();
+    if (QXSock.State() == StateConnected && QXSock.BytesReceived() > 0) {
+        ByteArray unread;
+        QXSock.GetData(unread);
+    }
+}
+
+bool CQXAPI::APIConnect() {
+    bool connected = false;
+    runTrapped(L"APIConnect", kModule, [&] {
+        if (QXSock.State() == StateConnected) {
+            connected = true;
+            return;
+        }
+        QXSock.CloseSck();
+        const ServiceHost server = parseServiceHost(apiHost);
+        QXSock.Connect(server.name, server.port);
+        for (;;) {
+            const SocketState state = QXSock.State();
+            if (state == StateConnected) {
+                connected = true;
+                return;
+            }
+            if (state == StateError || state == StateClosed) {
+                apiSetNetworkOutage();
+                return;
+            }
+            if (!pumpMessagesOnce()) return;
+        }
+    });
+    return connected;
+}
+
+void CQXAPI::QXSock_DataArrival(int32_t) {
+    runTrapped(L"QXSock_DataArrival", kModule, [&] { frameReply(); });
+}
+
+void CQXAPI::frameReply() {
+    apiNetworkOutage = false;
+    gTimerFunctions->Active_SockTimeout = false;
+
+    if (QXSock.BytesReceived() > kLargestReply) {
+        dropUnreadReply();
+        APIUnexpectedResponse();
+        return;
+    }
+
+    std::wstring text;
+    QXSock.PeekData(text);
+    if (!validateHTMLHeader(text)) APIForeignResponse();
+
+    std::vector<std::wstring> lines = splitLines(text);
+    for (;;) {
+        if (lines.size() < 2) return;  // wait for more
+        if (!lines.front().empty()) break;
+        lines.erase(lines.begin());
+    }
+    while (lines.back().empty()) {
+        lines.pop_back();
+        if (lines.size() < 2) APIUnexpectedResponse();
+    }
+
+    if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
+    if (lines.back() != apiEndTag) return;  // stays buffered until the rest arrives
+
+    apiEndTag.clear();
+    std::wstring reply;
+    QXSock.GetData(reply);
+    if (!validateHTMLHeader(reply)) APIForeignResponse();
+    ParseXML(reply);
+}
+
+}  // namespace vorlane

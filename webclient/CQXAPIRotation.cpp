@@ -1,0 +1,229 @@
+// CQXAPI: one wallpaper change, from the query for the next wallpaper through
+// its download to the bitmap on the desktop.
+#include <windows.h>
+
+#include "core/CTimerFunctions.h"
+#include "core/Convert.h"
+#include "core/Globals.h"
+#include "core/ServiceHosts.h"
+#include "core/Trap.h"
+#include "core/modRegistry.h"
+#include "ui/frmDownloading.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
+#include "ui/modGlobals.h"
+#include "webclient/CQXAPI.h"
+#include "webclient/PictureConverter.h"
+
+namespace vorlane {
+
+namespace {
+
+constexpr const wchar_t* kModule = L"CQXAPI";
+constexpr int kMostFailedChangesInARow = 3;
+
+std::wstring activePicturePath() { return dataFolder + L"qx_wall_active"; }
+std::wstring wallpaperBitmapPath() { return dataFolder + L"Vorlane.bmp"; }
+
+void pushPair(TextArray& keys, TextArray& values, const std::wstring& key, const std::wstring& value) {
+    array_push(keys, key);
+    array_push(values, value);
+}
+
+}  // namespace
+
+std::wstring CQXAPI::wallpaperAddress(int32_t id, const std::wstring& fileName) const {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    return L"http://" + apiHost + L"/dl/inline/" + std::to_wstring(id) + L"/" + std::to_wstring(width) + L"x" +
+           std::to_wstring(height) + L"/" + fileName;
+}
+
+void CQXAPI::RotateWallpaper() {
+    failedChanges_ = 0;  // asked for by the schedule or the member: a fresh start
+    requestNextWallpaper();
+}
+
+void CQXAPI::requestNextWallpaper() {
+    runTrapped(L"RotateWallpaper", kModule, [&] {
+        if (apiDownloadingUpdate) return;
+        if (apiNetworkOutage) {
+            if (!apiForced) return;
+            if (!apiNetworkRetry()) {
+                apiNetworkOutage = false;
+                apiSetNetworkOutage();
+                return;
+            }
+        }
+        ui::FrmMain& main = ui::frmMain();
+        if (main.cboGallery.Text() == L"Loading..." || main.cboCategory.Text() == L"Loading...") {
+            ui::requestGalleries();
+            return;
+        }
+        secondsSinceChange = 0;
+
+        ui::FrmOptions& options = ui::frmOptions();
+        TextArray keys, values;
+        pushPair(keys, values, L"withar", screenAspectRatio);
+        pushPair(keys, values, L"withtags", L"no");
+        pushPair(keys, values, L"sort", L"desc");
+        pushPair(keys, values, L"minpoints", options.txtRating.Text());
+        if (options.optRandomize.Value()) {
+            pushPair(keys, values, L"order", L"randomize");
+        } else {
+            const std::wstring saved = regGetSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", L"");
+            apiActiveWallpaper = saved.empty() ? 0 : toInt32(toDouble(saved));
+            pushPair(keys, values, L"startid", std::to_wstring(apiActiveWallpaper));
+            pushPair(keys, values, L"order", L"freshness");
+        }
+        pushPair(keys, values, L"page", L"1");
+        pushPair(keys, values, L"perpage", L"1");
+        if (activeSourceTab == 1) {
+            pushPair(keys, values, L"tag", main.txtTagName.Text());
+        } else if (activeSourceTab == 2) {
+            if (main.cboGallery.Text() != L"All Galleries") {
+                pushPair(keys, values, L"gallery", main.cboGallery.Text());
+                if (main.cboCategory.Text() != L"All Categories")
+                    pushPair(keys, values, L"category", main.cboCategory.Text());
+            }
+        } else if (activeSourceTab == 0) {
+            pushPair(keys, values, L"member", apiUsername);
+        }
+        const bool favorites = activeSourceTab == 0 && main.optMemberFavorites.Value();
+        APISend(favorites ? L"qx.wallpapers.favorites" : L"qx.wallpapers.browse", keys, values);
+    });
+}
+
+void CQXAPI::DownloadAndChangeWallpaper(int32_t ID, const std::wstring& FileName) {
+    runTrapped(L"DownloadAndChangeWallpaper", kModule, [&] {
+        if (apiDownloadingUpdate) return;
+        QXDownload.Cancel();
+        const std::wstring path = activePicturePath();
+        if (fileExists(path)) DeleteFileW(path.c_str());
+
+        ui::FrmMain& main = ui::frmMain();
+        main.setEnabled(false);
+        ui::FrmDownloading& progress = ui::frmDownloading();
+        apiDownloadedBytes = 0;
+        progress.SetProgressBarValue(0);
+        progress.lblProgressPercent.setCaption(L"0%");
+        if (apiForced) {
+            progress.Show(&main);
+            SetForegroundWindow(progress.hwnd());
+        }
+        QXDownload.Download(wallpaperAddress(ID, FileName), path);
+    });
+}
+
+void CQXAPI::QXDownload_Starting(int32_t, const std::wstring&) {
+    runTrapped(L"QXDownload_Starting", kModule, [&] {
+        if (apiForced) ui::frmDownloading().lblHeaderTitle.setCaption(L"Vorlane - Connecting to Quorvex...");
+    });
+}
+
+void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
+    runTrapped(L"QXDownload_DataArrival", kModule, [&] {
+        gTimerFunctions->Active_SockTimeout = false;
+        ui::FrmDownloading& progress = ui::frmDownloading();
+        if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
+            const wchar_t* title = !apiDownloadingUpdate      ? L"Vorlane - Downloading..."
+                                   : !apiDownloadingUpdateMD5 ? L"Vorlane - Downloading Update..."
+                                                              : L"Vorlane - Corrupt update detected! Retrying download...";
+            progress.lblHeaderTitle.setCaption(title);
+        }
+        apiDownloadedBytes += bytesTotal;
+
+        if (QXDownload.FileSize() == 0) {
+            // No size: never applied. A wallpaper change ends here and counts as a failure.
+            QXDownload.Cancel();
+            if (!apiDownloadingUpdate) {
+                endWallpaperChange();
+                retryAfterFailedChange();
+            } else {
+                requestNextWallpaper();
+            }
+            return;
+        }
+        if (progress.Visible()) {
+            const int16_t percent = toInt16(double(apiDownloadedBytes) / QXDownload.FileSize() * 100);
+            progress.SetProgressBarValue(percent);
+            progress.lblProgressPercent.setCaption(std::to_wstring(percent) + L"%");
+        }
+    });
+}
+
+void CQXAPI::QXDownload_Completed() {
+    gTimerFunctions->Active_SockTimeout = false;
+    ui::FrmDownloading& progress = ui::frmDownloading();
+    progress.SetProgressBarValue(100);
+    progress.lblProgressPercent.setCaption(L"100%");
+
+    if (apiDownloadingUpdateMD5) {
+        checkUpdateDigest();
+    } else if (apiDownloadingUpdate) {
+        downloadUpdateDigest();
+    } else {
+        try {
+            applyWallpaper();
+        } catch (...) {
+            // Not a picture we can show, or the disk refused it: the previous
+            // wallpaper stays; end this change and ask for another.
+            endWallpaperChange();
+            retryAfterFailedChange();
+        }
+    }
+}
+
+void CQXAPI::applyWallpaper() {
+    convertPictureToBitmap(activePicturePath(), wallpaperBitmapPath());
+    setDesktopWallpaper(wallpaperBitmapPath());
+
+    apiActiveWallpaper = nextWallpaperID;
+    apiActiveWallpaperLink = nextWallpaperLink;
+    regSaveSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaperLink", apiActiveWallpaperLink);
+    regSaveSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", std::to_wstring(apiActiveWallpaper));
+    failedChanges_ = 0;
+    endWallpaperChange();
+}
+
+void CQXAPI::endWallpaperChange() {
+    apiForced = false;
+    ui::frmMain().setEnabled(true);
+    ui::frmDownloading().Unload();
+}
+
+void CQXAPI::retryAfterFailedChange() {
+    // A service that keeps sending what cannot be shown is not asked again and
+    // again: after a few failures in a row the rotation waits for the next
+    // scheduled change.
+    if (++failedChanges_ < kMostFailedChangesInARow) requestNextWallpaper();
+}
+
+void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
+    runTrapped(L"QXDownload_Error", kModule, [&] {
+        const bool outage = apiCheckNetworkOutage(Number, Description);
+        if (!outage) {
+            if (apiDownloadingUpdate) {
+                QXDownload.Cancel();
+                const std::wstring text = L"An error occurred downloading the new Vorlane update: " +
+                                          apiDownloadingUpdateFile + L".\r\nPlease check your internet connection "
+                                          L"and try again, otherwise visit " + serviceHosts().web.root() +
+                                          L"vorlane/ and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
+                MessageBoxW(nullptr, text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
+                apiDownloadingUpdate = false;
+                ui::frmMain().exitVorlane(true);
+                return;
+            }
+            if (apiLoggedIn && apiForced) {
+                ui::FrmSlideMessage& slide = ui::frmSlideMessage();
+                slide.lblTitle.setCaption(L"Vorlane - Connection Issue");
+                slide.startSlide(L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
+            }
+        }
+        QXDownload.Cancel();
+        endWallpaperChange();
+    });
+}
+
+}  // namespace vorlane

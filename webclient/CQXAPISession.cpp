@@ -1,0 +1,213 @@
+// CQXAPI: login and logout, the service's error numbers, socket errors, the
+// network-outage state and its retry, and replies that are not the service's.
+#include <windows.h>
+
+#include "core/CTimerFunctions.h"
+#include "core/ServiceHosts.h"
+#include "core/Trap.h"
+#include "core/modRegistry.h"
+#include "core/modSysTray.h"
+#include "ui/frmLogin.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
+#include "ui/modMiscTray.h"
+#include "webclient/CQXAPI.h"
+#include "webclient/modXML.h"
+
+namespace vorlane {
+
+namespace {
+
+constexpr const wchar_t* kModule = L"CQXAPI";
+
+void showNotice(const std::wstring& title, const std::wstring& text) {
+    ui::FrmSlideMessage& slide = ui::frmSlideMessage();
+    slide.lblTitle.setCaption(title);
+    slide.startSlide(text);
+}
+
+std::wstring contactPage() { return serviceHosts().web.root() + L"contact/"; }
+std::wstring programPage() { return serviceHosts().web.root() + L"vorlane/"; }
+
+void forgetSavedLogin() {
+    regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"");
+    regSaveSetting(kAppName, kLoginSection, L"SavedPassword", L"");
+}
+
+}  // namespace
+
+bool CQXAPI::APILogin() {
+    bool sent = false;
+    runTrapped(L"APILogin", kModule, [&] {
+        if (apiUsername.empty() || apiPasswordHash.empty()) return;
+        TextArray keys, values;
+        array_push(keys, L"username");
+        array_push(values, apiUsername);
+        array_push(keys, L"md5password");
+        array_push(values, apiPasswordHash);
+        sent = gQXAPI->APISend(L"qx.auth.login", keys, values);
+    });
+    return sent;
+}
+
+void CQXAPI::APILogout() {
+    runTrapped(L"APILogout", kModule, [&] {
+        forgetSavedLogin();
+        ui::frmOptions().lblLoggedIn.setCaption(L"[Not Logged In]");
+        APICloseSock();
+        ui::FrmLogin& login = ui::frmLogin();
+        login.txtUserName.setText(L"");
+        login.txtPassword.setText(L"");
+        apiLoggedIn = false;
+        apiUsername.clear();
+        apiPasswordHash.clear();
+        login.EnableLogin();
+        ui::frmMain().Hide();
+        login.Show();
+        SetForegroundWindow(login.hwnd());
+    });
+}
+
+void CQXAPI::APICloseSock() { QXSock.CloseSck(); }
+
+void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
+    runTrapped(L"APIHandleError", kModule, [&] {
+        switch (ErrorNo) {
+            case 69:
+                NoWallpapersExist();
+                break;
+            case 75: {
+                MessageBoxW(nullptr,
+                            L"Oops!  That username / password is not a valid Quorvex login!\r\n\r\n"
+                            L"Please try again, or visit Quorvex to create a new account or recover a forgotten "
+                            L"password.",
+                            L"Invalid Username/Password", MB_OK | MB_ICONEXCLAMATION);
+                forgetSavedLogin();
+                apiPasswordHash.clear();
+                ui::FrmLogin& login = ui::frmLogin();
+                login.txtPassword.setText(L"");
+                ui::frmOptions().lblLoggedIn.setCaption(L"[Not Logged In]");
+                apiLoggedIn = false;
+                apiSilent = false;
+                if (!login.Visible()) login.Show();
+                login.EnableLogin();
+                if (apiUsername.empty()) {
+                    login.txtUserName.setText(L"");
+                    login.txtUserName.setFocus();
+                } else {
+                    login.txtPassword.setFocus();
+                }
+                break;
+            }
+            case 901:
+                showNotice(L"Vorlane API Error",
+                           L"Your API Key has exceeded it's daily allocation.  This usually shouldn't happen in "
+                           L"Vorlane.  Please contact us for details: " + contactPage());
+                break;
+            case 950:
+            case 951:
+                showNotice(L"Vorlane API Error",
+                           L"[" + std::to_wstring(ErrorNo) +
+                               L"] A fatal API error has occurred within Vorlane.  Please contact us for details: " +
+                               contactPage());
+                ui::frmMain().tmrMain.setEnabled(false);
+                break;
+            default:
+                showNotice(L"Vorlane Error", L"An error has occurred [" + std::to_wstring(ErrorNo) + L"]: " +
+                                                 ErrorDescr + L".  Please contact us for details: " + contactPage());
+                break;
+        }
+    });
+}
+
+void CQXAPI::apiSetNetworkOutage() {
+    runTrapped(L"apiSetNetworkOutage", kModule, [&] {
+        if (apiNetworkOutage) return;
+        APICloseSock();
+        if (apiSilent || apiLoggedIn) {
+            showNotice(L"Vorlane - Connection Issue",
+                       L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper "
+                       L"rotation will resume automatically when you reconnect to the internet.");
+            gTimerFunctions->Active_NetworkRetry = true;
+        } else {
+            MessageBoxW(nullptr,
+                        L"The connection to Quorvex cannot be established at this time due to a connectivity "
+                        L"issue.\r\n\r\nPlease make sure you're connected to the internet and try again.",
+                        L"Connection Error", MB_OK | MB_ICONERROR);
+            ui::frmLogin().EnableLogin();
+        }
+        apiNetworkOutage = true;
+    });
+}
+
+bool CQXAPI::apiNetworkRetry() {
+    bool connected = false;
+    runTrapped(L"apiNetworkRetry", kModule, [&] {
+        QXSock.CloseSck();
+        if (!APIConnect()) return;
+        if (!apiLoggedIn) {
+            if (apiPasswordHash.empty() || apiUsername.empty()) {
+                ui::FrmMain& main = ui::frmMain();
+                main.Show();
+                main.setEnabled(false);
+                ui::frmLogin().ShowModal(&main);
+            } else {
+                ui::minimizeToTray(apiUsername);
+                apiSilent = true;
+                APILogin();
+            }
+        }
+        apiNetworkOutage = false;
+        connected = true;
+    });
+    return connected;
+}
+
+void CQXAPI::APIHandleSockError() {
+    runTrapped(L"APIHandleSockError", kModule, [&] {
+        if (QXSock.State() != StateClosed) QXSock.CloseSck();
+        if (!apiSilent && !apiLoggedIn)
+            MessageBoxW(nullptr,
+                        L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the "
+                        L"internet and try again.",
+                        L"Connection Error", MB_OK | MB_ICONERROR);
+    });
+}
+
+void CQXAPI::APIUnexpectedResponse() {
+    ui::frmMain().tmrMain.setEnabled(false);
+    showNotice(L"Vorlane - Network Error",
+               L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
+               L"problem or interference from another program on your computer (such as spyware).  If this "
+               L"continues, please reinstall Vorlane: " + programPage());
+}
+
+void CQXAPI::APIForeignResponse() {
+    ui::frmMain().tmrMain.setEnabled(false);
+    showNotice(L"Vorlane - Network Error",
+               L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "
+               L"wireless gateway interfering (at a coffee shop, airport, etc).  Try visiting Quorvex in your web "
+               L"browser.  If everything works there, try scanning your computer for spyware.");
+}
+
+void CQXAPI::QXSock_Error(int16_t Number, const std::wstring& Description) {
+    runTrapped(L"QXSock_Error", kModule, [&] {
+        QXSock.CloseSck();
+        const bool outage = apiCheckNetworkOutage(Number, Description);
+        if (!outage && apiLoggedIn && apiForced)
+            showNotice(L"Vorlane - Connection Issue",
+                       L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
+    });
+}
+
+bool CQXAPI::apiCheckNetworkOutage(int16_t number, const std::wstring&) {
+    // A connection aborted on our side, or a host name without an address.
+    if (number == 10053 || number == 11004) {
+        gQXAPI->apiSetNetworkOutage();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace vorlane

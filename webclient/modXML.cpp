@@ -1,0 +1,156 @@
+#include "webclient/modXML.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+#include "core/Convert.h"
+#include "core/Globals.h"
+#include "core/Trap.h"
+#include "ui/frmLogin.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
+#include "ui/modGlobals.h"
+#include "webclient/CQXAPI.h"
+#include "webclient/XmlDocument.h"
+
+namespace vorlane {
+
+namespace {
+
+constexpr const wchar_t* kModule = L"modXML";
+
+void showNotice(const std::wstring& title, const std::wstring& text) {
+    ui::FrmSlideMessage& slide = ui::frmSlideMessage();
+    slide.lblTitle.setCaption(title);
+    slide.startSlide(text);
+}
+
+void handleError(const XmlNode& root) {
+    const std::wstring number = root.require(L"number").text();
+    const std::wstring description = root.require(L"description").text();
+    gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number))), description);
+}
+
+void handleAuth(const XmlDocument& document, const XmlNode& root) {
+    const std::wstring token = document.asNode().require(L"auth/token").text();
+    if (!token.empty()) {
+        gQXAPI->apiLoggedIn = true;
+        gQXAPI->apiAuthToken = root.require(L"token").text();
+        gQXAPI->apiUsername = root.require(L"username").text();
+        ui::frmLogin().txtUserName.setText(gQXAPI->apiUsername);
+        gQXAPI->apiKey = root.require(L"apiKey").text();
+        ui::frmLogin().LoginSuccess();
+        return;
+    }
+    if (root.require(L"status").text().empty()) MessageBoxW(nullptr, L"Unknown Login Error", L"Vorlane", MB_OK);
+}
+
+void handleGalleries(const XmlDocument& document) {
+    galleries.clear();
+    for (const XmlNode& gallery : document.asNode().selectAll(L"galleries/gallery")) {
+        const std::wstring name = gallery.require(L"friendly").text();
+        Galleries::Entry& entry = galleries.add(name);
+        entry.push_back(name);
+        for (const XmlNode& category : gallery.selectAll(L"categories/category")) {
+            if (category.require(L"redir").text() != L"no") continue;
+            std::wstring categoryName = category.require(L"friendly").text();
+            if (categoryName == L"Ah My Goddess") categoryName = L"Ah! My Goddess";
+            entry.push_back(categoryName);
+        }
+    }
+    ui::updateCategoryList();
+}
+
+void handleWallpapers(const XmlNode& root) {
+    const auto count = root.attribute(L"count");
+    if (!count) raiseError(errnum::ObjectNotSet, kModule);
+    if (toDouble(*count) < 1) {
+        NoWallpapersExist();
+        return;
+    }
+    const XmlNode wallpaper = root.require(L"wallpaper");
+    nextWallpaperID = toInt32(toDouble(wallpaper.require(L"id").text()));
+    const std::wstring fileName = wallpaper.require(L"filename").text();
+    nextWallpaperLink = wallpaper.require(L"link").text();
+    gQXAPI->DownloadAndChangeWallpaper(nextWallpaperID, fileName);
+}
+
+void handleUpgrade(const XmlNode& root) {
+    if (root.require(L"action").text() != L"upgrade") return;
+    upgradeVorlane(root.require(L"link").text());
+}
+
+void handleOtherRoot(const XmlDocument& document) {
+    showNotice(L"Vorlane - API Error",
+               L"Vorlane has encountered an inconsistency in communications with Quorvex\r\nDebug Dump: " +
+                   document.xml());
+}
+
+}  // namespace
+
+void ParseXML(const std::wstring& body) {
+    runTrapped(L"ParseXML", kModule, [&] {
+        XmlDocument document;
+        if (!document.loadXml(body)) {
+            const std::wstring text =
+                std::to_wstring(document.parseErrorCode()) + L"\r\n" + document.parseErrorReason();
+            MessageBoxW(nullptr, text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
+            return;
+        }
+        const XmlNode root = document.firstChild();
+        const std::wstring name = root.name();
+        if (!root.isElement()) raiseError(errnum::ObjectNotSet, kModule);
+
+        if (name == L"error") handleError(root);
+        else if (name == L"auth") handleAuth(document, root);
+        else if (name == L"galleries") handleGalleries(document);
+        else if (name == L"wallpapers") handleWallpapers(root);
+        else if (name == L"vorlane") handleUpgrade(root);
+        else handleOtherRoot(document);
+    });
+}
+
+void NoWallpapersExist() {
+    runTrapped(L"NoWallpapersExist", kModule, [&] {
+        if (noMatchingWallpapers) return;
+        std::wstring rating = ui::frmOptions().txtRating.Text();
+        if (toDouble(rating) > 0) rating = L"+" + rating;
+
+        std::wstring advice;
+        switch (activeSourceTab) {
+            case 2:
+                advice = L"Check that your selected category contains wallpapers that have been cropped to your "
+                         L"resolution and have at least a ";
+                break;
+            case 1:
+                advice = L"Check that wallpapers marked with your exact tag exist on Quorvex, then make sure they "
+                         L"have been cropped to your resolution and have at least a ";
+                break;
+            case 0:
+                if (ui::frmMain().optMemberFavorites.Value())
+                    advice = L"Check that the selected member has favorited some wallpapers, then make sure they "
+                             L"have been cropped to your resolution and have at least a ";
+                else if (ui::frmMain().optMemberUploads.Value())
+                    advice = L"Check that the selected member has uploaded some wallpapers, then make sure they "
+                             L"have been cropped to your resolution and have at least a ";
+                break;
+            default:
+                break;
+        }
+        std::wstring text = L"Vorlane couldn't find any wallpapers matching your settings!\r\n\r\n";
+        if (!advice.empty()) text += advice + rating + L" rating (via your settings).";
+
+        showNotice(L"Vorlane - No matching wallpapers!", text);
+        noMatchingWallpapers = true;
+    });
+}
+
+}  // namespace vorlane
+
+namespace vorlane {
+
+void upgradeVorlane(const std::wstring&) {}
+
+}  // namespace vorlane
