@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/CTimerFunctions.h"
@@ -39,6 +41,13 @@ std::wstring endTagFor(const std::wstring& firstLine) {
     std::wstring tag = L"</" + firstLine.substr(1, firstLine.size() - 2);
     tag = tag.substr(0, tag.find(L' '));
     return tag + L">";
+}
+
+// True while text may still grow into an HTTP status line and header.
+bool couldStartHeader(const std::wstring& text) {
+    constexpr std::wstring_view kStatus = L"HTTP/";
+    const size_t common = std::min(text.size(), kStatus.size());
+    return text.compare(0, common, kStatus.substr(0, common)) == 0;
 }
 
 // Runs window messages until the socket leaves its connecting states, sleeping
@@ -147,13 +156,25 @@ void CQXAPI::frameReply() {
     gTimerFunctions->Active_SockTimeout = false;
 
     if (QXSock.BytesReceived() > kLargestReply) {
-        dropUnreadReply();
+        // No reply of the service is this long: give up on it, and on the rest
+        // of it still on its way.
+        apiEndTag.clear();
+        APICloseSock();
         APIUnexpectedResponse();
         return;
     }
 
     std::wstring text;
     QXSock.PeekData(text);
+    if (text.find(L"\r\n\r\n") == std::wstring::npos) {
+        // Not judged yet: the tail of the reply just taken (its last line end
+        // can come on its own), or a header still on its way.
+        if (text.find_first_not_of(L"\r\n") == std::wstring::npos) {
+            dropUnreadReply();
+            return;
+        }
+        if (couldStartHeader(text)) return;
+    }
     if (!validateHTMLHeader(text)) APIForeignResponse();
 
     std::vector<std::wstring> lines = splitLines(text);

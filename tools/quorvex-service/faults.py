@@ -9,7 +9,7 @@ from wire import Plan, Response, html_page
 SCOPES = ("api", "dl", "update", "page", "any")
 
 # Faults that rewrite the XML reply of /api.php; they only make sense in the api scope.
-API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xml_decl", "unknown_root")
+API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xml_decl", "unknown_root", "oversize")
 # Faults on the bytes of any response.
 WIRE_FAULTS = ("truncated", "close_before_header", "no_length", "redirect", "redirect_relative", "redirect_loop",
                "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive")
@@ -114,6 +114,11 @@ def rewrite_api(fault, response, request):
         body = '<?xml version="1.0" encoding="UTF-8"?>\n' + body
     elif fault.name == "unknown_root":
         body = rename_root(body, p.get("root", "status"))
+    elif fault.name == "oversize":
+        # A reply that goes on and on and never reaches its end tag.
+        size = number(p, "bytes", 5 * 1024 * 1024, int)
+        line = "<filler>" + "x" * 100 + "</filler>\n"
+        body = "<wallpapers count=\"1\">\n" + line * (size // len(line) + 1)
     elif fault.name == "foreign":
         response.remove_header("Response-From")
         if "header" in p:

@@ -573,6 +573,15 @@ class LogAndPageTests(ServiceTest):
         self.assertEqual(self.get("/wallpaper/5")[0], "HTTP/1.0 404 Not Found")
 
 
+class OversizeTests(ServiceTest):
+    def test_oversize_reply_never_completes(self):
+        self.fault("oversize", bytes="300000")
+        reply = self.exchange(self.api_request("qx.getGalleries", withcategories="yes"))
+        status, headers, body = split_reply(reply)
+        self.assertGreaterEqual(len(body), 300000)
+        self.assertEqual(client_judgement(reply), (True, False))
+
+
 class SpawnTests(ServiceTest):
     def test_spawned_instances_keep_their_faults_and_logs_apart(self):
         _, answer = self.control("spawn")
