@@ -1,0 +1,241 @@
+// Login and logout, the service's error numbers, outages and the retry.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "core/Globals.h"
+#include "core/ServiceHosts.h"
+#include "core/modRegistry.h"
+#include "tests/webclient/ApiFixture.h"
+#include "ui/frmLogin.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
+#include "webclient/modMD5.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+
+namespace {
+
+class Session : public ApiFixture {
+protected:
+    void tick(int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            gTimerFunctions->TimerTick();
+            pumpFor(std::chrono::milliseconds(1));
+        }
+    }
+    // Fetches the gallery list once, as a request that gets an answer.
+    void askForGalleries() {
+        TextArray keys{L"withcategories"}, values{L"yes"};
+        gQXAPI->APISend(L"qx.getGalleries", keys, values);
+    }
+};
+
+const wchar_t* kBadLoginText =
+    L"Oops!  That username / password is not a valid Quorvex login!\r\n\r\nPlease try again, or visit Quorvex to "
+    L"create a new account or recover a forgotten password.";
+
+}  // namespace
+
+TEST_F(Session, LoginSendsTheDigestAndTakesTheMembersKey) {
+    logIn();
+    EXPECT_EQ(gQXAPI->apiKey, L"Ak7Tq2Wn9Xc4");
+    const auto requests = apiRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(queryPairsOf(requests[0]),
+              (QueryPairs{{"apikey", "Vx3k9QpL2m7Z"}, {"method", "qx.auth.login"}, {"username", "alice"},
+                          {"md5password", "968d34696c27a1cc949074e23d9ee0a0"}}));
+    EXPECT_EQ(GetStringMD5(L"tulips2008"), L"968d34696c27a1cc949074e23d9ee0a0");
+}
+
+TEST_F(Session, LoginNeedsBothCredentials) {
+    gQXAPI->apiUsername = L"alice";
+    EXPECT_FALSE(gQXAPI->APILogin());
+    gQXAPI->apiUsername.clear();
+    gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+    EXPECT_FALSE(gQXAPI->APILogin());
+    EXPECT_TRUE(apiRequests().empty());
+}
+
+TEST_F(Session, RejectedLoginForgetsThePasswordAndReopensTheLogin) {
+    regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"alice");
+    regSaveSetting(kAppName, kLoginSection, L"SavedPassword", L"0123456789abcdef0123456789abcdef");
+    ui::FrmLogin& login = ui::frmLogin();
+    login.txtPassword.setText(L"wrong");
+    login.DisableLogin();
+    gQXAPI->apiSilent = true;
+    gQXAPI->apiUsername = L"alice";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"wrong");
+    ASSERT_TRUE(gQXAPI->APILogin());
+    ASSERT_TRUE(waitFor([&] { return dialogs.count() > 0 && gQXAPI->apiPasswordHash.empty(); }));
+
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Invalid Username/Password");
+    EXPECT_EQ(dialogs.seen()[0].text, kBadLoginText);
+    EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"?"), L"");
+    EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedPassword", L"?"), L"");
+    EXPECT_EQ(login.txtPassword.Text(), L"");
+    EXPECT_EQ(ui::frmOptions().lblLoggedIn.Caption(), L"[Not Logged In]");
+    EXPECT_FALSE(gQXAPI->apiLoggedIn);
+    EXPECT_FALSE(gQXAPI->apiSilent);
+    EXPECT_TRUE(login.Visible());
+    EXPECT_TRUE(login.txtUserName.Enabled());
+    EXPECT_EQ(GetFocus(), login.txtPassword.hwnd());  // the name stays; the password is to be typed again
+}
+
+TEST_F(Session, RejectedLoginWithoutANameFocusesTheName) {
+    ui::FrmLogin& login = ui::frmLogin();
+    login.txtUserName.setText(L"typed");
+    gQXAPI->APIHandleError(75, L"Bad login");
+    EXPECT_EQ(login.txtUserName.Text(), L"");
+    EXPECT_EQ(GetFocus(), login.txtUserName.hwnd());
+}
+
+TEST_F(Session, ErrorNumbersGetTheirNotices) {
+    gQXAPI->APIHandleError(901, L"whatever");
+    auto shown = notice();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->title, L"Vorlane API Error");
+    EXPECT_EQ(shown->text, L"Your API Key has exceeded it's daily allocation.  This usually shouldn't happen in "
+                           L"Vorlane.  Please contact us for details: " + serviceHosts().web.root() + L"contact/");
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+
+    gQXAPI->APIHandleError(-7, L"Odd");
+    shown = notice();
+    EXPECT_EQ(shown->title, L"Vorlane Error");
+    EXPECT_EQ(shown->text.rfind(L"An error has occurred [-7]: Odd.  Please contact us for details: ", 0), 0u);
+}
+
+TEST_F(Session, FatalApiErrorStopsTheClockForTheRun) {
+    service.fault("api_error", "&number=951&description=Unknown+method");
+    askForGalleries();
+    ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+    const auto shown = notice();
+    EXPECT_EQ(shown->title, L"Vorlane API Error");
+    EXPECT_EQ(shown->text.rfind(L"[951] A fatal API error has occurred within Vorlane.  Please contact us for details: ",
+                                0),
+              0u);
+    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+}
+
+TEST_F(Session, NothingMatchesIsTheNoMatchNotice) {
+    activeSourceTab = 2;
+    noMatchingWallpapers = false;
+    ui::frmOptions().txtRating.setText(L"0");
+    gQXAPI->APIHandleError(69, L"No wallpapers");
+    const auto shown = notice();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->title, L"Vorlane - No matching wallpapers!");
+    EXPECT_TRUE(noMatchingWallpapers);
+}
+
+TEST_F(Session, OutageWhileLoggedInTellsOnceAndArmsTheRetry) {
+    logIn();
+    gQXAPI->apiSetNetworkOutage();
+    const auto shown = notice();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->title, L"Vorlane - Connection Issue");
+    EXPECT_EQ(shown->text, L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper "
+                           L"rotation will resume automatically when you reconnect to the internet.");
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+
+    // The second call does nothing at all.
+    ui::frmSlideMessage().lblStatusMsg.setCaption(L"seen");
+    gTimerFunctions->Active_NetworkRetry = false;
+    gQXAPI->apiSetNetworkOutage();
+    EXPECT_EQ(notice().value().text, L"seen");
+    EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(Session, OutageDuringAnInteractiveLoginIsAMessageBoxWithoutRetry) {
+    ui::frmLogin().DisableLogin();
+    gQXAPI->apiSetNetworkOutage();
+    gQXAPI->apiSetNetworkOutage();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
+    EXPECT_EQ(dialogs.seen()[0].text,
+              L"The connection to Quorvex cannot be established at this time due to a connectivity issue.\r\n\r\n"
+              L"Please make sure you're connected to the internet and try again.");
+    EXPECT_TRUE(ui::frmLogin().txtUserName.Enabled());
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
+    EXPECT_FALSE(notice());
+}
+
+TEST_F(Session, ReplyTimeOutEntersTheOutageAndTheRetryLogsInAgain) {
+    // A silent login at start-up whose reply never comes.
+    gQXAPI->apiSilent = true;
+    gQXAPI->apiUsername = L"alice";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+    service.fault("hang", "&seconds=60");
+    ASSERT_TRUE(gQXAPI->APILogin());
+    // Sent between two ticks: the next tick starts the count, ten more end it.
+    tick(10);
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    tick(1);
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+    EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+    service.reset();
+
+    tick(29);
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(apiRequests().size(), 0u);
+    tick(1);  // thirty seconds on: reconnect and log in again, silently
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
+    ASSERT_TRUE(waitFor([] { return gQXAPI->apiLoggedIn; }));
+    EXPECT_EQ(queryPairsOf(apiRequests().at(0))[1].second, "qx.auth.login");
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(Session, RetryKeepsTryingWhileTheServiceIsAway) {
+    logIn();
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", L"127.0.0.1:1");
+    const std::wstring key = gQXAPI->apiKey;
+    gQXAPI = std::make_unique<CQXAPI>();  // the same client, now pointed at nothing
+    gQXAPI->apiLoggedIn = true;
+    gQXAPI->apiSetNetworkOutage();
+    EXPECT_FALSE(gQXAPI->apiNetworkRetry());
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    tick(31);
+    EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+}
+
+TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
+    logIn();
+    gQXAPI->apiSetNetworkOutage();
+    EXPECT_TRUE(gQXAPI->apiNetworkRetry());
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(gQXAPI->socket().State(), StateConnected);
+    pumpFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(apiRequests().size(), 1u);  // the login only
+}
+
+TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
+    logIn();
+    regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"alice");
+    ui::FrmLogin& login = ui::frmLogin();
+    login.txtUserName.setText(L"alice");
+    login.txtPassword.setText(L"tulips2008");
+    login.DisableLogin();
+    ui::frmMain().Show();
+
+    gQXAPI->APILogout();
+    EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"?"), L"");
+    EXPECT_EQ(ui::frmOptions().lblLoggedIn.Caption(), L"[Not Logged In]");
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+    EXPECT_EQ(login.txtUserName.Text(), L"");
+    EXPECT_EQ(login.txtPassword.Text(), L"");
+    EXPECT_FALSE(gQXAPI->apiLoggedIn);
+    EXPECT_TRUE(gQXAPI->apiUsername.empty());
+    EXPECT_TRUE(gQXAPI->apiPasswordHash.empty());
+    EXPECT_TRUE(login.txtUserName.Enabled());
+    EXPECT_FALSE(ui::frmMain().Visible());
+    EXPECT_TRUE(login.Visible());
+}
