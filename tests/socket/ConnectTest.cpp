@@ -12,18 +12,6 @@ using namespace vorlane::test;
 
 namespace {
 
-// Runs body and answers the error it raised.
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
 std::wstring localHostFirstAddress() {
     WinsockUser winsock;
     char name[256] = {};
@@ -39,11 +27,8 @@ std::wstring localHostFirstAddress() {
 }  // namespace
 
 TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
 
     sock.Connect(L"127.0.0.1", server.port());
     EXPECT_EQ(sock.State(), StateConnecting);
@@ -66,11 +51,8 @@ TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
 }
 
 TEST(Connect, ByNamePassesThroughTheLookup) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
 
     sock.Connect(L"localhost", server.port());
     std::vector<SocketState> states{sock.State()};
@@ -102,11 +84,8 @@ TEST(Connect, TheAddressOneZeroZeroZeroIsConnectedNotTakenForALookup) {
 
 TEST(Connect, ARefusedPortIsAnErrorNotAConnection) {
     RefusingPort refusing;
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     sock.Connect(L"127.0.0.1", refusing.port());
     ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
     pumpFor(100);
@@ -139,9 +118,8 @@ TEST(Connect, ANameThatDoesNotResolveIsAnError) {
 }
 
 TEST(Connect, ArgumentAndStateChecks) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     const RuntimeError zero = raisedBy([&] { sock.Connect(L"127.0.0.1", 0); });
     EXPECT_EQ(zero.number(), 40014);
     EXPECT_EQ(zero.description(),
@@ -172,9 +150,8 @@ TEST(Connect, ArgumentAndStateChecks) {
 }
 
 TEST(Connect, LocalAddressAndName) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     EXPECT_FALSE(sock.LocalHostName().empty());
     sock.Connect(L"127.0.0.1", server.port());
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
@@ -216,11 +193,8 @@ TEST(Connect, AnObjectDestroyedDuringItsLookupGetsNoAnswer) {
 // (The loopback here turns an abortive close into an orderly one, so the
 // notification is posted as Winsock would post it.)
 TEST(Connect, AResetByThePeerIsAnErrorNotAClose) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     sock.Connect(L"127.0.0.1", server.port());
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     log.clear();

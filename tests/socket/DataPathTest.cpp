@@ -10,53 +10,16 @@
 using namespace vorlane;
 using namespace vorlane::test;
 
-namespace {
-
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
-// A socket object connected to a plain server running peer.
-struct Connected {
-    PlainServer server;
-    CSocketMaster sock;
-    EventLog log;
-
-    explicit Connected(std::function<void(SOCKET)> peer) {
-        server.serve(std::move(peer));
-        log.attach(sock);
-        sock.Connect(L"127.0.0.1", server.port());
-        EXPECT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
-        log.clear();
-    }
-};
-
-// A manual-reset event for stepping a peer thread.
-struct Signal {
-    HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~Signal() { CloseHandle(handle); }
-    void set() { SetEvent(handle); }
-    bool wait(DWORD ms = 5000) { return WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
-};
-
-}  // namespace
-
 TEST(DataPath, ManyMegabytesToASlowReaderArriveWholeAndInOrder) {
     const std::string first = patternBytes(8 * 1024 * 1024, 0);
     const std::string second = patternBytes(1024 * 1024 + 7, 99);
     std::string received;
     Signal startReading;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         startReading.wait();
         received = receiveUntilClosed(peer, 2);
     });
+    ASSERT_TRUE(c.connect());
 
     c.sock.SendData(toBytes(first));
     ASSERT_FALSE(c.log.has(L"SendComplete"));  // the socket could not take it all at once
@@ -90,7 +53,8 @@ TEST(DataPath, ManyMegabytesToASlowReaderArriveWholeAndInOrder) {
 
 TEST(DataPath, ASmallSendCompletesAtOnceAndEmptyValuesSendNothing) {
     std::string received;
-    Connected c([&](SOCKET peer) { received = receiveUntilClosed(peer); });
+    Loopback c([&](SOCKET peer) { received = receiveUntilClosed(peer); });
+    ASSERT_TRUE(c.connect());
     c.sock.SendData(std::wstring());
     c.sock.SendData(ByteArray());
     EXPECT_TRUE(c.log.records().empty());
@@ -110,7 +74,8 @@ TEST(DataPath, SendingNeedsAConnectionBeforeATypeIsLookedAt) {
     EXPECT_EQ(unconnected.description(), L"Wrong protocol or connection state for the requested transaction or request");
     EXPECT_EQ(unconnected.source(), L"CSocketMaster.SendData");
 
-    Connected c([](SOCKET peer) { receiveUntilClosed(peer); });
+    Loopback c;
+    ASSERT_TRUE(c.connect());
     const RuntimeError untyped = raisedBy([&] { c.sock.SendData(SocketValue{}); });
     EXPECT_EQ(untyped.number(), 40018);
     EXPECT_EQ(untyped.description(), L"Unsupported variant type.");
@@ -118,12 +83,13 @@ TEST(DataPath, SendingNeedsAConnectionBeforeATypeIsLookedAt) {
 
 TEST(DataPath, DataArrivalTellsTheWholeBufferedLength) {
     Signal firstSeen;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         sendAll(peer, patternBytes(100));
         firstSeen.wait();
         sendAll(peer, patternBytes(50, 100));
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"DataArrival"); }));
     EXPECT_EQ(c.sock.BytesReceived(), 100);
     firstSeen.set();
@@ -140,11 +106,12 @@ TEST(DataPath, DataArrivalTellsTheWholeBufferedLength) {
 }
 
 TEST(DataPath, TypedReadsTakeTheirSizeOrNothing) {
-    Connected c([](SOCKET peer) {
+    Loopback c([](SOCKET peer) {
         // 258 as a Long, then one more byte; then text.
         sendAll(peer, std::string("\x02\x01\x00\x00\x07hello", 10));
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.sock.BytesReceived() == 10; }));
 
     int32_t number = -5;
@@ -227,7 +194,8 @@ TEST(DataPath, DataSentJustBeforeTheCloseIsNeverCutShort) {
 }
 
 TEST(DataPath, AfterThePeerClosedBufferedBytesCanNoLongerBeTaken) {
-    Connected c([](SOCKET peer) { sendAll(peer, "late"); });
+    Loopback c([](SOCKET peer) { sendAll(peer, "late"); });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"CloseSck"); }));
     EXPECT_EQ(c.log.lines(), (std::vector<std::wstring>{L"DataArrival 4", L"CloseSck"}));
     EXPECT_EQ(c.sock.State(), StateClosing);
@@ -243,11 +211,12 @@ TEST(DataPath, AfterThePeerClosedBufferedBytesCanNoLongerBeTaken) {
 // an earlier read) is no failure: the connection stays up.
 TEST(DataPath, AStaleReadNotificationChangesNothing) {
     Signal proceed;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         proceed.wait();
         sendAll(peer, "after");
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_NE(MessageWindow(), nullptr);
     PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
     PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
@@ -281,10 +250,11 @@ TEST(DataPath, AnOwnerMayDestroyTheObjectWhileItSends) {
 }
 
 TEST(DataPath, AHandlerMayReadAndCloseFromInsideItsEvents) {
-    Connected c([](SOCKET peer) {
+    Loopback c([](SOCKET peer) {
         sendAll(peer, "reply");
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     std::wstring reply;
     c.sock.events.DataArrival = [&](int32_t bytesTotal) {
         EXPECT_EQ(bytesTotal, 5);

@@ -12,17 +12,6 @@ using namespace vorlane::test;
 
 namespace {
 
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // A plain caller on a thread of its own.

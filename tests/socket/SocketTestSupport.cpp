@@ -170,6 +170,18 @@ void EventLog::attach(CSocketMaster& socket) {
     };
 }
 
+Loopback::Loopback(std::function<void(SOCKET)> peer) {
+    server.serve(std::move(peer));
+    log.attach(sock);
+}
+
+bool Loopback::connect() {
+    sock.Connect(L"127.0.0.1", server.port());
+    const bool connected = pumpUntil([&] { return sock.State() == StateConnected; });
+    log.clear();
+    return connected;
+}
+
 std::vector<std::wstring> EventLog::lines() const {
     std::vector<std::wstring> result;
     for (const auto& record : records_) result.push_back(record.line);
