@@ -1,8 +1,8 @@
 // Receiving throughput of the socket object over loopback: 256 MB taken with
 // GetData in a DataArrival handler, beside a plain blocking recv loop on the
 // same runtime (the floor it allows). Prints "NAME VALUE UNIT" lines.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <algorithm>
 #include <chrono>

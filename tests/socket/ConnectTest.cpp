@@ -89,7 +89,8 @@ TEST(Connect, ARefusedPortIsAnErrorNotAConnection) {
     sock.Connect(L"127.0.0.1", refusing.port());
     ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
     pumpFor(100);
-    EXPECT_EQ(log.lines(), std::vector<std::wstring>{L"Error 10061 Connection refused. CSocketMaster.PostSocket"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10061 Connection refused. CSocketMaster.PostSocket"});
     EXPECT_EQ(sock.State(), StateError);
     EXPECT_NE(sock.SocketHandle(), INVALID_SOCKET);  // kept until CloseSck
 
@@ -198,10 +199,12 @@ TEST(Connect, AResetByThePeerIsAnErrorNotAClose) {
     sock.Connect(L"127.0.0.1", server.port());
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     log.clear();
-    PostMessageW(MessageWindow(), SOCKET_MESSAGE, sock.SocketHandle(), WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, sock.SocketHandle(),
+                 WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
     ASSERT_TRUE(pumpUntil([&] { return sock.State() != StateConnected; }));
     pumpFor(50);
-    EXPECT_EQ(log.lines(), std::vector<std::wstring>{L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"});
     EXPECT_EQ(sock.State(), StateError);
 }
 
@@ -290,8 +293,8 @@ TEST(Connect, AnErrorHandlerThatAllowsDisplayGetsOneMessageBox) {
 
     CSocketMaster shown;
     bool returned = false;
-    shown.events.Error = [](int16_t, std::wstring&, int32_t, const std::wstring&, const std::wstring&, int32_t,
-                            bool& cancelDisplay) { cancelDisplay = false; };
+    shown.events.Error = [](int16_t, std::wstring&, int32_t, const std::wstring&, const std::wstring&,
+                            int32_t, bool& cancelDisplay) { cancelDisplay = false; };
     shown.Connect(L"127.0.0.1", refusing.port());
     ASSERT_TRUE(pumpUntil([&] {
         returned = shown.State() == StateError;

@@ -71,7 +71,8 @@ TEST(DataPath, SendingNeedsAConnectionBeforeATypeIsLookedAt) {
     CSocketMaster sock;
     const RuntimeError unconnected = raisedBy([&] { sock.SendData(SocketValue{}); });
     EXPECT_EQ(unconnected.number(), 40006);
-    EXPECT_EQ(unconnected.description(), L"Wrong protocol or connection state for the requested transaction or request");
+    EXPECT_EQ(unconnected.description(),
+              L"Wrong protocol or connection state for the requested transaction or request");
     EXPECT_EQ(unconnected.source(), L"CSocketMaster.SendData");
 
     Loopback c;

@@ -3,8 +3,8 @@
 // their own, and a record of a socket object's events.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <gtest/gtest.h>
 
