@@ -38,7 +38,14 @@ TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
     EXPECT_EQ(sock.RemoteHostIP(), L"127.0.0.1");
     EXPECT_EQ(sock.RemotePort(), server.port());
     EXPECT_NE(sock.LocalPort(), 0);  // the port the system chose
-    EXPECT_NE(sock.SocketHandle(), INVALID_SOCKET);
+    ASSERT_NE(sock.SocketHandle(), INVALID_SOCKET);
+    // The local end was left to the system, which picks the interface that
+    // reaches the peer: here the loopback.
+    sockaddr_in local{};
+    int length = sizeof local;
+    getsockname(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&local), &length);
+    EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(ntohs(local.sin_port), sock.LocalPort());
 
     sock.CloseSck();
     EXPECT_EQ(sock.State(), StateClosed);
@@ -158,6 +165,36 @@ TEST(Connect, LocalAddressAndName) {
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     // While connected, the local host's first address, whatever was bound.
     EXPECT_EQ(sock.LocalIP(), localHostFirstAddress());
+}
+
+// A connect that cannot even start raises when called directly, and is told
+// through the Error event when it starts from a lookup's answer, where nobody
+// waits on a call.
+TEST(Connect, ALocalPortInUseFailsTheConnect) {
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
+    WinsockUser winsock;
+    const SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in taken{};
+    taken.sin_family = AF_INET;
+    ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&taken), sizeof taken), 0);
+    int length = sizeof taken;
+    getsockname(holder, reinterpret_cast<sockaddr*>(&taken), &length);
+    sock.LocalPort(ntohs(taken.sin_port));
+
+    const RuntimeError direct = raisedBy([&] { sock.Connect(L"127.0.0.1", server.port()); });
+    EXPECT_EQ(direct.number(), 10048);
+    EXPECT_EQ(direct.description(), L"Address already in use.");
+    EXPECT_EQ(direct.source(), L"CSocketMaster.BindInternal");
+    EXPECT_TRUE(log.records().empty());
+
+    sock.CloseSck();
+    sock.Connect(L"localhost", server.port());
+    ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10048 Address already in use. CSocketMaster.BindInternal"});
+    EXPECT_EQ(sock.State(), StateError);
+    closesocket(holder);
 }
 
 TEST(Connect, ALookupAnswerAfterCloseIsIgnored) {

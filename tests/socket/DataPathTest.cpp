@@ -230,6 +230,22 @@ TEST(DataPath, AStaleReadNotificationChangesNothing) {
     EXPECT_EQ(c.log.lines(), std::vector<std::wstring>{L"DataArrival 5"});
 }
 
+// A receive that fails while a notification is handled is told through the
+// Error event: the owner must not wait for data that will never come.
+TEST(DataPath, AFailedReceiveIsAnError) {
+    Loopback c([](SOCKET peer) {
+        sendAll(peer, "lost");
+        receiveUntilClosed(peer);
+    });
+    ASSERT_TRUE(c.connect());
+    shutdown(c.sock.SocketHandle(), SD_RECEIVE);  // from now on every receive fails
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
+    ASSERT_TRUE(pumpUntil([&] { return c.sock.State() != StateConnected; }));
+    ASSERT_EQ(c.log.count(L"Error"), 1u);
+    EXPECT_TRUE(c.log.lines()[0].ends_with(L"CSocketMaster.RecvDataToBuffer")) << c.log.lines()[0];
+    EXPECT_EQ(c.sock.State(), StateError);
+}
+
 // An owner may destroy the object from inside a handler: the object then
 // raises nothing more.
 TEST(DataPath, AnOwnerMayDestroyTheObjectWhileItSends) {
