@@ -53,12 +53,14 @@ CSocketMaster::~CSocketMaster() {
 // --- Properties -------------------------------------------------------------
 
 void CSocketMaster::requireClosedState(const wchar_t* member) const {
-    if (state_ != StateClosed) vorlane::raiseError(sockerr::InvalidOperation, sockerr::InvalidOperationText, sourceOf(member));
+    if (state_ != StateClosed)
+        vorlane::raiseError(sockerr::InvalidOperation, sockerr::InvalidOperationText, sourceOf(member));
 }
 
 void CSocketMaster::RemotePort(int32_t lngPort) {
     if (!isUdp()) requireClosedState(L"RemotePort");
-    if (!isPort(lngPort)) vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"RemotePort"));
+    if (!isPort(lngPort))
+        vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"RemotePort"));
     remotePort_ = lngPort;
 }
 
@@ -69,7 +71,8 @@ void CSocketMaster::RemoteHost(const std::wstring& strHost) {
 
 void CSocketMaster::LocalPort(int32_t lngPort) {
     requireClosedState(L"LocalPort");
-    if (!isPort(lngPort)) vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"LocalPort"));
+    if (!isPort(lngPort))
+        vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"LocalPort"));
     requestedLocalPort_ = lngPort;
 }
 
@@ -95,8 +98,8 @@ bool CSocketMaster::raiseError(int32_t number, std::wstring description, const s
     state_ = StateError;
     bool cancelDisplay = true;
     const std::wstring helpFile;
-    const bool alive = raise(events.Error, static_cast<int16_t>(number), description, 0, source, helpFile, 0,
-                             cancelDisplay);
+    const bool alive =
+        raise(events.Error, static_cast<int16_t>(number), description, 0, source, helpFile, 0, cancelDisplay);
     if (!cancelDisplay) MessageBoxW(nullptr, WinsockErrorText(number).c_str(), source.c_str(), MB_OK);
     return alive;
 }
@@ -239,7 +242,8 @@ std::optional<RuntimeError> CSocketMaster::ConnectToIP(uint32_t address, int32_t
     peer.sin_family = AF_INET;
     peer.sin_port = htons(static_cast<u_short>(PortToShort(remotePort_)));
     peer.sin_addr.s_addr = address;
-    if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return std::nullopt;
+    if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+        return std::nullopt;
     const int32_t code = WSAGetLastError();
     if (code == WSAEWOULDBLOCK) return std::nullopt;  // the connect notification follows
     if (code == WSAEADDRNOTAVAIL) return RuntimeError(code, WinsockErrorText(code), sourceOf(L"ConnectToIP"));
@@ -252,11 +256,13 @@ std::optional<RuntimeError> CSocketMaster::ConnectToIP(uint32_t address, int32_t
 bool CSocketMaster::BindInternal(std::optional<int32_t> port, const std::wstring& address) {
     if (state_ == StateOpen) return true;
     const wchar_t* const member = L"BindInternal";
-    if (port && !isPort(*port)) vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(member));
+    if (port && !isPort(*port))
+        vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(member));
     const int32_t localPort = port.value_or(requestedLocalPort_);
 
     const HostAddress local = ResolveHostBlocking(address.empty() ? GetLocalIP() : address);
-    if (local.error != 0) vorlane::raiseError(sockerr::BadArgument, sockerr::InvalidArgumentText, sourceOf(member));
+    if (local.error != 0)
+        vorlane::raiseError(sockerr::BadArgument, sockerr::InvalidArgumentText, sourceOf(member));
     if (!SocketExists()) return false;
 
     sockaddr_in bound{};
@@ -298,7 +304,8 @@ CSocketMaster::HostAddress CSocketMaster::ResolveHostBlocking(const std::wstring
 
 std::wstring CSocketMaster::GetLocalHostName() {
     char name[256] = {};
-    if (gethostname(name, sizeof name) != 0) raiseWinsockError(WSAGetLastError(), sourceOf(L"GetLocalHostName"));
+    if (gethostname(name, sizeof name) != 0)
+        raiseWinsockError(WSAGetLastError(), sourceOf(L"GetLocalHostName"));
     name[sizeof name - 1] = '\0';
     return StringFromPointer(name);
 }

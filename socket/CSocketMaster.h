@@ -20,8 +20,8 @@
 // StateError and raise the Error event with the Winsock number and its text.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <concepts>
 #include <cstdint>
@@ -42,8 +42,8 @@ namespace vorlane {
 // The plain value types GetData and PeekData read straight into a variable.
 template <class T>
 concept SocketScalar = std::same_as<T, bool> || std::same_as<T, uint8_t> || std::same_as<T, int16_t> ||
-                       std::same_as<T, int32_t> || std::same_as<T, float> || std::same_as<T, double> ||
-                       std::same_as<T, Currency> || std::same_as<T, OleDate>;
+    std::same_as<T, int32_t> || std::same_as<T, float> || std::same_as<T, double> ||
+    std::same_as<T, Currency> || std::same_as<T, OleDate>;
 
 class CSocketMaster final : private SocketMessageTarget {
 public:
@@ -54,8 +54,9 @@ public:
         std::function<void(int32_t bytesTotal)> DataArrival;      // data is waiting: all of it, in bytes
         // An asynchronous failure. CancelDisplay comes in True; a handler that sets
         // it False has the object show the error in a message box.
-        std::function<void(int16_t Number, std::wstring& Description, int32_t sCode, const std::wstring& Source,
-                           const std::wstring& HelpFile, int32_t HelpContext, bool& CancelDisplay)>
+        std::function<void(int16_t Number, std::wstring& Description, int32_t sCode,
+                           const std::wstring& Source, const std::wstring& HelpFile, int32_t HelpContext,
+                           bool& CancelDisplay)>
             Error;
         std::function<void()> SendComplete;  // the send buffer is empty
         // Part of the send buffer went out: bytes sent by this drain, bytes still queued.
@@ -90,7 +91,8 @@ public:
     void CloseSck();
     void Connect(std::optional<std::wstring> remoteHost = std::nullopt,
                  std::optional<int32_t> remotePort = std::nullopt);
-    void Bind(std::optional<int32_t> localPort = std::nullopt, std::optional<std::wstring> localIP = std::nullopt);
+    void Bind(std::optional<int32_t> localPort = std::nullopt,
+              std::optional<std::wstring> localIP = std::nullopt);
     void Listen();
     void Accept(SOCKET requestID);
 
@@ -104,7 +106,8 @@ public:
     // everything available, or at most maxLen bytes; a fixed-size value takes
     // its size or, when fewer bytes are waiting, nothing at all. Answers the
     // number of bytes taken.
-    int32_t GetData(SocketValue& data, VarType varType = VarType::Empty, std::optional<int32_t> maxLen = std::nullopt);
+    int32_t GetData(SocketValue& data, VarType varType = VarType::Empty,
+                    std::optional<int32_t> maxLen = std::nullopt);
     int32_t PeekData(SocketValue& data, VarType varType = VarType::Empty,
                      std::optional<int32_t> maxLen = std::nullopt);
 
@@ -116,7 +119,9 @@ public:
         return readInto(bytes, false, maxLen);
     }
     template <SocketScalar T>
-    int32_t GetData(T& value) { return readInto(value, false, std::nullopt); }
+    int32_t GetData(T& value) {
+        return readInto(value, false, std::nullopt);
+    }
 
     int32_t PeekData(std::wstring& text, std::optional<int32_t> maxLen = std::nullopt) {
         return readInto(text, true, maxLen);
@@ -125,13 +130,15 @@ public:
         return readInto(bytes, true, maxLen);
     }
     template <SocketScalar T>
-    int32_t PeekData(T& value) { return readInto(value, true, std::nullopt); }
+    int32_t PeekData(T& value) {
+        return readInto(value, true, std::nullopt);
+    }
 
 private:
     struct HostAddress {
         uint32_t address = 0;  // network byte order
         std::wstring dotted;
-        int32_t error = 0;     // Winsock error of the lookup, 0 when found
+        int32_t error = 0;  // Winsock error of the lookup, 0 when found
     };
 
     LRESULT WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -141,7 +148,8 @@ private:
     void DestroySocket();
     void PostHostResolved(HANDLE lookup, int32_t error);
     void PostSocket(int32_t event, int32_t error);
-    std::optional<RuntimeError> ConnectToIP(uint32_t address, int32_t error);  // answers what the caller raises
+    std::optional<RuntimeError> ConnectToIP(uint32_t address,
+                                            int32_t error);  // answers what the caller raises
     bool BindInternal(std::optional<int32_t> port, const std::wstring& address);
     std::optional<uint32_t> ResolveIfHostname(const std::wstring& host);
     static HostAddress ResolveHostBlocking(const std::wstring& host);

@@ -32,7 +32,8 @@ void CSocketMaster::ProcessOptions(SOCKET socket) {
     };
     if (protocol_ != ProtocolTCP) {
         const BOOL broadcast = TRUE;
-        setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast), sizeof broadcast);
+        setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast),
+                   sizeof broadcast);
         recvChunkSize_ = sendChunkSize_ = readOption(SO_MAX_MSG_SIZE);
     } else {
         recvChunkSize_ = readOption(SO_RCVBUF);
@@ -179,7 +180,8 @@ int32_t CSocketMaster::PeekData(SocketValue& data, VarType varType, std::optiona
     return ReadGate(data, true, varType, maxLen);
 }
 
-int32_t CSocketMaster::ReadGate(SocketValue& data, bool peek, VarType varType, std::optional<int32_t> maxLen) {
+int32_t CSocketMaster::ReadGate(SocketValue& data, bool peek, VarType varType,
+                                std::optional<int32_t> maxLen) {
     const std::wstring source = sourceOf(peek ? L"PeekData" : L"GetData");
     if (isUdp()) {
         if (state_ != StateOpen) vorlane::raiseError(sockerr::WrongState, sockerr::WrongStateText, source);
@@ -189,12 +191,12 @@ int32_t CSocketMaster::ReadGate(SocketValue& data, bool peek, VarType varType, s
         const bool readable = state_ == StateConnected || (!peek && acceptHelper_);
         if (!readable) vorlane::raiseError(sockerr::WrongState, sockerr::WrongStateText, source);
     }
-    if (maxLen && *maxLen < 0)
-        vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, source);
+    if (maxLen && *maxLen < 0) vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, source);
     return RecvData(data, peek, varType, maxLen);
 }
 
-int32_t CSocketMaster::RecvData(SocketValue& data, bool peek, VarType varType, std::optional<int32_t> maxLen) {
+int32_t CSocketMaster::RecvData(SocketValue& data, bool peek, VarType varType,
+                                std::optional<int32_t> maxLen) {
     const size_t available = isUdp() ? static_cast<size_t>(PendingDatagramBytes()) : recvBuffer_.size();
     VarType type = varTypeOf(data);
     if (type == VarType::Empty) type = varType != VarType::Empty ? varType : VarType::Bytes;
@@ -225,7 +227,9 @@ int32_t CSocketMaster::RecvData(SocketValue& data, bool peek, VarType varType, s
         }
     } else {
         const size_t size = fixedSizeOf(type);
-        if (size == 0) vorlane::raiseError(sockerr::UnsupportedType, sockerr::UnsupportedTypeText, sourceOf(L"RecvData"));
+        if (size == 0)
+            vorlane::raiseError(sockerr::UnsupportedType, sockerr::UnsupportedTypeText,
+                                sourceOf(L"RecvData"));
         if (available < size) return 0;  // not enough yet: nothing taken, the variable as it was
         ByteArray bytes;
         TakeReceivedBytes(bytes, size, peek, error);

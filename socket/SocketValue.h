@@ -27,16 +27,16 @@ struct OleDate {
 // Type codes of the values that SendData accepts and GetData/PeekData produce.
 enum class VarType : int32_t {
     Empty = 0,
-    Integer = 2,      // int16_t
-    Long = 3,         // int32_t
-    Single = 4,       // float
-    Double = 5,       // double
-    Currency = 6,     // Currency
-    Date = 7,         // OleDate
-    String = 8,       // std::wstring, as ANSI bytes on the wire
-    Boolean = 11,     // bool
-    Byte = 17,        // uint8_t
-    Bytes = 8209  // ByteArray
+    Integer = 2,   // int16_t
+    Long = 3,      // int32_t
+    Single = 4,    // float
+    Double = 5,    // double
+    Currency = 6,  // Currency
+    Date = 7,      // OleDate
+    String = 8,    // std::wstring, as ANSI bytes on the wire
+    Boolean = 11,  // bool
+    Byte = 17,     // uint8_t
+    Bytes = 8209   // ByteArray
 };
 
 // A value of any of those types; monostate is the empty value, whose type the

@@ -20,10 +20,20 @@ Unsigned readLittleEndian(std::span<const uint8_t> bytes) {
     return bits;
 }
 
-template <size_t Size> struct UnsignedOfSize;
-template <> struct UnsignedOfSize<2> { using type = uint16_t; };
-template <> struct UnsignedOfSize<4> { using type = uint32_t; };
-template <> struct UnsignedOfSize<8> { using type = uint64_t; };
+template <size_t Size>
+struct UnsignedOfSize;
+template <>
+struct UnsignedOfSize<2> {
+    using type = uint16_t;
+};
+template <>
+struct UnsignedOfSize<4> {
+    using type = uint32_t;
+};
+template <>
+struct UnsignedOfSize<8> {
+    using type = uint64_t;
+};
 
 template <class T>
 ByteArray numberBytes(T value) {
@@ -35,8 +45,8 @@ ByteArray numberBytes(T value) {
 }  // namespace
 
 VarType varTypeOf(const SocketValue& value) {
-    constexpr VarType kTypes[] = {VarType::Empty,  VarType::String, VarType::Bytes, VarType::Boolean,
-                                  VarType::Byte,   VarType::Integer, VarType::Long,     VarType::Single,
+    constexpr VarType kTypes[] = {VarType::Empty,  VarType::String,   VarType::Bytes, VarType::Boolean,
+                                  VarType::Byte,   VarType::Integer,  VarType::Long,  VarType::Single,
                                   VarType::Double, VarType::Currency, VarType::Date};
     static_assert(std::size(kTypes) == std::variant_size_v<SocketValue>);
     return kTypes[value.index()];
@@ -64,29 +74,43 @@ std::optional<ByteArray> valueBytes(const SocketValue& value) {
 
 size_t fixedSizeOf(VarType type) {
     switch (type) {
-        case VarType::Byte: return 1;
+        case VarType::Byte:
+            return 1;
         case VarType::Boolean:
-        case VarType::Integer: return 2;
+        case VarType::Integer:
+            return 2;
         case VarType::Long:
-        case VarType::Single: return 4;
+        case VarType::Single:
+            return 4;
         case VarType::Double:
         case VarType::Currency:
-        case VarType::Date: return 8;
-        default: return 0;
+        case VarType::Date:
+            return 8;
+        default:
+            return 0;
     }
 }
 
 SocketValue valueFromBytes(VarType type, std::span<const uint8_t> bytes) {
     switch (type) {
-        case VarType::Boolean: return readLittleEndian<uint16_t>(bytes) != 0;
-        case VarType::Byte: return bytes[0];
-        case VarType::Integer: return std::bit_cast<int16_t>(readLittleEndian<uint16_t>(bytes));
-        case VarType::Long: return std::bit_cast<int32_t>(readLittleEndian<uint32_t>(bytes));
-        case VarType::Single: return std::bit_cast<float>(readLittleEndian<uint32_t>(bytes));
-        case VarType::Double: return std::bit_cast<double>(readLittleEndian<uint64_t>(bytes));
-        case VarType::Currency: return Currency{std::bit_cast<int64_t>(readLittleEndian<uint64_t>(bytes))};
-        case VarType::Date: return OleDate{std::bit_cast<double>(readLittleEndian<uint64_t>(bytes))};
-        default: return std::monostate{};
+        case VarType::Boolean:
+            return readLittleEndian<uint16_t>(bytes) != 0;
+        case VarType::Byte:
+            return bytes[0];
+        case VarType::Integer:
+            return std::bit_cast<int16_t>(readLittleEndian<uint16_t>(bytes));
+        case VarType::Long:
+            return std::bit_cast<int32_t>(readLittleEndian<uint32_t>(bytes));
+        case VarType::Single:
+            return std::bit_cast<float>(readLittleEndian<uint32_t>(bytes));
+        case VarType::Double:
+            return std::bit_cast<double>(readLittleEndian<uint64_t>(bytes));
+        case VarType::Currency:
+            return Currency{std::bit_cast<int64_t>(readLittleEndian<uint64_t>(bytes))};
+        case VarType::Date:
+            return OleDate{std::bit_cast<double>(readLittleEndian<uint64_t>(bytes))};
+        default:
+            return std::monostate{};
     }
 }
 

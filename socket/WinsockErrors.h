@@ -16,7 +16,9 @@ std::wstring WinsockErrorText(int32_t code);
 
 // Bits 16..31 and 0..15 of a value, each read as an unsigned number.
 constexpr int32_t HighWord(int32_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value) >> 16); }
-constexpr int32_t LowWord(int32_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value) & 0xFFFF); }
+constexpr int32_t LowWord(int32_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) & 0xFFFF);
+}
 
 // A port 0..65535 in the signed 16-bit form of the byte-order calls; any other
 // value raises Overflow (6).

@@ -54,7 +54,8 @@ void keepBlockForever(std::shared_ptr<LookupBlock> block) {
 
 void clearRoutes() {
     SocketLayer& state = layer();
-    state.lookupRoutes.forEach([](uintptr_t, LookupRoute& route) { keepBlockForever(std::move(route.block)); });
+    state.lookupRoutes.forEach(
+        [](uintptr_t, LookupRoute& route) { keepBlockForever(std::move(route.block)); });
     state.lookupRoutes.clear();
     state.socketRoutes.clear();
 }
@@ -170,7 +171,8 @@ bool RegisterSocket(SOCKET socket, SocketMessageTarget* owner, bool withEvents) 
         SubclassMessageWindow(state.window.get());
     }
     state.socketRoutes.add(routeKey(socket), owner);
-    if (withEvents && WSAAsyncSelect(socket, state.window.get(), SOCKET_MESSAGE, kSocketEvents) == SOCKET_ERROR) {
+    if (withEvents &&
+        WSAAsyncSelect(socket, state.window.get(), SOCKET_MESSAGE, kSocketEvents) == SOCKET_ERROR) {
         const int32_t code = WSAGetLastError();
         state.socketRoutes.remove(routeKey(socket));
         releaseWindowIfUnused();
@@ -194,15 +196,16 @@ void ChangeOwner(SOCKET socket, SocketMessageTarget* newOwner) {
     if (SocketMessageTarget** owner = layer().socketRoutes.lookup(routeKey(socket))) *owner = newOwner;
 }
 
-HANDLE ResolveHostAsync(const std::wstring& host, std::shared_ptr<LookupBlock> block, SocketMessageTarget* owner) {
+HANDLE ResolveHostAsync(const std::wstring& host, std::shared_ptr<LookupBlock> block,
+                        SocketMessageTarget* owner) {
     SocketLayer& state = layer();
     if (!state.window || !block) {
         WSASetLastError(WSAEINVAL);
         return nullptr;
     }
     const std::string name = toAnsi(host);
-    const HANDLE lookup =
-        WSAAsyncGetHostByName(state.window.get(), RESOLVE_MESSAGE, name.c_str(), block->data(), int(block->size()));
+    const HANDLE lookup = WSAAsyncGetHostByName(state.window.get(), RESOLVE_MESSAGE, name.c_str(),
+                                                block->data(), int(block->size()));
     if (lookup) {
         // A handle given out again replaces a route whose answer never came.
         if (std::optional<LookupRoute> stale = state.lookupRoutes.remove(routeKey(lookup)))
@@ -250,7 +253,8 @@ std::shared_ptr<CSocketMaster> GetAcceptHelper(SOCKET socket) {
 void UnregisterAcceptHelper(SOCKET socket) {
     auto& helpers = layer().acceptHelpers;
     const auto found = helpers.find(socket);
-    if (found == helpers.end()) raiseError(errnum::InvalidProcedureCall, L"modSocketMaster.UnregisterAcceptHelper");
+    if (found == helpers.end())
+        raiseError(errnum::InvalidProcedureCall, L"modSocketMaster.UnregisterAcceptHelper");
     // Release the helper only after it has left the registry: its going may
     // reach back into the layer.
     std::shared_ptr<CSocketMaster> helper = std::move(found->second);
@@ -296,7 +300,8 @@ bool UnsubclassMessageWindow() {
     SocketLayer& state = layer();
     if (!state.subclassedWindow) return false;
     clearRoutes();
-    SetWindowLongPtrW(state.subclassedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.previousProcedure));
+    SetWindowLongPtrW(state.subclassedWindow, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(state.previousProcedure));
     state.subclassedWindow = nullptr;
     return true;
 }

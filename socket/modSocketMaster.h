@@ -4,8 +4,8 @@
 // host lookup it concerns. Everything here runs on the user-interface thread.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <array>
 #include <cstdint>
@@ -64,7 +64,8 @@ void ChangeOwner(SOCKET socket, SocketMessageTarget* newOwner);
 // Starts a lookup of host whose answer comes to owner as RESOLVE_MESSAGE.
 // Answers the lookup handle, or null (the Winsock error then set) when the
 // lookup could not start. The answer's arrival removes the route.
-HANDLE ResolveHostAsync(const std::wstring& host, std::shared_ptr<LookupBlock> block, SocketMessageTarget* owner);
+HANDLE ResolveHostAsync(const std::wstring& host, std::shared_ptr<LookupBlock> block,
+                        SocketMessageTarget* owner);
 // Stops routing a lookup's answer (its owner cancelled it).
 void UnregisterLookup(HANDLE lookup);
 
@@ -77,7 +78,7 @@ void ForgetOwner(SocketMessageTarget* owner);
 void RegisterAcceptHelper(SOCKET socket);
 bool IsAcceptHelperHeld(SOCKET socket);
 std::shared_ptr<CSocketMaster> GetAcceptHelper(SOCKET socket);  // raises 5 when none is held
-void UnregisterAcceptHelper(SOCKET socket);                      // raises 5 when none is held
+void UnregisterAcceptHelper(SOCKET socket);                     // raises 5 when none is held
 
 // --- The hidden window ------------------------------------------------------
 

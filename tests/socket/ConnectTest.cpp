@@ -12,18 +12,6 @@ using namespace vorlane::test;
 
 namespace {
 
-// Runs body and answers the error it raised.
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
 std::wstring localHostFirstAddress() {
     WinsockUser winsock;
     char name[256] = {};
@@ -39,11 +27,8 @@ std::wstring localHostFirstAddress() {
 }  // namespace
 
 TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
 
     sock.Connect(L"127.0.0.1", server.port());
     EXPECT_EQ(sock.State(), StateConnecting);
@@ -53,7 +38,14 @@ TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
     EXPECT_EQ(sock.RemoteHostIP(), L"127.0.0.1");
     EXPECT_EQ(sock.RemotePort(), server.port());
     EXPECT_NE(sock.LocalPort(), 0);  // the port the system chose
-    EXPECT_NE(sock.SocketHandle(), INVALID_SOCKET);
+    ASSERT_NE(sock.SocketHandle(), INVALID_SOCKET);
+    // The local end was left to the system, which picks the interface that
+    // reaches the peer: here the loopback.
+    sockaddr_in local{};
+    int length = sizeof local;
+    getsockname(sock.SocketHandle(), reinterpret_cast<sockaddr*>(&local), &length);
+    EXPECT_EQ(local.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(ntohs(local.sin_port), sock.LocalPort());
 
     sock.CloseSck();
     EXPECT_EQ(sock.State(), StateClosed);
@@ -66,11 +58,8 @@ TEST(Connect, ByAddressGoesStraightToConnectingWithoutALookup) {
 }
 
 TEST(Connect, ByNamePassesThroughTheLookup) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
 
     sock.Connect(L"localhost", server.port());
     std::vector<SocketState> states{sock.State()};
@@ -102,15 +91,13 @@ TEST(Connect, TheAddressOneZeroZeroZeroIsConnectedNotTakenForALookup) {
 
 TEST(Connect, ARefusedPortIsAnErrorNotAConnection) {
     RefusingPort refusing;
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     sock.Connect(L"127.0.0.1", refusing.port());
     ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
     pumpFor(100);
-    EXPECT_EQ(log.lines(), std::vector<std::wstring>{L"Error 10061 Connection refused. CSocketMaster.PostSocket"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10061 Connection refused. CSocketMaster.PostSocket"});
     EXPECT_EQ(sock.State(), StateError);
     EXPECT_NE(sock.SocketHandle(), INVALID_SOCKET);  // kept until CloseSck
 
@@ -139,9 +126,8 @@ TEST(Connect, ANameThatDoesNotResolveIsAnError) {
 }
 
 TEST(Connect, ArgumentAndStateChecks) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     const RuntimeError zero = raisedBy([&] { sock.Connect(L"127.0.0.1", 0); });
     EXPECT_EQ(zero.number(), 40014);
     EXPECT_EQ(zero.description(),
@@ -172,14 +158,43 @@ TEST(Connect, ArgumentAndStateChecks) {
 }
 
 TEST(Connect, LocalAddressAndName) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     EXPECT_FALSE(sock.LocalHostName().empty());
     sock.Connect(L"127.0.0.1", server.port());
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     // While connected, the local host's first address, whatever was bound.
     EXPECT_EQ(sock.LocalIP(), localHostFirstAddress());
+}
+
+// A connect that cannot even start raises when called directly, and is told
+// through the Error event when it starts from a lookup's answer, where nobody
+// waits on a call.
+TEST(Connect, ALocalPortInUseFailsTheConnect) {
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
+    WinsockUser winsock;
+    const SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in taken{};
+    taken.sin_family = AF_INET;
+    ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&taken), sizeof taken), 0);
+    int length = sizeof taken;
+    getsockname(holder, reinterpret_cast<sockaddr*>(&taken), &length);
+    sock.LocalPort(ntohs(taken.sin_port));
+
+    const RuntimeError direct = raisedBy([&] { sock.Connect(L"127.0.0.1", server.port()); });
+    EXPECT_EQ(direct.number(), 10048);
+    EXPECT_EQ(direct.description(), L"Address already in use.");
+    EXPECT_EQ(direct.source(), L"CSocketMaster.BindInternal");
+    EXPECT_TRUE(log.records().empty());
+
+    sock.CloseSck();
+    sock.Connect(L"localhost", server.port());
+    ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10048 Address already in use. CSocketMaster.BindInternal"});
+    EXPECT_EQ(sock.State(), StateError);
+    closesocket(holder);
 }
 
 TEST(Connect, ALookupAnswerAfterCloseIsIgnored) {
@@ -216,18 +231,17 @@ TEST(Connect, AnObjectDestroyedDuringItsLookupGetsNoAnswer) {
 // (The loopback here turns an abortive close into an orderly one, so the
 // notification is posted as Winsock would post it.)
 TEST(Connect, AResetByThePeerIsAnErrorNotAClose) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
-    EventLog log;
-    log.attach(sock);
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     sock.Connect(L"127.0.0.1", server.port());
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     log.clear();
-    PostMessageW(MessageWindow(), SOCKET_MESSAGE, sock.SocketHandle(), WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, sock.SocketHandle(),
+                 WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
     ASSERT_TRUE(pumpUntil([&] { return sock.State() != StateConnected; }));
     pumpFor(50);
-    EXPECT_EQ(log.lines(), std::vector<std::wstring>{L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"});
+    EXPECT_EQ(log.lines(),
+              std::vector<std::wstring>{L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"});
     EXPECT_EQ(sock.State(), StateError);
 }
 
@@ -316,8 +330,8 @@ TEST(Connect, AnErrorHandlerThatAllowsDisplayGetsOneMessageBox) {
 
     CSocketMaster shown;
     bool returned = false;
-    shown.events.Error = [](int16_t, std::wstring&, int32_t, const std::wstring&, const std::wstring&, int32_t,
-                            bool& cancelDisplay) { cancelDisplay = false; };
+    shown.events.Error = [](int16_t, std::wstring&, int32_t, const std::wstring&, const std::wstring&,
+                            int32_t, bool& cancelDisplay) { cancelDisplay = false; };
     shown.Connect(L"127.0.0.1", refusing.port());
     ASSERT_TRUE(pumpUntil([&] {
         returned = shown.State() == StateError;

@@ -10,53 +10,16 @@
 using namespace vorlane;
 using namespace vorlane::test;
 
-namespace {
-
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
-// A socket object connected to a plain server running peer.
-struct Connected {
-    PlainServer server;
-    CSocketMaster sock;
-    EventLog log;
-
-    explicit Connected(std::function<void(SOCKET)> peer) {
-        server.serve(std::move(peer));
-        log.attach(sock);
-        sock.Connect(L"127.0.0.1", server.port());
-        EXPECT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
-        log.clear();
-    }
-};
-
-// A manual-reset event for stepping a peer thread.
-struct Signal {
-    HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~Signal() { CloseHandle(handle); }
-    void set() { SetEvent(handle); }
-    bool wait(DWORD ms = 5000) { return WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
-};
-
-}  // namespace
-
 TEST(DataPath, ManyMegabytesToASlowReaderArriveWholeAndInOrder) {
     const std::string first = patternBytes(8 * 1024 * 1024, 0);
     const std::string second = patternBytes(1024 * 1024 + 7, 99);
     std::string received;
     Signal startReading;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         startReading.wait();
         received = receiveUntilClosed(peer, 2);
     });
+    ASSERT_TRUE(c.connect());
 
     c.sock.SendData(toBytes(first));
     ASSERT_FALSE(c.log.has(L"SendComplete"));  // the socket could not take it all at once
@@ -90,7 +53,8 @@ TEST(DataPath, ManyMegabytesToASlowReaderArriveWholeAndInOrder) {
 
 TEST(DataPath, ASmallSendCompletesAtOnceAndEmptyValuesSendNothing) {
     std::string received;
-    Connected c([&](SOCKET peer) { received = receiveUntilClosed(peer); });
+    Loopback c([&](SOCKET peer) { received = receiveUntilClosed(peer); });
+    ASSERT_TRUE(c.connect());
     c.sock.SendData(std::wstring());
     c.sock.SendData(ByteArray());
     EXPECT_TRUE(c.log.records().empty());
@@ -107,10 +71,12 @@ TEST(DataPath, SendingNeedsAConnectionBeforeATypeIsLookedAt) {
     CSocketMaster sock;
     const RuntimeError unconnected = raisedBy([&] { sock.SendData(SocketValue{}); });
     EXPECT_EQ(unconnected.number(), 40006);
-    EXPECT_EQ(unconnected.description(), L"Wrong protocol or connection state for the requested transaction or request");
+    EXPECT_EQ(unconnected.description(),
+              L"Wrong protocol or connection state for the requested transaction or request");
     EXPECT_EQ(unconnected.source(), L"CSocketMaster.SendData");
 
-    Connected c([](SOCKET peer) { receiveUntilClosed(peer); });
+    Loopback c;
+    ASSERT_TRUE(c.connect());
     const RuntimeError untyped = raisedBy([&] { c.sock.SendData(SocketValue{}); });
     EXPECT_EQ(untyped.number(), 40018);
     EXPECT_EQ(untyped.description(), L"Unsupported variant type.");
@@ -118,12 +84,13 @@ TEST(DataPath, SendingNeedsAConnectionBeforeATypeIsLookedAt) {
 
 TEST(DataPath, DataArrivalTellsTheWholeBufferedLength) {
     Signal firstSeen;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         sendAll(peer, patternBytes(100));
         firstSeen.wait();
         sendAll(peer, patternBytes(50, 100));
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"DataArrival"); }));
     EXPECT_EQ(c.sock.BytesReceived(), 100);
     firstSeen.set();
@@ -140,11 +107,12 @@ TEST(DataPath, DataArrivalTellsTheWholeBufferedLength) {
 }
 
 TEST(DataPath, TypedReadsTakeTheirSizeOrNothing) {
-    Connected c([](SOCKET peer) {
+    Loopback c([](SOCKET peer) {
         // 258 as a Long, then one more byte; then text.
         sendAll(peer, std::string("\x02\x01\x00\x00\x07hello", 10));
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.sock.BytesReceived() == 10; }));
 
     int32_t number = -5;
@@ -190,8 +158,10 @@ TEST(DataPath, TypedReadsTakeTheirSizeOrNothing) {
 }
 
 // The peer sends a body and closes at once, while the owner is busy: the
-// close is noticed with bytes still waiting in Winsock. Every byte must be
-// announced before the close.
+// close is told with bytes still waiting in Winsock. Every byte must be
+// announced before the close. Windows may post the close notification while
+// data waits; Wine posts it only once all was read, so the test posts it
+// itself at that moment, as Windows would.
 TEST(DataPath, DataSentJustBeforeTheCloseIsNeverCutShort) {
     const std::string body = patternBytes(1024 * 1024 + 123);
     Signal peerDone;
@@ -215,6 +185,7 @@ TEST(DataPath, DataSentJustBeforeTheCloseIsNeverCutShort) {
     ASSERT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
     // Let the whole body and the close pile up before anything is read.
     ASSERT_TRUE(peerDone.wait(20000));
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, sock.SocketHandle(), FD_CLOSE);
     ASSERT_TRUE(pumpUntil([&] { return sock.State() != StateConnected; }, 20000));
     pumpFor(100);
     EXPECT_EQ(received.size(), body.size());
@@ -224,7 +195,8 @@ TEST(DataPath, DataSentJustBeforeTheCloseIsNeverCutShort) {
 }
 
 TEST(DataPath, AfterThePeerClosedBufferedBytesCanNoLongerBeTaken) {
-    Connected c([](SOCKET peer) { sendAll(peer, "late"); });
+    Loopback c([](SOCKET peer) { sendAll(peer, "late"); });
+    ASSERT_TRUE(c.connect());
     ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"CloseSck"); }));
     EXPECT_EQ(c.log.lines(), (std::vector<std::wstring>{L"DataArrival 4", L"CloseSck"}));
     EXPECT_EQ(c.sock.State(), StateClosing);
@@ -240,11 +212,12 @@ TEST(DataPath, AfterThePeerClosedBufferedBytesCanNoLongerBeTaken) {
 // an earlier read) is no failure: the connection stays up.
 TEST(DataPath, AStaleReadNotificationChangesNothing) {
     Signal proceed;
-    Connected c([&](SOCKET peer) {
+    Loopback c([&](SOCKET peer) {
         proceed.wait();
         sendAll(peer, "after");
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     ASSERT_NE(MessageWindow(), nullptr);
     PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
     PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
@@ -257,11 +230,48 @@ TEST(DataPath, AStaleReadNotificationChangesNothing) {
     EXPECT_EQ(c.log.lines(), std::vector<std::wstring>{L"DataArrival 5"});
 }
 
+// A receive that fails while a notification is handled is told through the
+// Error event: the owner must not wait for data that will never come.
+TEST(DataPath, AFailedReceiveIsAnError) {
+    Loopback c([](SOCKET peer) {
+        sendAll(peer, "lost");
+        receiveUntilClosed(peer);
+    });
+    ASSERT_TRUE(c.connect());
+    shutdown(c.sock.SocketHandle(), SD_RECEIVE);  // from now on every receive fails
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, c.sock.SocketHandle(), FD_READ);
+    ASSERT_TRUE(pumpUntil([&] { return c.sock.State() != StateConnected; }));
+    ASSERT_EQ(c.log.count(L"Error"), 1u);
+    EXPECT_TRUE(c.log.lines()[0].ends_with(L"CSocketMaster.RecvDataToBuffer")) << c.log.lines()[0];
+    EXPECT_EQ(c.sock.State(), StateError);
+}
+
+// An owner may destroy the object from inside a handler: the object then
+// raises nothing more.
+TEST(DataPath, AnOwnerMayDestroyTheObjectWhileItSends) {
+    PlainServer server;
+    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
+    auto sock = std::make_unique<CSocketMaster>();
+    sock->Connect(L"127.0.0.1", server.port());
+    ASSERT_TRUE(pumpUntil([&] { return sock->State() == StateConnected; }));
+    int progress = 0, complete = 0;
+    sock->events.SendProgress = [&](int32_t, int32_t) {
+        ++progress;
+        sock.reset();
+    };
+    sock->events.SendComplete = [&] { ++complete; };
+    sock->SendData(std::wstring(L"short"));  // all of it goes at once: progress, then completion
+    EXPECT_EQ(progress, 1);
+    EXPECT_EQ(complete, 0);
+    EXPECT_EQ(sock, nullptr);
+}
+
 TEST(DataPath, AHandlerMayReadAndCloseFromInsideItsEvents) {
-    Connected c([](SOCKET peer) {
+    Loopback c([](SOCKET peer) {
         sendAll(peer, "reply");
         receiveUntilClosed(peer);
     });
+    ASSERT_TRUE(c.connect());
     std::wstring reply;
     c.sock.events.DataArrival = [&](int32_t bytesTotal) {
         EXPECT_EQ(bytesTotal, 5);

@@ -12,34 +12,26 @@ using namespace vorlane::test;
 
 namespace {
 
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // A plain caller on a thread of its own.
 class Caller {
 public:
-    explicit Caller(std::function<void(SOCKET&)> script) : thread_([this, script = std::move(script)] {
-          WinsockUser winsock;
-          script(socket_);
-          if (socket_ != INVALID_SOCKET) closesocket(socket_);
-          finished_ = true;
-      }) {}
+    explicit Caller(std::function<void(SOCKET&)> script)
+        : thread_([this, script = std::move(script)] {
+              WinsockUser winsock;
+              script(socket_);
+              if (socket_ != INVALID_SOCKET) closesocket(socket_);
+              finished_ = true;
+          }) {}
     ~Caller() { join(); }
     void join() {
         if (thread_.joinable()) thread_.join();
     }
     // Runs the message loop while the caller works: it may need our answers.
-    bool finish() { return pumpUntil([this] { return finished_.load(); }); }
+    bool finish() {
+        return pumpUntil([this] { return finished_.load(); });
+    }
 
     SOCKET socket_ = INVALID_SOCKET;
 

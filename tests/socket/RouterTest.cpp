@@ -219,9 +219,8 @@ TEST(Router, AFailedWindowCreationIsRetried) {
 }
 
 TEST(Router, ASocketObjectRecoversFromAFailedWindowCreation) {
-    PlainServer server;
-    server.serve([](SOCKET peer) { receiveUntilClosed(peer); });
-    CSocketMaster sock;
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
     {
         WindowVeto veto;
         try {

@@ -23,9 +23,11 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
         while (pumpOne())
             if (done()) return true;
         if (done()) return true;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 20)), QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 20)),
+                                  QS_ALLINPUT);
     }
 }
 
@@ -109,7 +111,8 @@ SOCKET connectPlain(const char* address, int32_t port) {
 void sendAll(SOCKET socket, const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
-        const int n = send(socket, bytes.data() + sent, static_cast<int>(std::min<size_t>(bytes.size() - sent, 65536)), 0);
+        const int n = send(socket, bytes.data() + sent,
+                           static_cast<int>(std::min<size_t>(bytes.size() - sent, 65536)), 0);
         if (n <= 0) return;
         sent += static_cast<size_t>(n);
     }
@@ -130,7 +133,8 @@ std::string receiveExactly(SOCKET socket, size_t count) {
     std::string received;
     char buffer[4096];
     while (received.size() < count) {
-        const int n = recv(socket, buffer, static_cast<int>(std::min(sizeof buffer, count - received.size())), 0);
+        const int n =
+            recv(socket, buffer, static_cast<int>(std::min(sizeof buffer, count - received.size())), 0);
         if (n <= 0) break;
         received.append(buffer, static_cast<size_t>(n));
     }
@@ -159,15 +163,29 @@ void EventLog::attach(CSocketMaster& socket) {
     socket.events.ConnectionRequest = [add](SOCKET requestID) {
         add(L"ConnectionRequest " + std::to_wstring(requestID));
     };
-    socket.events.DataArrival = [add](int32_t bytesTotal) { add(L"DataArrival " + std::to_wstring(bytesTotal)); };
-    socket.events.Error = [add](int16_t number, std::wstring& description, int32_t, const std::wstring& source,
-                                const std::wstring&, int32_t, bool&) {
+    socket.events.DataArrival = [add](int32_t bytesTotal) {
+        add(L"DataArrival " + std::to_wstring(bytesTotal));
+    };
+    socket.events.Error = [add](int16_t number, std::wstring& description, int32_t,
+                                const std::wstring& source, const std::wstring&, int32_t, bool&) {
         add(L"Error " + std::to_wstring(number) + L" " + description + L" " + source);
     };
     socket.events.SendComplete = [add] { add(L"SendComplete"); };
     socket.events.SendProgress = [add](int32_t sent, int32_t remaining) {
         add(L"SendProgress " + std::to_wstring(sent) + L" " + std::to_wstring(remaining));
     };
+}
+
+Loopback::Loopback(std::function<void(SOCKET)> peer) {
+    server.serve(std::move(peer));
+    log.attach(sock);
+}
+
+bool Loopback::connect() {
+    sock.Connect(L"127.0.0.1", server.port());
+    const bool connected = pumpUntil([&] { return sock.State() == StateConnected; });
+    log.clear();
+    return connected;
 }
 
 std::vector<std::wstring> EventLog::lines() const {

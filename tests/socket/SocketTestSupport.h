@@ -3,8 +3,10 @@
 // their own, and a record of a socket object's events.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/RuntimeError.h"
 #include "socket/CSocketMaster.h"
 
 namespace vorlane::test {
@@ -81,6 +84,32 @@ std::string patternBytes(size_t count, unsigned seed = 0);
 ByteArray toBytes(const std::string& bytes);
 std::string toString(const ByteArray& bytes);
 
+// The error body raised; a failed expectation when it raised nothing.
+template <class Body>
+RuntimeError raisedBy(Body&& body) {
+    try {
+        body();
+    } catch (const RuntimeError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "nothing was raised";
+    return RuntimeError(0, L"");
+}
+
+// A manual-reset event for stepping a peer thread.
+class Signal {
+public:
+    Signal() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Signal() { CloseHandle(handle_); }
+    Signal(const Signal&) = delete;
+    Signal& operator=(const Signal&) = delete;
+    void set() { SetEvent(handle_); }
+    bool wait(DWORD ms = 5000) { return WaitForSingleObject(handle_, ms) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE handle_;
+};
+
 // One line per event, e.g. "Connect", "DataArrival 150", "Error 10061 Connection
 // refused. CSocketMaster.PostSocket", with the state the object was in.
 struct EventRecord {
@@ -101,6 +130,18 @@ public:
 
 private:
     std::vector<EventRecord> records_;
+};
+
+// A plain server running peer, and a socket object whose events are recorded.
+struct Loopback {
+    PlainServer server;
+    CSocketMaster sock;
+    EventLog log;
+
+    explicit Loopback(std::function<void(SOCKET)> peer = [](SOCKET s) { receiveUntilClosed(s); });
+    // Connects sock to the server and forgets the events so far; answers
+    // whether the connection was made.
+    bool connect();
 };
 
 }  // namespace vorlane::test

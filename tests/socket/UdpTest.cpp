@@ -9,17 +9,6 @@ using namespace vorlane::test;
 
 namespace {
 
-template <class Body>
-RuntimeError raisedBy(Body&& body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return RuntimeError(0, L"");
-}
-
 // A receiving UDP object bound to 127.0.0.1 and a sender aimed at it.
 struct Pair {
     CSocketMaster receiver;

@@ -35,8 +35,15 @@ TEST(ValueBytes, TextIsItsAnsiFormAndBytesStayAsTheyAre) {
 }
 
 TEST(ValueBytes, EveryFixedTypeReadsBackWhatWasWritten) {
-    const SocketValue values[] = {true,        false,        uint8_t{7},          int16_t{-12345}, int32_t{-7654321},
-                                  3.25f,       -1.0e300,     Currency{-9876543210}, OleDate{45000.75}};
+    const SocketValue values[] = {true,
+                                  false,
+                                  uint8_t{7},
+                                  int16_t{-12345},
+                                  int32_t{-7654321},
+                                  3.25f,
+                                  -1.0e300,
+                                  Currency{-9876543210},
+                                  OleDate{45000.75}};
     for (const SocketValue& value : values) {
         const VarType type = varTypeOf(value);
         const ByteArray bytes = bytesOf(value);
