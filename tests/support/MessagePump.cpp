@@ -6,12 +6,13 @@ namespace vorlane::test {
 
 namespace {
 
-void dispatchPending() {
+// One message at a time, so the caller sees every state between two of them.
+bool dispatchOne() {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
 }
 
 }  // namespace
@@ -19,10 +20,12 @@ void dispatchPending() {
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        dispatchPending();
+        if (done()) return true;
+        const bool dispatched = dispatchOne();
         if (done()) return true;
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
+        if (dispatched) continue;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left < 50 ? left : 50), QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);

@@ -21,7 +21,8 @@
 namespace vorlane::test {
 
 // The query pairs of a logged API request, still URL-encoded, in order.
-using QueryPairs = std::vector<std::pair<std::string, std::string>>;
+using QueryPair = std::pair<std::string, std::string>;
+using QueryPairs = std::vector<QueryPair>;
 QueryPairs queryPairsOf(const LoggedRequest& request);
 
 struct Notice {

@@ -84,6 +84,8 @@ TEST_F(Framing, RepliesThatNeverCompleteAreDroppedByTheNextRequest) {
         // The stale end tag and bytes of the abandoned reply do not spoil the next.
         ASSERT_TRUE(requestGalleries());
         ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+        // The service ends each reply by closing: the next round starts on a new connection.
+        ASSERT_TRUE(waitFor([] { return gQXAPI->socket().State() != StateConnected; }));
     }
     EXPECT_TRUE(errors.empty());
 }
