@@ -37,6 +37,16 @@ std::wstring withoutScheme(const std::wstring& address) {
     return text;
 }
 
+// The length of the scheme that starts an absolute address ("http" in
+// "http://..."), 0 when the address has none.
+size_t schemeLength(const std::wstring& address) {
+    const size_t colon = address.find(L"://");
+    if (colon == std::wstring::npos || colon == 0 || !std::iswalpha(address[0])) return 0;
+    for (size_t i = 1; i < colon; ++i)
+        if (!std::iswalnum(address[i]) && address[i] != L'+' && address[i] != L'-' && address[i] != L'.') return 0;
+    return colon;
+}
+
 // The leading number of a header value, as a 32-bit count.
 int32_t leadingCount(const std::wstring& value) {
     double number = 0;
@@ -85,17 +95,23 @@ std::wstring CDownload::GetHeaderValue(const std::wstring& header, const std::ws
 }
 
 std::wstring CDownload::ResolveLocation(const std::wstring& current, const std::wstring& location) {
-    const std::wstring target = trim(location);
-    if (target.find(L"://") != std::wstring::npos) return target;
+    std::wstring target = trim(location);
+    if (const size_t scheme = schemeLength(target)) {
+        // Servers may write the scheme in capitals; the host is found after "http://" only.
+        std::transform(target.begin(), target.begin() + scheme, target.begin(),
+                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+        return target;
+    }
     if (startsWith(target, L"//")) return L"http:" + target;
     const std::wstring host = GetHost(current);
     if (startsWith(target, L"/")) return L"http://" + host + target;
 
-    // Relative to the folder of the current path; its query does not count.
     std::wstring path = withoutScheme(current);
     const size_t slash = path.find(L'/');
     path = (slash == std::wstring::npos) ? L"/" : path.substr(slash);
     path = path.substr(0, path.find(L'?'));
+    // A query alone replaces the current one; anything else is relative to the current folder.
+    if (startsWith(target, L"?")) return L"http://" + host + path + target;
     return L"http://" + host + path.substr(0, path.rfind(L'/') + 1) + target;
 }
 
