@@ -166,6 +166,7 @@ void CDownload::ResetTransfer() {
     cmSocket_.reset();
     header_.clear();
     headerComplete_ = false;
+    bodyWritten_ = 0;
     file_.reset();
     fileSize_ = 0;
 }
@@ -202,6 +203,7 @@ void CDownload::appendToFile(const uint8_t* data, size_t size) {
         }
         data += written;
         size -= written;
+        bodyWritten_ += written;
     }
 }
 
@@ -275,6 +277,10 @@ void CDownload::cmSocket_CloseSck() {
             if (!raise(events.Starting, static_cast<int32_t>(body.size()), std::wstring())) return;
             appendToFile(reinterpret_cast<const uint8_t*>(body.data()), body.size());
             if (!raise(events.DataArrival, static_cast<int32_t>(body.size()))) return;
+        }
+        if (fileSize_ > 0 && bodyWritten_ < fileSize_) {
+            failWith(kIncompleteBody, L"The connection closed before the whole file arrived");
+            return;
         }
         ResetTransfer();
         raise(events.Completed);
