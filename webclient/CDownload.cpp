@@ -224,35 +224,42 @@ void CDownload::cmSocket_Connect() {
 }
 
 void CDownload::cmSocket_DataArrival(int32_t) {
-    runStep([&] {
-        ByteArray data;
-        cmSocket_->GetData(data);
-        const uint8_t* piece = data.data();
-        size_t pieceSize = data.size();
+    // The storage of one piece serves the next: a large download arrives in
+    // hundreds of pieces. A handler that runs messages meanwhile meets an empty
+    // buffer, so the piece in hand is never overwritten.
+    const std::weak_ptr<const char> alive = life_;
+    ByteArray data = std::move(received_);
+    runStep([&] { takePiece(data); });
+    if (!alive.expired()) received_ = std::move(data);
+}
 
-        if (!headerComplete_) {
-            const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
-            header_.append(reinterpret_cast<const char*>(data.data()), data.size());
-            const size_t end = header_.find(kHeaderEnd, searchFrom);
-            if (end == std::string::npos) return;  // the bytes wait in the header
+void CDownload::takePiece(ByteArray& data) {
+    cmSocket_->GetData(data);
+    const uint8_t* piece = data.data();
+    size_t pieceSize = data.size();
 
-            headerComplete_ = true;
-            const size_t bodyStart = end + kHeaderEnd.size();
-            const size_t bodyInHeader = header_.size() - bodyStart;
-            piece = data.data() + (data.size() - bodyInHeader);
-            pieceSize = bodyInHeader;
-            header_.resize(bodyStart);
+    if (!headerComplete_) {
+        const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
+        header_.append(reinterpret_cast<const char*>(data.data()), data.size());
+        const size_t end = header_.find(kHeaderEnd, searchFrom);
+        if (end == std::string::npos) return;  // the bytes wait in the header
 
-            if (!disableRedirection_ && followRedirect()) return;
+        headerComplete_ = true;
+        const size_t bodyStart = end + kHeaderEnd.size();
+        const size_t bodyInHeader = header_.size() - bodyStart;
+        piece = data.data() + (data.size() - bodyInHeader);
+        pieceSize = bodyInHeader;
+        header_.resize(bodyStart);
 
-            const std::wstring header = fromAnsi(header_);
-            const std::wstring length = GetHeaderValue(header, L"Content-Length");
-            fileSize_ = length.empty() ? 0 : leadingCount(length);
-            if (!raise(events.Starting, fileSize_, header)) return;
-        }
-        appendToFile(piece, pieceSize);
-        raise(events.DataArrival, static_cast<int32_t>(pieceSize));
-    });
+        if (!disableRedirection_ && followRedirect()) return;
+
+        const std::wstring header = fromAnsi(header_);
+        const std::wstring length = GetHeaderValue(header, L"Content-Length");
+        fileSize_ = length.empty() ? 0 : leadingCount(length);
+        if (!raise(events.Starting, fileSize_, header)) return;
+    }
+    appendToFile(piece, pieceSize);
+    raise(events.DataArrival, static_cast<int32_t>(pieceSize));
 }
 
 bool CDownload::followRedirect() {

@@ -87,6 +87,7 @@ private:
     void startTransfer();
     void cmSocket_Connect();
     void cmSocket_DataArrival(int32_t bytesTotal);
+    void takePiece(ByteArray& data);
     void cmSocket_CloseSck();
     void cmSocket_Error(int16_t Number, const std::wstring& Description, bool& CancelDisplay);
     void ResetTransfer();
@@ -112,6 +113,7 @@ private:
     int32_t fileSize_ = 0;
 
     std::unique_ptr<CSocketMaster> cmSocket_;
+    ByteArray received_;  // storage for the next piece, kept between pieces
     std::string header_;  // the response header collected so far, as received
     bool headerComplete_ = false;
     int64_t bodyWritten_ = 0;  // body bytes of the current response in the file
