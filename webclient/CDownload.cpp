@@ -37,6 +37,16 @@ std::wstring withoutScheme(const std::wstring& address) {
     return text;
 }
 
+// The length of the scheme that starts an absolute address ("http" in
+// "http://..."), 0 when the address has none.
+size_t schemeLength(const std::wstring& address) {
+    const size_t colon = address.find(L"://");
+    if (colon == std::wstring::npos || colon == 0 || !std::iswalpha(address[0])) return 0;
+    for (size_t i = 1; i < colon; ++i)
+        if (!std::iswalnum(address[i]) && address[i] != L'+' && address[i] != L'-' && address[i] != L'.') return 0;
+    return colon;
+}
+
 // The leading number of a header value, as a 32-bit count.
 int32_t leadingCount(const std::wstring& value) {
     double number = 0;
@@ -85,17 +95,23 @@ std::wstring CDownload::GetHeaderValue(const std::wstring& header, const std::ws
 }
 
 std::wstring CDownload::ResolveLocation(const std::wstring& current, const std::wstring& location) {
-    const std::wstring target = trim(location);
-    if (target.find(L"://") != std::wstring::npos) return target;
+    std::wstring target = trim(location);
+    if (const size_t scheme = schemeLength(target)) {
+        // Servers may write the scheme in capitals; the host is found after "http://" only.
+        std::transform(target.begin(), target.begin() + scheme, target.begin(),
+                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+        return target;
+    }
     if (startsWith(target, L"//")) return L"http:" + target;
     const std::wstring host = GetHost(current);
     if (startsWith(target, L"/")) return L"http://" + host + target;
 
-    // Relative to the folder of the current path; its query does not count.
     std::wstring path = withoutScheme(current);
     const size_t slash = path.find(L'/');
     path = (slash == std::wstring::npos) ? L"/" : path.substr(slash);
     path = path.substr(0, path.find(L'?'));
+    // A query alone replaces the current one; anything else is relative to the current folder.
+    if (startsWith(target, L"?")) return L"http://" + host + path + target;
     return L"http://" + host + path.substr(0, path.rfind(L'/') + 1) + target;
 }
 
@@ -150,6 +166,7 @@ void CDownload::ResetTransfer() {
     cmSocket_.reset();
     header_.clear();
     headerComplete_ = false;
+    bodyWritten_ = 0;
     file_.reset();
     fileSize_ = 0;
 }
@@ -186,6 +203,7 @@ void CDownload::appendToFile(const uint8_t* data, size_t size) {
         }
         data += written;
         size -= written;
+        bodyWritten_ += written;
     }
 }
 
@@ -206,35 +224,42 @@ void CDownload::cmSocket_Connect() {
 }
 
 void CDownload::cmSocket_DataArrival(int32_t) {
-    runStep([&] {
-        ByteArray data;
-        cmSocket_->GetData(data);
-        const uint8_t* piece = data.data();
-        size_t pieceSize = data.size();
+    // The storage of one piece serves the next: a large download arrives in
+    // hundreds of pieces. A handler that runs messages meanwhile meets an empty
+    // buffer, so the piece in hand is never overwritten.
+    const std::weak_ptr<const char> alive = life_;
+    ByteArray data = std::move(received_);
+    runStep([&] { takePiece(data); });
+    if (!alive.expired()) received_ = std::move(data);
+}
 
-        if (!headerComplete_) {
-            const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
-            header_.append(reinterpret_cast<const char*>(data.data()), data.size());
-            const size_t end = header_.find(kHeaderEnd, searchFrom);
-            if (end == std::string::npos) return;  // the bytes wait in the header
+void CDownload::takePiece(ByteArray& data) {
+    cmSocket_->GetData(data);
+    const uint8_t* piece = data.data();
+    size_t pieceSize = data.size();
 
-            headerComplete_ = true;
-            const size_t bodyStart = end + kHeaderEnd.size();
-            const size_t bodyInHeader = header_.size() - bodyStart;
-            piece = data.data() + (data.size() - bodyInHeader);
-            pieceSize = bodyInHeader;
-            header_.resize(bodyStart);
+    if (!headerComplete_) {
+        const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
+        header_.append(reinterpret_cast<const char*>(data.data()), data.size());
+        const size_t end = header_.find(kHeaderEnd, searchFrom);
+        if (end == std::string::npos) return;  // the bytes wait in the header
 
-            if (!disableRedirection_ && followRedirect()) return;
+        headerComplete_ = true;
+        const size_t bodyStart = end + kHeaderEnd.size();
+        const size_t bodyInHeader = header_.size() - bodyStart;
+        piece = data.data() + (data.size() - bodyInHeader);
+        pieceSize = bodyInHeader;
+        header_.resize(bodyStart);
 
-            const std::wstring header = fromAnsi(header_);
-            const std::wstring length = GetHeaderValue(header, L"Content-Length");
-            fileSize_ = length.empty() ? 0 : leadingCount(length);
-            if (!raise(events.Starting, fileSize_, header)) return;
-        }
-        appendToFile(piece, pieceSize);
-        raise(events.DataArrival, static_cast<int32_t>(pieceSize));
-    });
+        if (!disableRedirection_ && followRedirect()) return;
+
+        const std::wstring header = fromAnsi(header_);
+        const std::wstring length = GetHeaderValue(header, L"Content-Length");
+        fileSize_ = length.empty() ? 0 : leadingCount(length);
+        if (!raise(events.Starting, fileSize_, header)) return;
+    }
+    appendToFile(piece, pieceSize);
+    raise(events.DataArrival, static_cast<int32_t>(pieceSize));
 }
 
 bool CDownload::followRedirect() {
@@ -259,6 +284,10 @@ void CDownload::cmSocket_CloseSck() {
             if (!raise(events.Starting, static_cast<int32_t>(body.size()), std::wstring())) return;
             appendToFile(reinterpret_cast<const uint8_t*>(body.data()), body.size());
             if (!raise(events.DataArrival, static_cast<int32_t>(body.size()))) return;
+        }
+        if (fileSize_ > 0 && bodyWritten_ < fileSize_) {
+            failWith(kIncompleteBody, L"The connection closed before the whole file arrived");
+            return;
         }
         ResetTransfer();
         raise(events.Completed);

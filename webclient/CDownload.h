@@ -24,20 +24,25 @@ namespace vorlane {
 class CDownload {
 public:
     struct Events {
-        // The response header is complete (or the connection closed before any
-        // header end: FileSize 0, Header empty).
+        // The response header is complete. When the connection closed before
+        // any header end, everything received is body: FileSize is the size
+        // of that data (the property stays 0) and Header is empty.
         std::function<void(int32_t FileSize, const std::wstring& Header)> Starting;
         // A piece of the body was written to the file: its size in bytes.
         std::function<void(int32_t bytesTotal)> DataArrival;
         // A socket error or a run-time error ended the transfer.
         std::function<void(int16_t Number, const std::wstring& Description)> Error;
         // The server closed the connection; the file is complete and closed.
+        // A close before all of an announced Content-Length arrived is an
+        // Error (kIncompleteBody) instead: a lost connection can look like an
+        // orderly close, a reset in particular.
         std::function<void()> Completed;
     };
     Events events;
 
     // Errors of the transfer itself, beside the socket's and the file's.
     static constexpr int16_t kTooManyRedirects = 20001;
+    static constexpr int16_t kIncompleteBody = 20002;
     static constexpr int kMostRedirects = 10;
 
     CDownload() = default;
@@ -82,6 +87,7 @@ private:
     void startTransfer();
     void cmSocket_Connect();
     void cmSocket_DataArrival(int32_t bytesTotal);
+    void takePiece(ByteArray& data);
     void cmSocket_CloseSck();
     void cmSocket_Error(int16_t Number, const std::wstring& Description, bool& CancelDisplay);
     void ResetTransfer();
@@ -107,8 +113,10 @@ private:
     int32_t fileSize_ = 0;
 
     std::unique_ptr<CSocketMaster> cmSocket_;
+    ByteArray received_;  // storage for the next piece, kept between pieces
     std::string header_;  // the response header collected so far, as received
     bool headerComplete_ = false;
+    int64_t bodyWritten_ = 0;  // body bytes of the current response in the file
     FileHandle file_;
     int redirects_ = 0;      // redirects followed by this download
     uint64_t transfer_ = 0;  // changes with every reset
