@@ -110,6 +110,10 @@ bool CSocketMaster::reportWinsockError(int32_t code, const wchar_t* member) {
 
 // --- Socket creation and destruction ----------------------------------------
 
+namespace {
+constexpr int kPreferredReceiveBuffer = 1 << 20;
+}  // namespace
+
 bool CSocketMaster::SocketExists() {
     if (socket_) return true;
     const bool udp = protocol_ != ProtocolTCP;
@@ -117,6 +121,14 @@ bool CSocketMaster::SocketExists() {
     if (!created) {
         reportWinsockError(WSAGetLastError(), L"SocketExists");
         return false;
+    }
+    if (!udp) {
+        // A roomier receive buffer than the platform's default: each read
+        // notification then moves up to a megabyte, which keeps large downloads
+        // from being paced by one window message per small chunk.
+        const int receiveBuffer = kPreferredReceiveBuffer;
+        setsockopt(created.get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+                   sizeof receiveBuffer);
     }
     // A socket that cannot be set up or routed is closed again at once, so the
     // object never holds one that would get no notifications.
