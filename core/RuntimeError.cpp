@@ -52,7 +52,11 @@ constexpr KnownError kKnownErrors[] = {
 };
 
 std::string narrowForWhat(int32_t number, const std::wstring& description) {
-    std::string text = "[" + std::to_string(number) + "] ";
+    std::string text;
+    text.reserve(description.size() + 16);
+    text += '[';
+    text += std::to_string(number);
+    text += "] ";
     for (wchar_t c : description) text += (c < 0x80) ? static_cast<char>(c) : '?';
     return text;
 }
