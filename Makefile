@@ -39,7 +39,7 @@ test: build
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
-	tools/with-wine-session $(BUILD) wineprefix-bench tools/run-benches $(BUILD)/bench
+	VORLANE_SCREEN=3840x2160x24 tools/with-wine-session $(BUILD) wineprefix-bench tools/run-benches $(BUILD)/bench
 
 # Pictures of every window, at 100 % and 150 % scaling, in $(BUILD)/screens/.
 screens: configure
