@@ -112,4 +112,10 @@ void installErrorReporter() {
     });
 }
 
+void showNotice(const std::wstring& title, const std::wstring& text) {
+    FrmSlideMessage& slide = frmSlideMessage();
+    slide.lblTitle.setCaption(title);
+    slide.startSlide(text);
+}
+
 }  // namespace vorlane::ui

@@ -51,4 +51,7 @@ FrmSlideMessage& frmSlideMessage();
 // From here on the program's trapped errors slide up in the notification window.
 void installErrorReporter();
 
+// A notice with its own title: loads the window, sets the title, slides the text up.
+void showNotice(const std::wstring& title, const std::wstring& text);
+
 }  // namespace vorlane::ui

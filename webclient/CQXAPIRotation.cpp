@@ -216,9 +216,8 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
                 return;
             }
             if (apiLoggedIn && apiForced) {
-                ui::FrmSlideMessage& slide = ui::frmSlideMessage();
-                slide.lblTitle.setCaption(L"Vorlane - Connection Issue");
-                slide.startSlide(L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
+                ui::showNotice(L"Vorlane - Connection Issue",
+                               L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
             }
         }
         QXDownload.Cancel();

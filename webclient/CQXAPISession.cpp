@@ -21,12 +21,6 @@ namespace {
 
 constexpr const wchar_t* kModule = L"CQXAPI";
 
-void showNotice(const std::wstring& title, const std::wstring& text) {
-    ui::FrmSlideMessage& slide = ui::frmSlideMessage();
-    slide.lblTitle.setCaption(title);
-    slide.startSlide(text);
-}
-
 std::wstring contactPage() { return serviceHosts().web.root() + L"contact/"; }
 std::wstring programPage() { return serviceHosts().web.root() + L"vorlane/"; }
 
@@ -101,20 +95,20 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 break;
             }
             case 901:
-                showNotice(L"Vorlane API Error",
+                ui::showNotice(L"Vorlane API Error",
                            L"Your API Key has exceeded it's daily allocation.  This usually shouldn't happen in "
                            L"Vorlane.  Please contact us for details: " + contactPage());
                 break;
             case 950:
             case 951:
-                showNotice(L"Vorlane API Error",
+                ui::showNotice(L"Vorlane API Error",
                            L"[" + std::to_wstring(ErrorNo) +
                                L"] A fatal API error has occurred within Vorlane.  Please contact us for details: " +
                                contactPage());
                 ui::frmMain().tmrMain.setEnabled(false);
                 break;
             default:
-                showNotice(L"Vorlane Error", L"An error has occurred [" + std::to_wstring(ErrorNo) + L"]: " +
+                ui::showNotice(L"Vorlane Error", L"An error has occurred [" + std::to_wstring(ErrorNo) + L"]: " +
                                                  ErrorDescr + L".  Please contact us for details: " + contactPage());
                 break;
         }
@@ -126,7 +120,7 @@ void CQXAPI::apiSetNetworkOutage() {
         if (apiNetworkOutage) return;
         APICloseSock();
         if (apiSilent || apiLoggedIn) {
-            showNotice(L"Vorlane - Connection Issue",
+            ui::showNotice(L"Vorlane - Connection Issue",
                        L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper "
                        L"rotation will resume automatically when you reconnect to the internet.");
             gTimerFunctions->Active_NetworkRetry = true;
@@ -177,7 +171,7 @@ void CQXAPI::APIHandleSockError() {
 
 void CQXAPI::APIUnexpectedResponse() {
     ui::frmMain().tmrMain.setEnabled(false);
-    showNotice(L"Vorlane - Network Error",
+    ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
                L"problem or interference from another program on your computer (such as spyware).  If this "
                L"continues, please reinstall Vorlane: " + programPage());
@@ -185,7 +179,7 @@ void CQXAPI::APIUnexpectedResponse() {
 
 void CQXAPI::APIForeignResponse() {
     ui::frmMain().tmrMain.setEnabled(false);
-    showNotice(L"Vorlane - Network Error",
+    ui::showNotice(L"Vorlane - Network Error",
                L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "
                L"wireless gateway interfering (at a coffee shop, airport, etc).  Try visiting Quorvex in your web "
                L"browser.  If everything works there, try scanning your computer for spyware.");
@@ -196,7 +190,7 @@ void CQXAPI::QXSock_Error(int16_t Number, const std::wstring& Description) {
         QXSock.CloseSck();
         const bool outage = apiCheckNetworkOutage(Number, Description);
         if (!outage && apiLoggedIn && apiForced)
-            showNotice(L"Vorlane - Connection Issue",
+            ui::showNotice(L"Vorlane - Connection Issue",
                        L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
     });
 }

@@ -21,12 +21,6 @@ namespace {
 
 constexpr const wchar_t* kModule = L"modXML";
 
-void showNotice(const std::wstring& title, const std::wstring& text) {
-    ui::FrmSlideMessage& slide = ui::frmSlideMessage();
-    slide.lblTitle.setCaption(title);
-    slide.startSlide(text);
-}
-
 void handleError(const XmlNode& root) {
     const std::wstring number = root.require(L"number").text();
     const std::wstring description = root.require(L"description").text();
@@ -83,7 +77,7 @@ void handleUpgrade(const XmlNode& root) {
 }
 
 void handleOtherRoot(const XmlDocument& document) {
-    showNotice(L"Vorlane - API Error",
+    ui::showNotice(L"Vorlane - API Error",
                L"Vorlane has encountered an inconsistency in communications with Quorvex\r\nDebug Dump: " +
                    document.xml());
 }
@@ -142,7 +136,7 @@ void NoWallpapersExist() {
         std::wstring text = L"Vorlane couldn't find any wallpapers matching your settings!\r\n\r\n";
         if (!advice.empty()) text += advice + rating + L" rating (via your settings).";
 
-        showNotice(L"Vorlane - No matching wallpapers!", text);
+        ui::showNotice(L"Vorlane - No matching wallpapers!", text);
         noMatchingWallpapers = true;
     });
 }

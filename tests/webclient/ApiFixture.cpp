@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/Globals.h"
+#include "ui/frmMain.h"
 #include "ui/frmSlideMessage.h"
 #include "webclient/modMD5.h"
 
@@ -33,6 +34,11 @@ void ApiFixture::SetUp() {
     gTimerFunctions = std::make_unique<CTimerFunctions>();
     gTimerFunctions->TimerInit();
     gQXAPI = std::make_unique<CQXAPI>();
+    // The tests step the scheduler themselves: the main window's clock keeps
+    // running (some tests watch it stop) but ticks nothing.
+    ui::FrmMain& main = ui::frmMain();
+    main.tmrMain.Tick = nullptr;
+    ASSERT_TRUE(main.tmrMain.Enabled());
 }
 
 void ApiFixture::TearDown() {
