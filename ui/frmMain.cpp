@@ -95,6 +95,8 @@ void FrmMain::tmrMain_Timer() {
     if (gTimerFunctions) gTimerFunctions->TimerTick();
 }
 
+void FrmMain::unMinimize() {}
+
 void FrmMain::exitVorlane(bool Silent) {
     if (!Silent && MessageBoxW(hwnd(),
                                L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will "

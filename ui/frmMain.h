@@ -63,6 +63,12 @@ public:
     // The one-second clock of the whole program.
     void tmrMain_Timer();
 
+    // Brings the window back from the tray, centred.
+    void unMinimize();
+
+    // The tag rule: true when the tag text may be used (else the member is told why).
+    bool validateTagName();
+
 protected:
     void createControls() override;
 

@@ -53,4 +53,8 @@ void FrmOptions::createControls() {
     picSave.setMousePointer(MousePointer::Custom);
 }
 
+void FrmOptions::loadOptions() {}
+
+void FrmOptions::UpdateChangeOnTrigger() {}
+
 }  // namespace vorlane::ui

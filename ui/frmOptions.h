@@ -31,6 +31,11 @@ public:
     PictureBox picSave;
     PictureBox picCancel;
 
+    // Fills the boxes from the member's saved options and restarts the countdown.
+    void loadOptions();
+    // Restarts the countdown and takes the interval from the boxes.
+    void UpdateChangeOnTrigger();
+
 protected:
     void createControls() override;
 };

@@ -47,4 +47,6 @@ void requestGalleries() {
     gQXAPI->APISend(L"qx.getGalleries", keys, values);
 }
 
+void toggleSourceTabs(int16_t) {}
+
 }  // namespace vorlane::ui

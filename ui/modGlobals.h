@@ -1,8 +1,14 @@
-// The main window's source lists: the gallery and category lists and the
-// request that fills them.
+// The main window's picture sources: the three source tabs, the gallery and
+// category lists and the request that fills them.
 #pragma once
 
+#include <cstdint>
+
 namespace vorlane::ui {
+
+// Makes the tab of that index (0 member, 1 tags, 2 gallery and category) the
+// selected one and saves the choice.
+void toggleSourceTabs(int16_t index);
 
 // Refills the gallery and category lists from the gallery list of the last
 // reply, showing the selected gallery and category.
