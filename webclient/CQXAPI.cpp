@@ -50,8 +50,8 @@ bool couldStartHeader(const std::wstring& text) {
     return text.compare(0, common, kStatus.substr(0, common)) == 0;
 }
 
-// Runs window messages until the socket leaves its connecting states, sleeping
-// while there is nothing to do. False when the program is quitting.
+// Waits for the next window messages without using the processor, then runs
+// them all (socket notifications among them). False when the program is quitting.
 bool pumpMessagesOnce() {
     MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     MSG message;
