@@ -61,6 +61,12 @@ protected:
         HWND window = update.waitForWindow(FrmMain::kClassName);
         if (!window) return nullptr;
         EXPECT_EQ(textOf(window), L"Vorlane - Software Update Engine");
+        // The caret waits at the end of the log, nothing selected.
+        HWND status = GetDlgItem(window, FrmMain::kStatusId);
+        const auto selection = static_cast<DWORD>(SendMessageW(status, EM_GETSEL, 0, 0));
+        const auto length = static_cast<WORD>(textOf(status).size());
+        EXPECT_EQ(LOWORD(selection), length);
+        EXPECT_EQ(HIWORD(selection), length);
         HWND done = GetDlgItem(window, FrmMain::kDoneId);
         EXPECT_EQ(textOf(done), L"Exit Update");
         EXPECT_TRUE(IsWindowEnabled(done));
