@@ -25,6 +25,7 @@ enum UnzipResult : int32_t {
     kUnzipBadPassword = 8,    // an encrypted member and only wrong passwords
     kUnzipDiskError = 9,      // the target folder cannot be written
     kUnzipCancelled = 10,     // the service routine asked to stop
+    kUnzipOutOfMemory = 11,
 };
 
 // Fields 1 to 15 are option values (a 16-bit value widened with its sign; flags

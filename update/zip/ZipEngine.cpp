@@ -148,7 +148,7 @@ public:
             result = failure.code();
         } catch (const std::bad_alloc&) {
             printer_.error("Error: not enough memory");
-            result = kUnzipDiskError;
+            result = kUnzipOutOfMemory;
         }
         if (callbacks_.sound) callbacks_.sound();
         return result;
