@@ -18,6 +18,8 @@
 #include "ui/frmPopupMenu.h"
 #include "ui/frmQuickStart.h"
 #include "ui/frmSlideMessage.h"
+#include "update/InputBox.h"
+#include "update/frmMain.h"
 
 using namespace vorlane;
 using namespace vorlane::ui;
@@ -155,6 +157,31 @@ void shootPopupMenu(bool busy) {
     popup.mnuSystrayPopup.popup(popup.hwnd(), &popup.mnuEditPreferences);
 }
 
+// The update engine's window as it stays after a run that had no archive to
+// install.
+void shootUpdateEngine() {
+    updater::FrmMain engine;
+    engine.Load(L"");
+    SetWindowPos(engine.hwnd(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RedrawWindow(engine.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpMessages();
+    capture(engine.hwnd(), L"update-frmMain");
+}
+
+// The password box is modal: take its picture from a timer while it is open.
+void CALLBACK captureInputBox(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (HWND box = FindWindowW(updater::kInputBoxClass, nullptr)) {
+        capture(box, L"update-InputBox");
+        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+void shootUpdatePasswordBox() {
+    SetTimer(nullptr, 0, 400, captureInputBox);
+    updater::InputBox(L"Please Enter The Password!", L"VorlaneUpdater");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -188,6 +215,8 @@ int wmain(int argc, wchar_t** argv) {
     shoot(frmQuickStart(), L"frmQuickStart");
     shootSlideMessage();
     shootPopupMenu(true);
+    shootUpdateEngine();
+    shootUpdatePasswordBox();
 
     CoUninitialize();
     return failures == 0 ? 0 : 1;

@@ -1,0 +1,233 @@
+// The built update engine, run as the main program runs it: a copy in the
+// Updater folder of an installation made for the test, the archive under a
+// name of the test's own in the real per-user data folder of the test prefix.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwctype>
+
+#include "tests/support/TestFiles.h"
+#include "tests/update/ChildProcess.h"
+#include "tests/update/UpdateTestSupport.h"
+#include "update/frmMain.h"
+
+namespace vorlane::test {
+namespace {
+
+using updater::FrmMain;
+
+constexpr wchar_t kService[] = L"127.0.0.1:8099";
+const std::wstring kReinstallLine = L"\r\nPlease reinstall Vorlane from http://127.0.0.1:8099/vorlane/\r\n";
+
+std::wstring lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class UpdateProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW(install.c_str(), nullptr);
+        CreateDirectoryW((install + L"\\Updater").c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(hostPath(UPDATE_EXE).c_str(), engine.c_str(), FALSE));
+        wchar_t appData[MAX_PATH] = {};
+        ASSERT_HRESULT_SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData));
+        dataFolder = std::wstring(appData) + L"\\Vorlane\\";
+        CreateDirectoryW(dataFolder.c_str(), nullptr);
+        static std::atomic<int> counter{0};
+        archiveName = L"update-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                      L".zip";
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", kService);
+    }
+
+    void TearDown() override { DeleteFileW(archive().c_str()); }
+
+    std::wstring archive() const { return dataFolder + archiveName; }
+    void placeArchive(const std::wstring& fixture, const std::wstring& name) {
+        ASSERT_TRUE(CopyFileW(zipFixture(fixture).c_str(), (dataFolder + name).c_str(), FALSE));
+    }
+    void placeMainProgram() {
+        ASSERT_TRUE(CopyFileW(hostPath(FAKE_VORLANE_EXE).c_str(), (install + L"\\Vorlane.exe").c_str(), FALSE));
+    }
+
+    // The status window once the run has given up; checks its fixed parts.
+    HWND failedWindow(ChildProcess& update) {
+        HWND window = update.waitForWindow(FrmMain::kClassName);
+        if (!window) return nullptr;
+        EXPECT_EQ(textOf(window), L"Vorlane - Software Update Engine");
+        // The caret waits at the end of the log, nothing selected.
+        HWND status = GetDlgItem(window, FrmMain::kStatusId);
+        const auto selection = static_cast<DWORD>(SendMessageW(status, EM_GETSEL, 0, 0));
+        const auto length = static_cast<WORD>(textOf(status).size());
+        EXPECT_EQ(LOWORD(selection), length);
+        EXPECT_EQ(HIWORD(selection), length);
+        HWND done = GetDlgItem(window, FrmMain::kDoneId);
+        EXPECT_EQ(textOf(done), L"Exit Update");
+        EXPECT_TRUE(IsWindowEnabled(done));
+        // The focus is on the button whenever the window is active. Other
+        // tests' windows may take the foreground meanwhile: bring it back.
+        GUITHREADINFO focus{};
+        focus.cbSize = sizeof focus;
+        for (int i = 0; i < 250 && (!GetGUIThreadInfo(update.threadId(), &focus) || focus.hwndFocus != done); ++i) {
+            if (i % 25 == 24) SetForegroundWindow(window);
+            Sleep(20);
+        }
+        EXPECT_EQ(focus.hwndFocus, done);
+        return window;
+    }
+
+    std::wstring logOf(HWND window) { return textOf(GetDlgItem(window, FrmMain::kStatusId)); }
+
+    void clickExit(HWND window, ChildProcess& update) {
+        PostMessageW(GetDlgItem(window, FrmMain::kDoneId), BM_CLICK, 0, 0);
+        EXPECT_TRUE(update.waitForExit(std::chrono::seconds(10)));
+    }
+
+    // The message box the run shows, answered with OK; its title and text.
+    std::pair<std::wstring, std::wstring> answerMessageBox(ChildProcess& update) {
+        HWND box = update.waitForWindow(L"#32770");
+        if (!box) return {};
+        std::pair<std::wstring, std::wstring> seen{textOf(box), textOf(GetDlgItem(box, 0xFFFF))};
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return seen;
+    }
+
+    TempDir temp;
+    const std::wstring install = temp.file(L"Vorlane");
+    const std::wstring engine = install + L"\\Updater\\update.exe";
+    std::wstring dataFolder;
+    std::wstring archiveName;
+};
+
+TEST_F(UpdateProgramTest, InstallsTheArchiveDeletesItAndStartsTheNewMainProgram) {
+    writeFile(install + L"\\Vorlane.exe", "the old main program");
+    CreateDirectoryW((install + L"\\docs").c_str(), nullptr);
+    writeFile(install + L"\\docs\\readme.txt", "old readme");
+    placeArchive(L"update.zip", archiveName);
+
+    ChildProcess update(engine, archiveName);
+    ASSERT_TRUE(update.waitForExit());
+    EXPECT_FALSE(exists(archive()));
+    EXPECT_EQ(readFile(install + L"\\docs\\readme.txt"), kReadme);
+    // The engine has replaced its own running program file.
+    EXPECT_EQ(readFile(engine), "the new update engine");
+    EXPECT_EQ(readFile(install + L"\\Vorlane.exe"), readFile(hostPath(FAKE_VORLANE_EXE)));
+    for (const std::wstring& item : treeOf(install))
+        EXPECT_FALSE(item.ends_with(L".new")) << "left behind: " << item;
+
+    // The new main program ran, in the installation folder, shown normally.
+    const std::wstring marker = install + L"\\started.txt";
+    ASSERT_TRUE(waitForFile(marker));
+    Sleep(200);  // let it finish writing
+    const std::string started = readFile(marker);  // the paths here are plain ASCII
+    EXPECT_EQ(lower(std::wstring(started.begin(), started.end())),
+              lower(install + L"\n\"" + install + L"\\Vorlane.exe\"\n1\n"));
+}
+
+TEST_F(UpdateProgramTest, AMissingArchiveIsNamedThenTheLogWaitsForExit) {
+    placeMainProgram();
+    ChildProcess update(engine, archiveName);
+    const auto [title, text] = answerMessageBox(update);
+    EXPECT_EQ(title, L"VorlaneUpdater");
+    EXPECT_EQ(text, archive());
+
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(logOf(window), L"Initalizing update engine...\r\nUsing update file: " + archiveName +
+                                 L"\r\nUpdate file not found, aborting! Please reinstall Vorlane.\r\n" +
+                                 kReinstallLine);
+    clickExit(window, update);
+    EXPECT_FALSE(exists(install + L"\\started.txt"));
+}
+
+TEST_F(UpdateProgramTest, TheNameIsTakenLiterallyQuotesAndAll) {
+    placeArchive(L"update.zip", archiveName);
+    ChildProcess update(engine, L"\"" + archiveName + L"\"");
+    EXPECT_EQ(answerMessageBox(update).second, dataFolder + L"\"" + archiveName + L"\"");
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    clickExit(window, update);
+    EXPECT_TRUE(exists(archive()));
+    EXPECT_FALSE(exists(install + L"\\docs"));
+}
+
+TEST_F(UpdateProgramTest, WithoutANameTheRunStopsAtOnce) {
+    ChildProcess update(engine, L"");
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(logOf(window),
+              L"Initalizing update engine...\r\nNo update file detected. Aborting.\r\n" + kReinstallLine);
+    clickExit(window, update);
+}
+
+TEST_F(UpdateProgramTest, AnExtensionInCapitalsIsNotAnArchive) {
+    const std::wstring name = archiveName.substr(0, archiveName.size() - 3) + L"ZIP";
+    placeArchive(L"update.zip", name);
+    ChildProcess update(engine, name);
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(logOf(window), L"Initalizing update engine...\r\nUsing update file: " + name +
+                                 L"\r\nInvalid update file detected. Aborting.\r\n" + kReinstallLine);
+    clickExit(window, update);
+    EXPECT_TRUE(exists(dataFolder + name));
+    DeleteFileW((dataFolder + name).c_str());
+}
+
+// The fault this guards against: a damaged archive reported as installed,
+// deleted, and the main program restarted over a broken installation.
+TEST_F(UpdateProgramTest, ADamagedArchiveChangesNothingAndSaysWhy) {
+    placeMainProgram();
+    writeFile(install + L"\\first.txt", "old first");
+    placeArchive(L"badcrc.zip", archiveName);
+    const auto before = treeOf(install);
+
+    ChildProcess update(engine, archiveName);
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(logOf(window), L"Initalizing update engine...\r\nUsing update file: " + archiveName +
+                                 L"\r\nPreparing to extract archive...\r\n"
+                                 L"Archive extraction failed, aborting! No files were changed.\r\n"
+                                 L"Error: second.txt: checksum does not match its data\r\n" +
+                                 kReinstallLine);
+    clickExit(window, update);
+    EXPECT_TRUE(exists(archive()));
+    EXPECT_EQ(treeOf(install), before);
+    EXPECT_EQ(readFile(install + L"\\first.txt"), "old first");
+}
+
+// The fault this guards against: an archive member named "../x" written next
+// to the installation, wherever the elevated engine may write.
+TEST_F(UpdateProgramTest, AMemberOutsideTheInstallationRefusesTheArchive) {
+    placeMainProgram();
+    placeArchive(L"slip-parent.zip", archiveName);
+    ChildProcess update(engine, archiveName);
+    HWND window = failedWindow(update);
+    ASSERT_TRUE(window);
+    EXPECT_NE(logOf(window).find(L"Error: ../evil.txt: would be written outside the target folder\r\n"),
+              std::wstring::npos);
+    clickExit(window, update);
+    EXPECT_FALSE(exists(temp.file(L"evil.txt")));
+    EXPECT_FALSE(exists(install + L"\\safe.txt"));
+    EXPECT_TRUE(exists(archive()));
+}
+
+TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
+    placeArchive(L"good.zip", archiveName);
+    ChildProcess update(engine, archiveName);
+    const auto [title, text] = answerMessageBox(update);
+    EXPECT_EQ(title, L"VorlaneUpdater");
+    EXPECT_EQ(text, L"Run-time error '53':\r\n\r\nFile not found");
+    EXPECT_TRUE(update.waitForExit(std::chrono::seconds(10)));
+    // The steps before the start were done.
+    EXPECT_FALSE(exists(archive()));
+    EXPECT_EQ(readFile(install + L"\\config.ini"), "[main]\r\nvalue=1\r\n");
+}
+
+}  // namespace
+}  // namespace vorlane::test

@@ -1,0 +1,52 @@
+#include "update/UpdateText.h"
+
+#include <gtest/gtest.h>
+
+namespace vorlane::updater {
+namespace {
+
+TEST(UpdateTextTest, TheArgumentsFollowTheProgramNameLiterally) {
+    EXPECT_EQ(commandArguments(L"\"C:\\Program Files\\Vorlane\\Updater\\update.exe\" update-2.zip"), L"update-2.zip");
+    EXPECT_EQ(commandArguments(L"update.exe update-2.zip"), L"update-2.zip");
+    EXPECT_EQ(commandArguments(L"\"C:\\x\\update.exe\" \"update 2.zip\""), L"\"update 2.zip\"");
+    EXPECT_EQ(commandArguments(L"\"C:\\x\\update.exe\"   update.zip "), L"  update.zip ");
+    EXPECT_EQ(commandArguments(L"\"C:\\x\\update.exe\""), L"");
+    EXPECT_EQ(commandArguments(L"\"C:\\x\\update.exe\" "), L"");
+    EXPECT_EQ(commandArguments(L"update.exe"), L"");
+    EXPECT_EQ(commandArguments(L""), L"");
+}
+
+TEST(UpdateTextTest, OnlyALastPieceOfExactlyZipIsAnArchive) {
+    EXPECT_TRUE(isZipArchiveName(L"C:\\data\\Vorlane\\update.zip"));
+    EXPECT_TRUE(isZipArchiveName(L"C:\\data\\Vorlane\\vorlane.1.2.zip"));
+    EXPECT_FALSE(isZipArchiveName(L"C:\\data\\Vorlane\\update.ZIP"));
+    EXPECT_FALSE(isZipArchiveName(L"C:\\data\\Vorlane\\update.zip.exe"));
+    EXPECT_FALSE(isZipArchiveName(L"C:\\data\\Vorlane\\update"));
+    // Without a dot in the name, a folder's dot decides: its piece runs to the end.
+    EXPECT_FALSE(isZipArchiveName(L"C:\\data.zip\\Vorlane\\update"));
+    EXPECT_TRUE(isZipArchiveName(L"C:\\data\\Vorlane\\.zip"));
+    EXPECT_EQ(lastDotPiece(L"no dots here"), L"no dots here");
+    EXPECT_EQ(lastDotPiece(L"ends with a dot."), L"");
+}
+
+TEST(UpdateTextTest, FolderOfAPath) {
+    EXPECT_EQ(folderOf(L"C:\\Vorlane\\Updater\\update.exe"), L"C:\\Vorlane\\Updater");
+    EXPECT_EQ(folderOf(L"update.exe"), L"");
+}
+
+TEST(UpdateTextTest, WebRootFollowsTheServiceOverride) {
+    EXPECT_EQ(webRoot(L""), L"http://www.quorvex.com/");
+    EXPECT_EQ(webRoot(L"127.0.0.1:8080"), L"http://127.0.0.1:8080/");
+}
+
+TEST(UpdateTextTest, LastLineOfALog) {
+    EXPECT_EQ(lastLine(L"one\r\ntwo\r\n"), L"two");
+    EXPECT_EQ(lastLine(L"one\r\ntwo"), L"two");
+    EXPECT_EQ(lastLine(L"only"), L"only");
+    EXPECT_EQ(lastLine(L"one\r\n\r\n"), L"one");
+    EXPECT_EQ(lastLine(L""), L"");
+    EXPECT_EQ(lastLine(L"\r\n"), L"");
+}
+
+}  // namespace
+}  // namespace vorlane::updater

@@ -1,0 +1,410 @@
+// The unzip engine on real archives into real folders.
+#include "update/zip/UnzipRecords.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <optional>
+
+#include "core/Handles.h"
+#include "tests/support/TestFiles.h"
+#include "tests/update/UpdateTestSupport.h"
+
+namespace vorlane::updater {
+namespace {
+
+using test::patternBytes;
+using test::readFile;
+using test::TempDir;
+using test::treeOf;
+using test::writeFile;
+using test::zipFixture;
+
+// What the routines were told, and what they answer.
+struct Recorder {
+    std::string printed;
+    std::vector<std::string> listed;
+    std::vector<std::string> serviced;
+    std::optional<size_t> stopAtService;
+    std::deque<std::optional<std::string>> passwords;  // nothing: the member declines
+    int passwordCalls = 0;
+    std::map<std::string, int> replaceAnswers;
+    std::vector<std::string> replaceAsked;
+    int sounds = 0;
+};
+Recorder recorder;
+
+int32_t print(const char* text, uint32_t length) {
+    recorder.printed.append(text, length);
+    return 0;
+}
+void sound() { ++recorder.sounds; }
+int32_t replace(const char* name) {
+    recorder.replaceAsked.push_back(name);
+    return recorder.replaceAnswers[name];
+}
+int16_t password(char* buffer, int32_t size, const char*, const char*) {
+    ++recorder.passwordCalls;
+    if (recorder.passwords.empty() || !recorder.passwords.front()) return 1;
+    const std::string answer = *recorder.passwords.front();
+    recorder.passwords.pop_front();
+    strncpy_s(buffer, static_cast<size_t>(size), answer.c_str(), _TRUNCATE);
+    return 0;
+}
+void message(uint64_t size, uint64_t, int32_t, int32_t month, int32_t day, int32_t year, int32_t hour,
+             int32_t minute, char mark, const char* name, const char* method, uint32_t, int32_t) {
+    char line[300];
+    snprintf(line, sizeof line, "%s %llu %02d/%02d/%04d %02d:%02d %c%s", name, static_cast<unsigned long long>(size),
+             month, day, year, hour, minute, mark, method);
+    recorder.listed.push_back(line);
+}
+int32_t service(const char* name, uint32_t length) {
+    recorder.serviced.emplace_back(name, length);
+    return recorder.stopAtService && recorder.serviced.size() > *recorder.stopAtService ? 1 : 0;
+}
+
+// One run of the engine with the defaults the options class gives.
+class ZipEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { recorder = Recorder{}; }
+
+    UnzipOptionRecord options{0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, nullptr, nullptr};
+    UnzipCallbackRecord callbacks{print, sound, replace, password, message, service, 0, 0, 0, 0, 0};
+    UnzipNameList includes{};
+    UnzipNameList excludes{};
+    int32_t includeCount = 0;
+    int32_t excludeCount = 0;
+    TempDir temp;
+
+    std::wstring target() const { return temp.file(L"install"); }
+    std::string fileIn(const std::wstring& relative) const { return readFile(target() + L"\\" + relative); }
+
+    int32_t unzip(const std::wstring& fixture) { return unzipPath(zipFixture(fixture)); }
+    int32_t unzipPath(const std::wstring& archive) {
+        const std::wstring folder = target();
+        options.ZipFileName = archive.c_str();
+        options.ExtractDir = folder.c_str();
+        return zipEngineUnzip(includeCount, &includes, excludeCount, &excludes, &options, &callbacks);
+    }
+
+    // A target folder that already holds an installation.
+    void install(const std::map<std::wstring, std::string>& files) {
+        CreateDirectoryW(target().c_str(), nullptr);
+        for (const auto& [name, content] : files) {
+            const size_t slash = name.rfind(L'\\');
+            if (slash != std::wstring::npos) CreateDirectoryW((target() + L"\\" + name.substr(0, slash)).c_str(), nullptr);
+            writeFile(target() + L"\\" + name, content);
+        }
+    }
+};
+
+const std::vector<std::wstring> kGoodTree = {L"config.ini",     L"data\\",        L"data\\images\\",
+                                             L"data\\images\\pixel.bin",         L"docs\\",
+                                             L"docs\\readme.txt", L"empty.txt",  L"gr\u00fc\u00dfe.txt",
+                                             L"read me.txt"};
+
+TEST_F(ZipEngineTest, UnpacksEveryMemberWithItsFoldersAndTimeStamps) {
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(treeOf(target()), kGoodTree);
+    EXPECT_EQ(fileIn(L"docs\\readme.txt"), test::kReadme);
+    EXPECT_EQ(fileIn(L"config.ini"), "[main]\r\nvalue=1\r\n");
+    EXPECT_EQ(fileIn(L"data\\images\\pixel.bin"), patternBytes(3000, 7));
+    EXPECT_EQ(fileIn(L"empty.txt"), "");
+    EXPECT_EQ(fileIn(L"read me.txt"), "spaces");
+    EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
+    EXPECT_TRUE(test::hasLocalTime(target() + L"\\docs\\readme.txt", 2008, 7, 4, 9, 5, 30));
+    EXPECT_TRUE(test::hasLocalTime(target() + L"\\config.ini", 2010, 12, 31, 23, 59, 58));
+}
+
+TEST_F(ZipEngineTest, ReportsEachMemberAndTheTotals) {
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    ASSERT_EQ(recorder.listed.size(), 7u);
+    EXPECT_EQ(recorder.listed[1], "docs/readme.txt 30 07/04/2008 09:05  Deflated");
+    EXPECT_EQ(recorder.listed[2], "config.ini 17 12/31/2010 23:59  Stored");
+    EXPECT_EQ(recorder.serviced.size(), 7u);
+    EXPECT_EQ(callbacks.memberCount, 7u);
+    EXPECT_EQ(callbacks.totalSize, 30u + 17 + 3000 + 0 + 6 + 6);
+    EXPECT_GT(callbacks.totalPackedSize, 0u);
+    EXPECT_LT(callbacks.totalPackedSize, callbacks.totalSize);
+    EXPECT_EQ(callbacks.commentLength, 20u);
+    EXPECT_EQ(recorder.sounds, 1);
+    EXPECT_NE(recorder.printed.find("Unpacked: docs/readme.txt\n"), std::string::npos);
+    EXPECT_NE(recorder.printed.find("Made folder: docs/\n"), std::string::npos);
+}
+
+TEST_F(ZipEngineTest, EachLineFeedIsPrintedAsAPieceOfItsOwn) {
+    static std::vector<std::string> pieces;
+    pieces.clear();
+    callbacks.print = [](const char* text, uint32_t length) -> int32_t {
+        pieces.emplace_back(text, length);
+        return 0;
+    };
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    ASSERT_FALSE(pieces.empty());
+    for (const std::string& piece : pieces)
+        EXPECT_TRUE(piece == "\n" || piece.find('\n') == std::string::npos) << piece;
+}
+
+TEST_F(ZipEngineTest, ReplacesAnInstallationAndLeavesNothingBeside) {
+    install({{L"config.ini", "old"}, {L"docs\\readme.txt", "old readme"}, {L"keep.dll", "untouched"}});
+    SetFileAttributesW((target() + L"\\config.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"config.ini"), "[main]\r\nvalue=1\r\n");
+    EXPECT_EQ(fileIn(L"docs\\readme.txt"), test::kReadme);
+    EXPECT_EQ(fileIn(L"keep.dll"), "untouched");
+    std::vector<std::wstring> expected = kGoodTree;
+    expected.push_back(L"keep.dll");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(treeOf(target()), expected);
+}
+
+TEST_F(ZipEngineTest, MakesAMissingTargetFolderWithItsParents) {
+    const std::wstring deep = temp.file(L"a\\b\\c");
+    const std::wstring archive = zipFixture(L"good.zip");
+    options.ZipFileName = archive.c_str();
+    options.ExtractDir = deep.c_str();
+    ASSERT_EQ(zipEngineUnzip(0, &includes, 0, &excludes, &options, &callbacks), kUnzipOk);
+    EXPECT_EQ(treeOf(deep), kGoodTree);
+}
+
+TEST_F(ZipEngineTest, KeepsExistingFilesWhenNotToOverwrite) {
+    install({{L"config.ini", "old"}});
+    options.OverWriteFiles = 0;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"config.ini"), "old");
+    EXPECT_EQ(fileIn(L"empty.txt"), "");
+    EXPECT_NE(recorder.printed.find("Kept: config.ini"), std::string::npos);
+}
+
+TEST_F(ZipEngineTest, AsksTheReplaceRoutineWhenToPrompt) {
+    install({{L"config.ini", "old"}, {L"empty.txt", "old"}});
+    options.OverWriteFiles = 0;
+    options.PromptOverwrite = 1;
+    recorder.replaceAnswers["config.ini"] = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(recorder.replaceAsked, (std::vector<std::string>{"config.ini", "empty.txt"}));
+    EXPECT_EQ(fileIn(L"config.ini"), "[main]\r\nvalue=1\r\n");
+    EXPECT_EQ(fileIn(L"empty.txt"), "old");
+
+    // Without a routine to ask, nothing is replaced.
+    callbacks.replace = nullptr;
+    writeFile(target() + L"\\config.ini", "older");
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"config.ini"), "older");
+}
+
+TEST_F(ZipEngineTest, OnlyNewerMembersReplaceFilesAndNewOnesAreMade) {
+    install({{L"config.ini", "newer than the member"}, {L"empty.txt", "older"}});
+    test::setAge(target() + L"\\config.ini", 0);
+    test::setAge(target() + L"\\empty.txt", -60LL * 60 * 24 * 365 * 30);  // 1990s
+    options.ExtractOnlyNewer = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"config.ini"), "newer than the member");
+    EXPECT_EQ(fileIn(L"empty.txt"), "");
+    EXPECT_EQ(fileIn(L"read me.txt"), "spaces");
+}
+
+TEST_F(ZipEngineTest, FreshenReplacesOlderFilesButMakesNoNewOnes) {
+    install({{L"config.ini", "newer"}, {L"empty.txt", "older"}});
+    test::setAge(target() + L"\\config.ini", 0);
+    test::setAge(target() + L"\\empty.txt", -60LL * 60 * 24 * 365 * 30);
+    options.ExtractNewer = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"config.ini"), "newer");
+    EXPECT_EQ(fileIn(L"empty.txt"), "");
+    EXPECT_EQ(GetFileAttributesW((target() + L"\\read me.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ZipEngineTest, WithoutFoldersEveryFileLandsInTheTarget) {
+    options.HonorDirectories = 0;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"empty.txt", L"gr\u00fc\u00dfe.txt",
+                                                           L"pixel.bin", L"read me.txt", L"readme.txt"}));
+}
+
+TEST_F(ZipEngineTest, BlanksInNamesBecomeUnderscores) {
+    options.SpaceToUnderScore = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"read_me.txt"), "spaces");
+}
+
+TEST_F(ZipEngineTest, TextMembersGetCrLfWhenAskedAndOthersStayAsTheyAre) {
+    options.ConvertCRtoCRLF = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"docs\\readme.txt"), "line one\r\nline two\r\nline three\r\n");
+    EXPECT_EQ(fileIn(L"data\\images\\pixel.bin"), patternBytes(3000, 7));
+}
+
+TEST_F(ZipEngineTest, TestingWritesNothingAndFindsDamage) {
+    options.TestZip = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(recorder.printed.find("Tested: docs/readme.txt OK"), std::string::npos);
+    EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
+}
+
+TEST_F(ZipEngineTest, ListingOnlyCallsTheMessageRoutine) {
+    options.ExtractList = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(recorder.listed.size(), 7u);
+    EXPECT_TRUE(recorder.serviced.empty());
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ZipEngineTest, ContentsAndTheCommentCanGoToThePrintRoutine) {
+    options.WriteToStdOut = 1;
+    options.DisplayComment = 1;
+    options.MessageLevel = 0;
+    includes.names[0] = "docs/*";
+    includeCount = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(recorder.printed, std::string("Vorlane test archive\n") + test::kReadme);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ZipEngineTest, NameListsSelectMembers) {
+    includes.names[0] = "*.TXT";
+    includes.names[1] = "config.ini";
+    includeCount = 2;
+    excludes.names[0] = "docs/*";
+    excludeCount = 1;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini"}));
+
+    options.CaseSensitive = 0;
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"empty.txt", L"gr\u00fc\u00dfe.txt",
+                                                           L"read me.txt"}));
+    EXPECT_EQ(callbacks.memberCount, 4u);
+}
+
+// The fault these guard against: a member named "../x" written beside (or
+// anywhere above) the installation.
+TEST_F(ZipEngineTest, NamesLeavingTheTargetRefuseTheWholeArchive) {
+    for (const wchar_t* fixture : {L"slip-parent.zip", L"slip-nested.zip", L"slip-backslash.zip",
+                                   L"slip-absolute.zip"}) {
+        recorder = Recorder{};
+        EXPECT_EQ(unzip(fixture), kUnzipUnsafePath) << fixture;
+        EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES) << fixture;
+        EXPECT_EQ(treeOf(temp.path()), std::vector<std::wstring>{}) << fixture;
+        EXPECT_TRUE(recorder.serviced.empty()) << fixture;
+        EXPECT_NE(recorder.printed.find("outside the target folder"), std::string::npos) << fixture;
+    }
+    EXPECT_EQ(GetFileAttributesW(L"C:\\evil.txt"), INVALID_FILE_ATTRIBUTES);
+
+    // A file member whose name names the target folder itself has nowhere to go.
+    EXPECT_EQ(unzip(L"dotname.zip"), kUnzipUnsafePath);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The fault these guard against: a damaged archive reported as success, or
+// an installation left half old, half new.
+TEST_F(ZipEngineTest, DamagedMembersLeaveTheInstallationAsItWas) {
+    install({{L"first.txt", "old first"}, {L"other.txt", "other"}});
+    const auto before = treeOf(target());
+    EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
+    EXPECT_NE(recorder.printed.find("Error: second.txt: checksum does not match"), std::string::npos);
+    EXPECT_EQ(treeOf(target()), before);
+    EXPECT_EQ(fileIn(L"first.txt"), "old first");
+
+    EXPECT_EQ(unzip(L"baddeflate.zip"), kUnzipBadData);
+    EXPECT_EQ(treeOf(target()), before);
+}
+
+TEST_F(ZipEngineTest, DamagedOrForeignArchivesAreRefused) {
+    for (const wchar_t* fixture : {L"truncated.zip", L"truncated-tail.zip", L"notzip.zip", L"oversize.zip"}) {
+        EXPECT_EQ(unzip(fixture), kUnzipBadArchive) << fixture;
+        EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES) << fixture;
+    }
+    EXPECT_EQ(unzip(L"missing.zip"), kUnzipNoArchive);
+    EXPECT_EQ(unzip(L"bzip2.zip"), kUnzipUnsupported);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(recorder.printed.find("compression method 12"), std::string::npos);
+}
+
+TEST_F(ZipEngineTest, ArchivesAndMembersBeyondTheirOld32BitFields) {
+    ASSERT_EQ(unzip(L"large.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"big.bin"), patternBytes(24 * 1024 * 1024, 11));
+    EXPECT_EQ(fileIn(L"after.txt"), "after the big one");
+
+    ASSERT_EQ(unzip(L"zip64.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"one.bin"), patternBytes(500, 3));
+    EXPECT_EQ(fileIn(L"two.bin"), patternBytes(700, 5));
+}
+
+TEST_F(ZipEngineTest, EncryptedMembersOpenWithTheRightPasswordAskedOnce) {
+    recorder.passwords = {std::string("tulips2008")};
+    ASSERT_EQ(unzip(L"encrypted.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"plain.txt"), "not secret");
+    EXPECT_EQ(fileIn(L"secret.txt"), "the secret text");
+    EXPECT_EQ(fileIn(L"secret2.txt"), "another secret");
+    EXPECT_EQ(recorder.passwordCalls, 1);
+    EXPECT_EQ(recorder.listed[1], "secret.txt 15 07/04/2008 09:05 *Deflated");
+}
+
+TEST_F(ZipEngineTest, EncryptedMembersWithoutTheRightPasswordFailTheRun) {
+    recorder.passwords = {std::nullopt};
+    EXPECT_EQ(unzip(L"encrypted.zip"), kUnzipNoPassword);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    recorder = Recorder{};
+    recorder.passwords = {std::string("wrong"), std::string("tulips"), std::string("also wrong")};
+    EXPECT_EQ(unzip(L"encrypted.zip"), kUnzipBadPassword);
+    EXPECT_EQ(recorder.passwordCalls, 3);
+    EXPECT_EQ(GetFileAttributesW(target().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    callbacks.password = nullptr;
+    EXPECT_EQ(unzip(L"encrypted.zip"), kUnzipNoPassword);
+}
+
+TEST_F(ZipEngineTest, TheServiceRoutineCanStopTheRunBeforeAnythingChanges) {
+    install({{L"config.ini", "old"}});
+    recorder.stopAtService = 4;
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipCancelled);
+    EXPECT_EQ(recorder.serviced.size(), 5u);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini"}));
+    EXPECT_EQ(fileIn(L"config.ini"), "old");
+}
+
+TEST_F(ZipEngineTest, AFileThatCannotBeReplacedPutsEveryOtherBack) {
+    install({{L"config.ini", "old config"}, {L"read me.txt", "old read me"}});
+    // Held open without leave to delete or rename: it cannot be moved aside.
+    FileHandle held(CreateFileW((target() + L"\\read me.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipDiskError);
+    held.reset();
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"read me.txt"}));
+    EXPECT_EQ(fileIn(L"config.ini"), "old config");
+    EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+}
+
+TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {
+    install({{L"config.ini\\inside.txt", "a folder named like the file"}});
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipDiskError);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini\\", L"config.ini\\inside.txt"}));
+}
+
+TEST_F(ZipEngineTest, MissingRecordsAreRefused) {
+    EXPECT_EQ(zipEngineUnzip(0, nullptr, 0, nullptr, nullptr, &callbacks), kUnzipBadParameter);
+    EXPECT_EQ(zipEngineUnzip(0, nullptr, 0, nullptr, &options, nullptr), kUnzipBadParameter);
+    options.ZipFileName = L"";
+    EXPECT_EQ(zipEngineUnzip(0, nullptr, 0, nullptr, &options, &callbacks), kUnzipBadParameter);
+}
+
+TEST_F(ZipEngineTest, TheVersionRecordIsFilledOnlyAtItsSize) {
+    UnzipVersionRecord version{};
+    EXPECT_EQ(zipEngineVersion(&version), kUnzipBadParameter);
+    version.structLength = sizeof version;
+    ASSERT_EQ(zipEngineVersion(&version), kUnzipOk);
+    EXPECT_EQ(version.flags & 1, 1);
+    EXPECT_EQ(std::string(version.inflateVersion).substr(0, 2), "1.");
+    EXPECT_EQ(version.engine.major, 1);
+    EXPECT_EQ(version.zipFormat.major, 4);
+}
+
+}  // namespace
+}  // namespace vorlane::updater

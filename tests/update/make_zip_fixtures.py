@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Zip archives for the update engine's tests, made with Python's zipfile and
+checked by reading them back. Usage: make_zip_fixtures.py OUTDIR FAKE_VORLANE_EXE
+
+The tests know the contents below; keep the two in step.
+"""
+import io
+import os
+import struct
+import sys
+import zipfile
+import zlib
+
+STAMP = (2008, 7, 4, 9, 5, 30)
+README = b"line one\nline two\r\nline three\n"
+CONFIG = b"[main]\r\nvalue=1\r\n"
+UMLAUT_NAME = "gr\u00fc\u00dfe.txt"
+
+
+def pattern(length, seed):
+    """The bytes the tests regenerate: an LCG's high bytes in a 997-byte block,
+    repeated, with every byte raised by one after each 64 repeats."""
+    block = bytearray()
+    x = seed
+    for _ in range(997):
+        x = (x * 1103515245 + 12345) % 2**31
+        block.append((x >> 16) & 0xFF)
+    out = bytearray()
+    round_ = 0
+    while len(out) < length:
+        out += bytes((b + round_) & 0xFF for b in block) * 64
+        round_ += 1
+    return bytes(out[:length])
+
+
+def info(name, method, date_time=STAMP, text=False):
+    entry = zipfile.ZipInfo(name, date_time)
+    entry.compress_type = method
+    entry.external_attr = (0o40755 << 16) | 0x10 if name.endswith("/") else 0o100644 << 16
+    if text:
+        entry.internal_attr = 1
+    return entry
+
+
+def write_good(path):
+    with zipfile.ZipFile(path, "w") as archive:
+        archive.comment = b"Vorlane test archive"
+        archive.writestr(info("docs/", zipfile.ZIP_STORED), b"")
+        archive.writestr(info("docs/readme.txt", zipfile.ZIP_DEFLATED, text=True), README)
+        archive.writestr(info("config.ini", zipfile.ZIP_STORED, (2010, 12, 31, 23, 59, 58)), CONFIG)
+        archive.writestr(info("data/images/pixel.bin", zipfile.ZIP_DEFLATED), pattern(3000, 7))
+        archive.writestr(info("empty.txt", zipfile.ZIP_STORED), b"")
+        archive.writestr(info("read me.txt", zipfile.ZIP_DEFLATED), b"spaces")
+        archive.writestr(info(UMLAUT_NAME, zipfile.ZIP_DEFLATED), b"umlaut")
+
+
+def write_slips(out):
+    for fixture, name in [("slip-parent.zip", "../evil.txt"), ("slip-nested.zip", "a/../../evil.txt"),
+                          ("slip-backslash.zip", "..\\evil.txt"), ("slip-absolute.zip", "/evil.txt"),
+                          ("dotname.zip", ".")]:
+        with zipfile.ZipFile(os.path.join(out, fixture), "w") as archive:
+            archive.writestr(info("safe.txt", zipfile.ZIP_STORED), b"safe")
+            archive.writestr(info(name, zipfile.ZIP_STORED), b"evil")
+
+
+def patch(path, old, new):
+    with open(path, "rb") as f:
+        data = f.read()
+    at = data.index(old)
+    with open(path, "wb") as f:
+        f.write(data[:at] + new + data[at + len(old):])
+
+
+def write_damaged(out, good):
+    bad_crc = os.path.join(out, "badcrc.zip")
+    with zipfile.ZipFile(bad_crc, "w") as archive:
+        archive.writestr(info("first.txt", zipfile.ZIP_STORED), b"first")
+        archive.writestr(info("second.txt", zipfile.ZIP_STORED), b"AAAA-second-member-BBBB")
+    patch(bad_crc, b"-second-", b"-SECOND-")
+
+    bad_deflate = os.path.join(out, "baddeflate.zip")
+    text = b"".join(b"row %05d of a long compressible text\n" % i for i in range(2000))
+    with zipfile.ZipFile(bad_deflate, "w") as archive:
+        archive.writestr(info("long.txt", zipfile.ZIP_DEFLATED), text)
+    with open(bad_deflate, "r+b") as f:
+        f.seek(30 + len("long.txt") + 40)
+        f.write(b"\xff" * 64)
+
+    with open(good, "rb") as f:
+        data = f.read()
+    with open(os.path.join(out, "truncated.zip"), "wb") as f:
+        f.write(data[: len(data) // 2])
+    with open(os.path.join(out, "truncated-tail.zip"), "wb") as f:
+        f.write(data[:-5])
+    with open(os.path.join(out, "notzip.zip"), "wb") as f:
+        f.write(b"This is a text file, not an archive.\n" * 10)
+
+    # The directory claims more packed data than lies before it.
+    oversize = os.path.join(out, "oversize.zip")
+    with zipfile.ZipFile(oversize, "w") as archive:
+        archive.writestr(info("only.txt", zipfile.ZIP_STORED), b"only")
+    with open(oversize, "rb") as f:
+        data = bytearray(f.read())
+    central = data.index(b"PK\x01\x02")
+    struct.pack_into("<I", data, central + 20, 0x00100000)
+    with open(oversize, "wb") as f:
+        f.write(data)
+
+
+def write_large(out):
+    with zipfile.ZipFile(os.path.join(out, "large.zip"), "w") as archive:
+        with archive.open(info("big.bin", zipfile.ZIP_DEFLATED), "w", force_zip64=True) as member:
+            member.write(pattern(24 * 1024 * 1024, 11))
+        archive.writestr(info("after.txt", zipfile.ZIP_STORED), b"after the big one")
+
+
+def write_zip64(out):
+    """Small limits make zipfile write the 64-bit records for a small archive."""
+    saved = zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT
+    zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = 100, 1
+    try:
+        with zipfile.ZipFile(os.path.join(out, "zip64.zip"), "w", allowZip64=True) as archive:
+            archive.writestr(info("one.bin", zipfile.ZIP_STORED), pattern(500, 3))
+            archive.writestr(info("two.bin", zipfile.ZIP_DEFLATED), pattern(700, 5))
+    finally:
+        zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = saved
+
+
+# ---- the traditional cipher, which zipfile reads but does not write
+
+CRC_TABLE = [0] * 256
+for n in range(256):
+    c = n
+    for _ in range(8):
+        c = 0xEDB88320 ^ (c >> 1) if c & 1 else c >> 1
+    CRC_TABLE[n] = c
+
+
+class Cipher:
+    def __init__(self, password):
+        self.keys = [0x12345678, 0x23456789, 0x34567890]
+        for b in password:
+            self.turn(b)
+
+    def turn(self, plain):
+        k = self.keys
+        k[0] = CRC_TABLE[(k[0] ^ plain) & 0xFF] ^ (k[0] >> 8)
+        k[1] = ((k[1] + (k[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        k[2] = CRC_TABLE[(k[2] ^ (k[1] >> 24)) & 0xFF] ^ (k[2] >> 8)
+
+    def encrypt(self, data):
+        out = bytearray()
+        for plain in data:
+            t = (self.keys[2] | 2) & 0xFFFF
+            out.append(plain ^ (((t * (t ^ 1)) >> 8) & 0xFF))
+            self.turn(plain)
+        return bytes(out)
+
+
+def raw_zip(members):
+    """A zip archive from (name, data, method, password or None)."""
+    body, directory = io.BytesIO(), io.BytesIO()
+    dos_time = (STAMP[3] << 11) | (STAMP[4] << 5) | (STAMP[5] // 2)
+    dos_date = ((STAMP[0] - 1980) << 9) | (STAMP[1] << 5) | STAMP[2]
+    for name, data, method, password in members:
+        crc = zlib.crc32(data)
+        packed = data
+        if method == zipfile.ZIP_DEFLATED:
+            squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
+            packed = squeezer.compress(data) + squeezer.flush()
+        flags = 0
+        if password:
+            flags |= 1
+            header = bytes(range(11)) + bytes([crc >> 24])
+            packed = Cipher(password).encrypt(header + packed)
+        offset = body.tell()
+        fields = (20, flags, method, dos_time, dos_date, crc, len(packed), len(data), len(name), 0)
+        body.write(b"PK\x03\x04" + struct.pack("<HHHHHIIIHH", *fields) + name.encode() + packed)
+        directory.write(b"PK\x01\x02" + struct.pack("<HHHHHHIIIHHHHHII", 20, *fields, 0, 0, 0, 0, offset) +
+                        name.encode())
+    count, start, size = len(members), body.tell(), directory.tell()
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, count, count, size, start, 0)
+    return body.getvalue() + directory.getvalue() + end
+
+
+def write_encrypted(out):
+    path = os.path.join(out, "encrypted.zip")
+    with open(path, "wb") as f:
+        f.write(raw_zip([("plain.txt", b"not secret", zipfile.ZIP_STORED, None),
+                         ("secret.txt", b"the secret text", zipfile.ZIP_DEFLATED, b"tulips2008"),
+                         ("secret2.txt", b"another secret", zipfile.ZIP_STORED, b"tulips2008")]))
+    with zipfile.ZipFile(path) as archive:
+        assert archive.read("secret.txt", pwd=b"tulips2008") == b"the secret text"
+        assert archive.read("secret2.txt", pwd=b"tulips2008") == b"another secret"
+
+
+def write_update(out, fake_vorlane):
+    with zipfile.ZipFile(os.path.join(out, "update.zip"), "w") as archive:
+        archive.write(fake_vorlane, "Vorlane.exe", zipfile.ZIP_DEFLATED)
+        archive.writestr(info("Updater/update.exe", zipfile.ZIP_DEFLATED), b"the new update engine")
+        archive.writestr(info("docs/readme.txt", zipfile.ZIP_DEFLATED, text=True), README)
+
+
+def main():
+    out, fake_vorlane = sys.argv[1], sys.argv[2]
+    os.makedirs(out, exist_ok=True)
+    good = os.path.join(out, "good.zip")
+    write_good(good)
+    write_slips(out)
+    write_damaged(out, good)
+    write_large(out)
+    write_zip64(out)
+    write_encrypted(out)
+    write_update(out, fake_vorlane)
+    with zipfile.ZipFile(os.path.join(out, "bzip2.zip"), "w") as archive:
+        archive.writestr(info("packed.txt", zipfile.ZIP_BZIP2), b"bzip2 is not supported" * 10)
+
+    for name in ["good.zip", "large.zip", "zip64.zip", "update.zip"]:
+        with zipfile.ZipFile(os.path.join(out, name)) as archive:
+            assert archive.testzip() is None, name
+    with open(os.path.join(out, "stamp"), "w") as f:
+        f.write("made\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,43 @@
+#include "update/UpdateText.h"
+
+#include <algorithm>
+
+namespace vorlane::updater {
+
+std::wstring commandArguments(std::wstring_view commandLine) {
+    size_t at = 0;
+    if (!commandLine.empty() && commandLine.front() == L'"') {
+        const size_t closing = commandLine.find(L'"', 1);
+        at = closing == std::wstring_view::npos ? commandLine.size() : closing + 1;
+    } else {
+        at = std::min(commandLine.find_first_of(L" \t"), commandLine.size());
+    }
+    if (at < commandLine.size() && (commandLine[at] == L' ' || commandLine[at] == L'\t')) ++at;
+    return std::wstring(commandLine.substr(at));
+}
+
+std::wstring lastDotPiece(std::wstring_view path) {
+    const size_t dot = path.rfind(L'.');
+    return std::wstring(dot == std::wstring_view::npos ? path : path.substr(dot + 1));
+}
+
+bool isZipArchiveName(std::wstring_view path) { return lastDotPiece(path) == L"zip"; }
+
+std::wstring folderOf(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return std::wstring(slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash));
+}
+
+std::wstring webRoot(std::wstring_view serviceOverride) {
+    return L"http://" + std::wstring(serviceOverride.empty() ? L"www.quorvex.com" : serviceOverride) + L"/";
+}
+
+std::wstring lastLine(std::wstring_view text) {
+    size_t end = text.size();
+    while (end > 0 && (text[end - 1] == L'\r' || text[end - 1] == L'\n')) --end;
+    const size_t start = text.find_last_of(L"\r\n", end == 0 ? 0 : end - 1);
+    return std::wstring(start == std::wstring_view::npos || end == 0 ? text.substr(0, end)
+                                                                     : text.substr(start + 1, end - start - 1));
+}
+
+}  // namespace vorlane::updater

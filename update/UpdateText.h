@@ -1,0 +1,34 @@
+// The text work of the update run that needs no platform: the archive name
+// from the command line, its extension test, the web addresses and the log's
+// last line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorlane::updater {
+
+// The program's own title, the caption of its message boxes.
+inline constexpr wchar_t kProgramTitle[] = L"VorlaneUpdater";
+
+// What follows the program's name on its command line, after the one blank
+// that separates them, taken literally: quotes and further blanks stay.
+std::wstring commandArguments(std::wstring_view commandLine);
+
+// The text after the last "." (the whole text when there is none).
+std::wstring lastDotPiece(std::wstring_view path);
+
+// True when the last "."-piece is exactly "zip" (letter case counts).
+bool isZipArchiveName(std::wstring_view path);
+
+// The folder part of a file's path, without the trailing backslash.
+std::wstring folderOf(std::wstring_view path);
+
+// "http://www.quorvex.com/", or "http://<override>/" when the service is
+// pointed elsewhere (as the main program allows).
+std::wstring webRoot(std::wstring_view serviceOverride);
+
+// The last line of a log that holds any text.
+std::wstring lastLine(std::wstring_view text);
+
+}  // namespace vorlane::updater

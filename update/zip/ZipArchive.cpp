@@ -1,0 +1,218 @@
+#include "update/zip/ZipArchive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "update/zip/Crc32.h"
+#include "update/zip/ZipCipher.h"
+#include "update/zip/ZipFailure.h"
+
+namespace vorlane::updater {
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+[[noreturn]] void damagedData(const std::string& what) { throw ZipFailure(kUnzipBadData, what); }
+
+// The packed bytes of one member, read in chunks and decrypted on the way.
+class PackedStream {
+public:
+    PackedStream(std::function<void(uint64_t, char*, size_t)> read, uint64_t start, uint64_t length,
+                 std::unique_ptr<ZipCipher> cipher)
+        : read_(std::move(read)), next_(start), left_(length), cipher_(std::move(cipher)) {}
+
+    uint64_t left() const { return left_; }
+
+    // Up to one chunk; empty at the end.
+    std::string_view next() {
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(left_, kChunk));
+        read_(next_, buffer_.get(), length);
+        if (cipher_) cipher_->decrypt(buffer_.get(), length);
+        next_ += length;
+        left_ -= length;
+        return {buffer_.get(), length};
+    }
+
+private:
+    std::function<void(uint64_t, char*, size_t)> read_;
+    uint64_t next_;
+    uint64_t left_;
+    std::unique_ptr<ZipCipher> cipher_;
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);
+};
+
+// Counts and checks what comes out of a member before handing it on.
+class CheckedSink {
+public:
+    CheckedSink(const ZipEntry& entry, const ByteSink& sink) : entry_(entry), sink_(sink) {}
+
+    void put(std::string_view bytes) {
+        if (bytes.size() > entry_.size - produced_) damagedData("holds more data than its recorded size");
+        produced_ += bytes.size();
+        crc_ = crc32Update(crc_, bytes);
+        sink_(bytes);
+    }
+
+    void finish() const {
+        if (produced_ != entry_.size) damagedData("holds less data than its recorded size");
+        if (crc_ != entry_.crc) damagedData("checksum does not match its data");
+    }
+
+private:
+    const ZipEntry& entry_;
+    const ByteSink& sink_;
+    uint64_t produced_ = 0;
+    uint32_t crc_ = 0;
+};
+
+void copyStored(PackedStream& packed, CheckedSink& out) {
+    while (packed.left() > 0) out.put(packed.next());
+}
+
+struct InflateStream {
+    z_stream stream{};
+    InflateStream() {
+        // Raw deflate data: no zlib header, no trailer.
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
+    }
+    ~InflateStream() { inflateEnd(&stream); }
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+};
+
+void inflateInto(PackedStream& packed, CheckedSink& out) {
+    InflateStream inflater;
+    z_stream& z = inflater.stream;
+    auto output = std::make_unique<char[]>(kChunk);
+    int status = Z_OK;
+    while (status != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            if (packed.left() == 0) damagedData("compressed data ends early");
+            const std::string_view piece = packed.next();
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+            z.avail_in = static_cast<uInt>(piece.size());
+        }
+        z.next_out = reinterpret_cast<Bytef*>(output.get());
+        z.avail_out = static_cast<uInt>(kChunk);
+        status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_MEM_ERROR) throw std::bad_alloc();
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+            damagedData("compressed data is damaged");
+        out.put({output.get(), kChunk - z.avail_out});
+    }
+}
+
+}  // namespace
+
+ZipArchive::ZipArchive(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+    if (!file_) throw ZipFailure(kUnzipNoArchive, "cannot open the archive (system error " +
+                                                      std::to_string(GetLastError()) + ")");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.get(), &size)) throw ZipFailure(kUnzipNoArchive, "cannot read the archive's size");
+    fileSize_ = static_cast<uint64_t>(size.QuadPart);
+    readDirectory();
+}
+
+void ZipArchive::readAt(uint64_t offset, char* buffer, size_t length) {
+    if (offset > fileSize_ || length > fileSize_ - offset)
+        throw ZipFailure(kUnzipBadArchive, "the archive is incomplete: it ends early");
+    while (length > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(length, 1u << 30));
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD done = 0;
+        if (!ReadFile(file_.get(), buffer, piece, &done, &at) || done != piece)
+            throw ZipFailure(kUnzipBadArchive, "cannot read the archive (system error " +
+                                                   std::to_string(GetLastError()) + ")");
+        buffer += piece;
+        offset += piece;
+        length -= piece;
+    }
+}
+
+std::string ZipArchive::readString(uint64_t offset, size_t length) {
+    std::string bytes(length, '\0');
+    readAt(offset, bytes.data(), length);
+    return bytes;
+}
+
+void ZipArchive::readDirectory() {
+    const uint64_t tailLength = std::min<uint64_t>(fileSize_, kEndRecordSize + kMaxCommentSize);
+    const uint64_t tailStart = fileSize_ - tailLength;
+    const std::optional<EndRecord> found = findEndRecord(readString(tailStart, static_cast<size_t>(tailLength)),
+                                                         tailStart);
+    if (!found) throw ZipFailure(kUnzipBadArchive, "not a zip archive, or an incomplete one: no directory at its end");
+    EndRecord end = *found;
+
+    uint64_t directoryLimit = end.position;  // the directory lies wholly before this
+    if (end.position >= kZip64LocatorSize) {
+        const uint64_t locatorAt = end.position - kZip64LocatorSize;
+        if (const auto zip64At = zip64EndOffset(readString(locatorAt, kZip64LocatorSize))) {
+            if (*zip64At > locatorAt || locatorAt - *zip64At < kZip64EndSize)
+                throw ZipFailure(kUnzipBadArchive, "the 64-bit end record lies outside the archive");
+            applyZip64End(readString(*zip64At, kZip64EndSize), end);
+            directoryLimit = *zip64At;
+        } else if (end.saturated) {
+            throw ZipFailure(kUnzipBadArchive, "the 64-bit end record is missing");
+        }
+    }
+    if (end.directoryOffset > directoryLimit || end.directorySize != directoryLimit - end.directoryOffset)
+        throw ZipFailure(kUnzipBadArchive, "the directory is not where the archive's end says it is");
+    if (end.directorySize > SIZE_MAX / 2) throw std::bad_alloc();
+    entries_ = parseCentralDirectory(readString(end.directoryOffset, static_cast<size_t>(end.directorySize)),
+                                     end.entryCount);
+    directoryStart_ = end.directoryOffset;
+    comment_ = std::move(end.comment);
+}
+
+uint64_t ZipArchive::dataStart(const ZipEntry& entry) {
+    const uint64_t start = entry.localHeaderOffset + localHeaderLength(readString(entry.localHeaderOffset,
+                                                                                  kLocalHeaderSize));
+    if (start > directoryStart_ || entry.packedSize > directoryStart_ - start)
+        throw ZipFailure(kUnzipBadArchive, "data runs into the archive's directory");
+    return start;
+}
+
+bool ZipArchive::opens(const ZipEntry& entry, std::string_view password) {
+    if (!entry.encrypted()) return true;
+    if (entry.packedSize < ZipCipher::kHeaderSize) throw ZipFailure(kUnzipBadArchive, "cipher header is missing");
+    char header[ZipCipher::kHeaderSize];
+    readAt(dataStart(entry), header, sizeof header);
+    return ZipCipher(password).acceptsHeader(header, entry.checkByte());
+}
+
+void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const ByteSink& sink) {
+    if (entry.strongEncryption()) throw ZipFailure(kUnzipUnsupported, "uses an encryption that is not supported");
+    if (entry.method != kMethodStored && entry.method != kMethodDeflated)
+        throw ZipFailure(kUnzipUnsupported, "uses compression method " + std::to_string(entry.method) +
+                                                ", which is not supported");
+    uint64_t start = dataStart(entry);
+    uint64_t length = entry.packedSize;
+    std::unique_ptr<ZipCipher> cipher;
+    if (entry.encrypted()) {
+        if (length < ZipCipher::kHeaderSize) throw ZipFailure(kUnzipBadArchive, "cipher header is missing");
+        char header[ZipCipher::kHeaderSize];
+        readAt(start, header, sizeof header);
+        cipher = std::make_unique<ZipCipher>(password);
+        if (!cipher->acceptsHeader(header, entry.checkByte()))
+            throw ZipFailure(kUnzipBadPassword, "the password is wrong");
+        start += ZipCipher::kHeaderSize;
+        length -= ZipCipher::kHeaderSize;
+    }
+    PackedStream packed([this](uint64_t at, char* buffer, size_t count) { readAt(at, buffer, count); }, start, length,
+                        std::move(cipher));
+    CheckedSink out(entry, sink);
+    if (entry.method == kMethodStored)
+        copyStored(packed, out);
+    else
+        inflateInto(packed, out);
+    out.finish();
+}
+
+}  // namespace vorlane::updater

@@ -1,0 +1,49 @@
+// One zip archive on disk: its directory read and checked when it is opened,
+// its members unpacked on demand as a stream of checked bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Handles.h"
+#include "update/zip/ZipDirectory.h"
+
+namespace vorlane::updater {
+
+using ByteSink = std::function<void(std::string_view)>;
+
+class ZipArchive {
+public:
+    // ZipFailure: kUnzipNoArchive when the file cannot be opened,
+    // kUnzipBadArchive when it holds no intact zip directory.
+    explicit ZipArchive(const std::wstring& path);
+
+    const std::vector<ZipEntry>& entries() const { return entries_; }
+    const std::string& comment() const { return comment_; }
+
+    // Whether the password opens an encrypted member (by the check byte).
+    bool opens(const ZipEntry& entry, std::string_view password);
+
+    // Hands the member's bytes to sink in pieces, and only then answers: a
+    // size or checksum that does not match the directory, a damaged stream or
+    // data beyond the archive's end is a ZipFailure (kUnzipBadData,
+    // kUnzipBadArchive, kUnzipUnsupported), raised after the good pieces.
+    void unpack(const ZipEntry& entry, std::string_view password, const ByteSink& sink);
+
+private:
+    void readAt(uint64_t offset, char* buffer, size_t length);
+    std::string readString(uint64_t offset, size_t length);
+    void readDirectory();
+    uint64_t dataStart(const ZipEntry& entry);
+
+    FileHandle file_;
+    uint64_t fileSize_ = 0;
+    uint64_t directoryStart_ = 0;  // member data must end before it
+    std::vector<ZipEntry> entries_;
+    std::string comment_;
+};
+
+}  // namespace vorlane::updater

@@ -1,0 +1,77 @@
+// The structure of a zip archive as bytes: the end record, the 64-bit end
+// record, the central directory and the local headers. Every length is checked
+// against the bytes at hand; anything that does not fit is a ZipFailure with
+// kUnzipBadArchive.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlane::updater {
+
+struct ZipEntry {
+    std::string name;  // as stored: UTF-8 when utf8Name, else code page 437
+    bool utf8Name = false;
+    uint16_t versionMadeBy = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint16_t internalAttributes = 0;
+    uint32_t externalAttributes = 0;
+    uint32_t crc = 0;
+    uint64_t packedSize = 0;
+    uint64_t size = 0;
+    uint64_t localHeaderOffset = 0;
+
+    bool encrypted() const { return (flags & 0x0001) != 0; }
+    bool strongEncryption() const { return (flags & 0x0040) != 0; }
+    bool isText() const { return (internalAttributes & 0x0001) != 0; }
+    bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+    // The byte a right password reveals at the end of the cipher header.
+    uint8_t checkByte() const {
+        return static_cast<uint8_t>((flags & 0x0008) ? dosTime >> 8 : crc >> 24);
+    }
+};
+
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+struct EndRecord {
+    uint64_t position = 0;  // of the record in the file
+    uint64_t entryCount = 0;
+    uint64_t directorySize = 0;
+    uint64_t directoryOffset = 0;
+    std::string comment;
+    // A field too small for its value: the 64-bit end record holds the real one.
+    bool saturated = false;
+};
+
+constexpr size_t kEndRecordSize = 22;
+constexpr size_t kMaxCommentSize = 0xFFFF;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kZip64EndSize = 56;
+constexpr size_t kLocalHeaderSize = 30;
+
+// Finds the end record in the last bytes of the file; tail begins at file
+// offset tailStart. The record nearest the end whose comment fits wins.
+std::optional<EndRecord> findEndRecord(std::string_view tail, uint64_t tailStart);
+
+// The offset of the 64-bit end record, when the 20 bytes before the end record
+// are its locator.
+std::optional<uint64_t> zip64EndOffset(std::string_view locator);
+
+// Takes the counts and places of the 64-bit end record into end.
+void applyZip64End(std::string_view record, EndRecord& end);
+
+// The members of the central directory, which must hold exactly entryCount.
+std::vector<ZipEntry> parseCentralDirectory(std::string_view directory, uint64_t entryCount);
+
+// The length of a local header (its fixed part, name and extra field) from its
+// first 30 bytes.
+uint64_t localHeaderLength(std::string_view header);
+
+}  // namespace vorlane::updater

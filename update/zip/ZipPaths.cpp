@@ -1,0 +1,97 @@
+#include "update/zip/ZipPaths.h"
+
+#include <array>
+#include <cwctype>
+#include <vector>
+
+namespace vorlane::updater {
+
+namespace {
+
+bool isSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+std::wstring upper(std::wstring_view text) {
+    std::wstring result(text);
+    for (wchar_t& c : result) c = static_cast<wchar_t>(std::towupper(c));
+    return result;
+}
+
+bool isDeviceName(std::wstring_view level) {
+    // The device is named by the part before the first dot: "nul.txt" is NUL.
+    const std::wstring stem = upper(level.substr(0, level.find(L'.')));
+    static constexpr std::array<const wchar_t*, 6> kDevices = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices)
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
+           stem[3] <= L'9';
+}
+
+bool isSafeLevel(std::wstring_view level) {
+    if (level == L"..") return false;
+    if (level.back() == L'.' || level.back() == L' ') return false;
+    for (wchar_t c : level)
+        if (c < 0x20 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos) return false;
+    return !isDeviceName(level);
+}
+
+std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
+    std::vector<std::wstring_view> levels;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && !isSeparator(name[i])) continue;
+        const std::wstring_view level = name.substr(start, i - start);
+        if (!level.empty() && level != L".") levels.push_back(level);
+        start = i + 1;
+    }
+    return levels;
+}
+
+}  // namespace
+
+std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore) {
+    if (!name.empty() && isSeparator(name.front())) return std::nullopt;  // absolute
+    std::vector<std::wstring_view> levels = levelsOf(name);
+    for (std::wstring_view level : levels)
+        if (!isSafeLevel(level)) return std::nullopt;
+    if (!honorDirectories && levels.size() > 1) levels.erase(levels.begin(), levels.end() - 1);
+    std::wstring path;
+    for (std::wstring_view level : levels) {
+        if (!path.empty()) path += L'\\';
+        path += level;
+    }
+    if (spaceToUnderscore)
+        for (wchar_t& c : path)
+            if (c == L' ') c = L'_';
+    return path;
+}
+
+bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool caseSensitive) {
+    auto same = [caseSensitive](wchar_t a, wchar_t b) {
+        if (isSeparator(a) && isSeparator(b)) return true;
+        return caseSensitive ? a == b : std::towlower(a) == std::towlower(b);
+    };
+    // Greedy with one back-track point: the last "*" seen.
+    size_t n = 0, p = 0, starAt = std::wstring_view::npos, resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || same(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (starAt != std::wstring_view::npos) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
+
+DosTimeStamp decodeDosTime(uint16_t date, uint16_t time) {
+    return {1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2};
+}
+
+}  // namespace vorlane::updater

@@ -1,0 +1,30 @@
+// Member names as places in the target folder, name patterns, and the time
+// stamps members carry. No platform calls.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorlane::updater {
+
+// Where a member goes below the target folder, with backslashes between the
+// levels: "docs\readme.txt". Without honorDirectories only the last level is
+// kept. Empty for a name that names the target folder itself ("./").
+// Nothing for a name that would leave the target folder or that the file
+// system would read differently: an absolute path, a drive or stream (":"), a
+// ".." level, a level ending in "." or a blank, a device name (CON, NUL,
+// COM1...) or characters no file name may hold.
+std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore);
+
+// "*" any run of characters, "?" any one; "/" and "\" match each other.
+bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool caseSensitive);
+
+struct DosTimeStamp {
+    int year, month, day, hour, minute, second;
+};
+
+DosTimeStamp decodeDosTime(uint16_t date, uint16_t time);
+
+}  // namespace vorlane::updater
