@@ -351,3 +351,25 @@ TEST_F(Login, AfterASilentLoginTheHelpOpensInTheMiddleOfTheScreenAndTickedItStay
     frmLogin().LoginSuccess();
     EXPECT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
 }
+
+TEST(FirstRunHelp, ComingBackFromAnotherOfOurWindowsCentresItOnlyWhileTheMainWindowIsAway) {
+    FrmQuickStart& help = frmQuickStart();
+    FrmOptions& other = frmOptions();
+    frmMain().Hide();
+    help.Show();
+    other.Show();
+    const auto backToTheHelp = [&](int left, int top) {
+        help.moveTo(left, top);
+        SetActiveWindow(other.hwnd());
+        SetActiveWindow(help.hwnd());
+    };
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+
+    backToTheHelp(5, 7);
+    EXPECT_TRUE(centredOver(help.screenRect(), screen));
+
+    frmMain().Show();
+    backToTheHelp(5, 7);
+    EXPECT_EQ(help.screenRect().left, 5);
+    EXPECT_EQ(help.screenRect().top, 7);
+}

@@ -227,3 +227,23 @@ TEST(DataFolder, IsRefusedWhenItCannotBeMade) {
     EXPECT_FALSE(dirExists(appData.file(L"missing")));
     EXPECT_EQ(makeDataFolder(L""), L"");
 }
+
+// ---- the program's icon (this test program carries it as Vorlane.exe does)
+
+TEST(ProgramIcon, TheWindowsAndTheTrayIconShowIt) {
+    const auto own = [](int width, int height) {
+        return reinterpret_cast<LONG_PTR>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, width, height, LR_SHARED));
+    };
+    const LONG_PTR large = own(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    const LONG_PTR small = own(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    ASSERT_NE(large, 0);
+    ASSERT_NE(small, 0);
+    EXPECT_NE(large, reinterpret_cast<LONG_PTR>(LoadIconW(nullptr, IDI_APPLICATION)));
+    EXPECT_EQ(GetClassLongPtrW(frmMain().hwnd(), GCLP_HICON), large);
+    EXPECT_EQ(GetClassLongPtrW(frmLogin().hwnd(), GCLP_HICONSM), small);
+
+    minimizeToTray(L"nobody");
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(trayIconData().hIcon), small);
+    RemoveSystrayIcon();
+}

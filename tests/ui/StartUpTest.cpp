@@ -129,8 +129,6 @@ TEST_F(ProgramStart, WithoutASavedLoginTheLoginWindowIsModalAndALoginShowsTheMai
     ASSERT_NE(main, nullptr);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_FALSE(IsWindowEnabled(main));
-    // The window shows the program's own icon.
-    EXPECT_NE(GetClassLongPtrW(main, GCLP_HICON), reinterpret_cast<LONG_PTR>(LoadIconW(nullptr, IDI_APPLICATION)));
 
     const LoginControls controls = loginControlsOf(login);
     ASSERT_TRUE(controls.userName && controls.password && controls.loginButton);
