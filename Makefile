@@ -1,5 +1,6 @@
 # Vorlane: `make test` builds everything and runs every test under Wine;
-# `make bench` runs the benchmarks; `make screens` takes pictures of the windows.
+# `make bench` runs the benchmarks; `make screens` takes pictures of the windows;
+# `make demo` runs Vorlane against the local service stand-in.
 # All install what they need first.
 
 BUILD   ?= build
@@ -10,7 +11,7 @@ CMAKE_FLAGS ?=
 PACKAGES = cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest \
            wine wine64 xvfb xauth python3 imagemagick
 
-.PHONY: all deps configure build test bench screens clean
+.PHONY: all deps configure build test bench screens demo clean
 
 all: build
 
@@ -45,6 +46,12 @@ bench: configure
 screens: configure
 	cmake --build $(BUILD) -j $(JOBS) --target screens
 	tools/with-wine-session $(BUILD) wineprefix-screens tools/screens/take-screens $(BUILD)
+
+# Vorlane on your display (DISPLAY set) or, without one, a guided tour on a
+# virtual display that saves pictures in $(BUILD)/demo/tour/.
+demo: build
+	cmake --build $(BUILD) --target demo_tour
+	tools/demo/run-demo $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

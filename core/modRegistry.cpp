@@ -34,8 +34,15 @@ bool queryText(HKEY key, const std::wstring& name, std::wstring& text) {
 
 std::wstring memberSection(const std::wstring& username) { return std::wstring(kAppName) + L" - " + username; }
 
+std::wstring settingsApp(const std::wstring& app) {
+    if (app != kAppName) return app;
+    wchar_t name[256];
+    const DWORD length = GetEnvironmentVariableW(L"VORLANE_SETTINGS", name, ARRAYSIZE(name));
+    return length > 0 && length < ARRAYSIZE(name) ? std::wstring(name, length) : app;
+}
+
 std::wstring settingsKeyPath(const std::wstring& app, const std::wstring& section) {
-    return L"Software\\" + app + L"\\" + section + L"\\";
+    return L"Software\\" + settingsApp(app) + L"\\" + section + L"\\";
 }
 
 void regSaveSetting(const std::wstring& app, const std::wstring& section, const std::wstring& name,

@@ -17,7 +17,14 @@ inline constexpr const wchar_t* kLoginSection = L"Quorvex";
 // "Vorlane - " + the member's user name: the section of that member's choices.
 std::wstring memberSection(const std::wstring& username);
 
-// "Software\" + app + "\" + section + "\".
+// The key below "Software\" that holds app's settings: app itself, except that
+// the program's own settings move to the key the environment variable
+// VORLANE_SETTINGS names, when it is set (read afresh each time). Test runs and
+// demonstrations keep their logins apart that way, as VORLANE_SERVICE keeps
+// their service apart.
+std::wstring settingsApp(const std::wstring& app);
+
+// "Software\" + settingsApp(app) + "\" + section + "\".
 std::wstring settingsKeyPath(const std::wstring& app, const std::wstring& section);
 
 void regSaveSetting(const std::wstring& app, const std::wstring& section, const std::wstring& name,

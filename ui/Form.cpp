@@ -12,6 +12,14 @@ constexpr const wchar_t* kFormClass = L"VorlaneForm";
 
 int toPixels(float twips, double twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
 
+// The program's icon (resource 1) at the given size, or the stock application
+// icon in a module that has none.
+HICON programIcon(int width, int height) {
+    const auto icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                    width, height, LR_DEFAULTCOLOR | LR_SHARED));
+    return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
 }  // namespace
 
 Form::Form(std::wstring caption, int designWidth, int designHeight, FormStyle style)
@@ -27,7 +35,8 @@ void Form::Load() {
         windowClass.lpfnWndProc = formProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+        windowClass.hIcon = programIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+        windowClass.hIconSm = programIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
         windowClass.lpszClassName = kFormClass;
         return RegisterClassExW(&windowClass) != 0;
     }();

@@ -1,10 +1,43 @@
 #include "ui/frmLogin.h"
 
+#include "core/CTimerFunctions.h"
+#include "core/Convert.h"
+#include "core/Globals.h"
+#include "core/RuntimeError.h"
+#include "core/ServiceHosts.h"
+#include "core/modMisc.h"
+#include "core/modRegistry.h"
+#include "core/modShell.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmQuickStart.h"
+#include "ui/modGlobals.h"
+#include "webclient/CQXAPI.h"
+#include "webclient/modMD5.h"
+
 namespace vorlane::ui {
 
 namespace {
+
 constexpr int kWidth = 394;
 constexpr int kHeight = 352;
+constexpr const wchar_t* kForgotTitle = L"Oops! You forgot something...";
+
+// A whole number kept in the settings. A damaged value (not a number, or out of
+// range) reads as 0 rather than stopping every later login half-way.
+template <class Int>
+Int storedNumber(const std::wstring& text) {
+    if (!isNumeric(text)) return 0;
+    try {
+        if constexpr (sizeof(Int) == sizeof(int16_t))
+            return toInt16(text);
+        else
+            return toInt32(text);
+    } catch (const RuntimeError&) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 FrmLogin::FrmLogin() : FramedForm(L"Vorlane Login", kWidth, kHeight) {}
@@ -32,6 +65,12 @@ void FrmLogin::createControls() {
     imgVerticalLine.create(*this, {196, 246, 4, 90}, Art::DividerLine);
     picNewAccount.create(*this, {216, 266, 150, 36}, Art::ButtonSignUp);
     picNewAccount.setMousePointer(MousePointer::Custom);
+
+    picCloseX.Click = [this] { picCloseX_Click(); };
+    picLoginSubmit.Click = [this] { picLoginSubmit_Click(); };
+    cmdLogin.Click = [this] { cmdLogin_Click(); };
+    txtPassword.GotFocus = [this] { txtPassword_GotFocus(); };
+    picNewAccount.Click = [this] { picNewAccount_Click(); };
 }
 
 }  // namespace vorlane::ui
@@ -50,6 +89,111 @@ void FrmLogin::DisableLogin() {
     cmdLogin.setEnabled(false);
 }
 
-void FrmLogin::LoginSuccess() {}
+void FrmLogin::cmdLogin_Click() {
+    const std::wstring username = txtUserName.Text();
+    const std::wstring password = txtPassword.Text();
+    if (username.empty()) {
+        MessageBoxW(hwnd(), L"Please enter your username.", kForgotTitle, MB_OK | MB_ICONEXCLAMATION);
+        txtUserName.setFocus();
+        return;
+    }
+    if (password.empty()) {
+        MessageBoxW(hwnd(), L"Please enter your password.", kForgotTitle, MB_OK | MB_ICONEXCLAMATION);
+        txtPassword.setFocus();
+        return;
+    }
+    if (!isValidUsername(username)) {
+        MessageBoxW(hwnd(),
+                    L"The username can only consist of letters, numbers, periods, dashes, and underscores.\r\n"
+                    L"Please check your typing and try again.",
+                    L"Invalid Username", MB_OK | MB_ICONINFORMATION);
+        txtUserName.setFocus();
+        return;
+    }
+    DisableLogin();
+    gQXAPI->apiSilent = false;
+    gQXAPI->apiUsername = username;
+    gQXAPI->apiPasswordHash = GetStringMD5(password);
+    gQXAPI->APILogin();
+}
+
+void FrmLogin::picLoginSubmit_Click() { cmdLogin_Click(); }
+
+void FrmLogin::txtPassword_GotFocus() {
+    txtPassword.setSelStart(0);
+    txtPassword.setSelLength(static_cast<int>(txtPassword.Text().size()));
+}
+
+void FrmLogin::picNewAccount_Click() {
+    shellExecuteFile(serviceHosts().web.root() + L"signup?source=Vorlane", L"Open", L"", L"", SW_SHOWNORMAL);
+}
+
+void FrmLogin::picCloseX_Click() { frmMain().exitVorlane(false); }
+
+void FrmLogin::Form_Unload() {
+    gQXAPI->APICloseSock();
+    // At once: nothing else is cleaned up.
+    ExitProcess(0);
+}
+
+LRESULT FrmLogin::formMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    if (message == WM_CLOSE) Form_Unload();
+    return 0;
+}
+
+// Runs inside the handling of the login reply; a failure on the way ends it there
+// and reaches that handler's report.
+void FrmLogin::LoginSuccess() {
+    CQXAPI& api = *gQXAPI;
+    FrmMain& main = frmMain();
+    Hide();
+    main.setEnabled(true);
+    if (!api.apiSilent) {
+        main.Show();
+        SetFocus(main.hwnd());
+    }
+    frmOptions().lblLoggedIn.setCaption(api.apiUsername);
+    const ServiceHosts hosts = serviceHosts();
+    main.lblFavoriteWhere.setCaption(hosts.members.root() + api.apiUsername + L"/favorites/");
+    main.lblUploadedWhere.setCaption(hosts.members.root() + api.apiUsername + L"/uploads/");
+    noMatchingWallpapers = false;
+    if (!api.apiSilent) {
+        regSaveSetting(kAppName, kLoginSection, L"SavedUsername", api.apiUsername);
+        regSaveSetting(kAppName, kLoginSection, L"SavedPassword", api.apiPasswordHash);
+    }
+
+    // Each read names the section afresh: the member who just logged in.
+    const auto saved = [&api](const wchar_t* name, const wchar_t* fallback) {
+        return regGetSetting(kAppName, memberSection(api.apiUsername), name, fallback);
+    };
+    toggleSourceTabs(storedNumber<int16_t>(saved(L"ActiveTab", L"0")));
+    if (saved(L"UseMembers", L"Favorites") == L"Favorites") {
+        main.optMemberUploads.setValue(false);
+        main.optMemberFavorites.setValue(true);
+    } else {
+        main.optMemberFavorites.setValue(false);
+        main.optMemberUploads.setValue(true);
+    }
+    main.txtTagName.setText(saved(L"TagName", L""));
+    selectedGallery = saved(L"Gallery", L"All Galleries");
+    selectedCategory = saved(L"Category", L"All Categories");
+    api.apiActiveWallpaper = storedNumber<int32_t>(saved(L"ActiveWallpaper", L"0"));
+    api.apiActiveWallpaperLink = saved(L"ActiveWallpaperLink", L"");
+    if (api.apiActiveWallpaperLink.find(hosts.domain) == std::wstring::npos)
+        api.apiActiveWallpaperLink = hosts.web.root() + L"?source=Vorlane";
+    frmOptions().loadOptions();
+    if (saved(L"HideQuickStart", L"0") == L"0") frmQuickStart().ShowModal(&main);
+
+    requestGalleries();
+    if (frmOptions().chkFreeze.Value() != CheckBox::vbUnchecked) {
+        gTimerFunctions->Active_CheckIdle = false;
+        gTimerFunctions->Active_ChangeWallpaper = false;
+    } else {
+        // Switching a task on starts its count from the current second.
+        gTimerFunctions->Active_CheckIdle = true;
+        gTimerFunctions->Active_ChangeWallpaper = true;
+    }
+}
 
 }  // namespace vorlane::ui

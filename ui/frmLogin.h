@@ -29,8 +29,18 @@ public:
     // The one way into the logged-in state, run for every accepted login.
     void LoginSuccess();
 
+    // The login action: checks the input, then sends the login request.
+    void cmdLogin_Click();
+    void picLoginSubmit_Click();
+    void txtPassword_GotFocus();
+    void picNewAccount_Click();
+    void picCloseX_Click();
+    // A close request ends the program.
+    void Form_Unload();
+
 protected:
     void createControls() override;
+    LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 };
 
 FrmLogin& frmLogin();

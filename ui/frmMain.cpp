@@ -1,9 +1,24 @@
 #include "ui/frmMain.h"
 
 #include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <utility>
 
 #include "core/CTimerFunctions.h"
+#include "core/Convert.h"
+#include "core/Globals.h"
+#include "core/Handles.h"
+#include "core/ServiceHosts.h"
+#include "core/modMisc.h"
+#include "core/modRegistry.h"
+#include "core/modShell.h"
 #include "core/modSysTray.h"
+#include "ui/frmLogin.h"
+#include "ui/frmOptions.h"
+#include "ui/frmPopupMenu.h"
+#include "ui/modMiscTray.h"
 #include "webclient/CQXAPI.h"
 
 namespace vorlane::ui {
@@ -43,7 +58,47 @@ constexpr const wchar_t* kCategoryTip =
 constexpr std::array<Art, 3> kTabArt{Art::TabMembers, Art::TabTags, Art::TabCategory};
 constexpr std::array<Art, 3> kTabActiveArt{Art::TabMembersActive, Art::TabTagsActive, Art::TabCategoryActive};
 
+constexpr const wchar_t* kPageQuery = L"?source=Vorlane";
+
+// Set by startVorlane for the one load that is the program's start.
+bool programStarting = false;
+
+// Held while this copy runs; its name tells a later copy that one runs. The
+// name follows the settings key, so a copy with settings of its own (a test, a
+// demonstration) is a program of its own.
+KernelHandle instanceMutex;
+
+bool anotherCopyRuns() {
+    std::wstring name = settingsApp(kAppName) + L".Instance";
+    std::replace(name.begin(), name.end(), L'\\', L'/');  // no backslash in a kernel object's own name
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+    const bool taken = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+    instanceMutex.reset(mutex);
+    return taken;
+}
+
+std::wstring applicationDataFolder(HWND owner) {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(owner, CSIDL_APPDATA, nullptr, 0, path))) return {};
+    return path;  // the text before the first NUL
+}
+
+void openPage(const std::wstring& address) { shellExecuteFile(address, L"Open", L"", L"", SW_SHOWNORMAL); }
+
 }  // namespace
+
+void startVorlane() {
+    programStarting = true;
+    frmMain();
+    programStarting = false;
+}
+
+std::wstring makeDataFolder(const std::wstring& appDataFolder) {
+    if (appDataFolder.empty()) return {};
+    const std::wstring folder = appDataFolder + L"\\Vorlane\\";
+    if (!dirExists(folder) && !CreateDirectoryW(folder.c_str(), nullptr)) return {};
+    return dirExists(folder) ? folder : std::wstring();
+}
 
 FrmMain::FrmMain() : FramedForm(L"Vorlane - Desktop Wallpaper Manager", kWidth, kHeight) {}
 
@@ -86,16 +141,130 @@ void FrmMain::createControls() {
     for (PictureBox* button : {&picSave, &picOptions, &picExit}) button->setMousePointer(MousePointer::Custom);
     // Below the visible area: only the Return key reaches it.
     cmdSaveMin.create(*this, {16, kHeight + 20, 180, 24}, L"Default (Return) Save and Minimize", true);
+    wireMainHandlers();
 
     tmrMain.create(*this, 1000, true);
     tmrMain.Tick = [this] { tmrMain_Timer(); };
 }
 
+void FrmMain::wireMainHandlers() {
+    picCloseX.Click = [this] { picCloseX_Click(); };
+    picMainTopMascot.Click = [this] { picMainTopMascot_Click(); };
+    lblFavoriteWhere.Click = [this] { lblFavoriteWhere_Click(); };
+    lblUploadedWhere.Click = [this] { lblUploadedWhere_Click(); };
+    picSave.Click = [this] { picSave_Click(); };
+    cmdSaveMin.Click = [this] { cmdSaveMin_Click(); };
+    picOptions.Click = [this] { picOptions_Click(); };
+    picExit.Click = [this] { picExit_Click(); };
+}
+
+// ---- start-up
+
+void FrmMain::Form_Load() {
+    if (!std::exchange(programStarting, false)) return;
+    // A second copy ends at once, without a word.
+    if (anotherCopyRuns()) ExitProcess(0);
+
+    gQXAPI = std::make_unique<CQXAPI>();
+    frmLogin();
+    frmOptions();
+    frmPopupMenu();
+    screenAspectRatio = numberText(getScreenAspectRatio());
+    userIsIdle = false;
+    gTimerFunctions = std::make_unique<CTimerFunctions>();
+    gTimerFunctions->TimerInit();
+    makeDataFolderOrEnd();
+    dragging = false;
+
+    gQXAPI->apiUsername = regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"");
+    gQXAPI->apiPasswordHash = regGetSetting(kAppName, kLoginSection, L"SavedPassword", L"");
+    if (!gQXAPI->apiUsername.empty() && !gQXAPI->apiPasswordHash.empty()) {
+        // Silent start: in the tray, logging in with the saved login.
+        minimizeToTray(gQXAPI->apiUsername);
+        setEnabled(false);
+        gQXAPI->apiSilent = true;
+        gQXAPI->APILogin();
+        return;
+    }
+    Hide();
+    setEnabled(false);
+    frmLogin().ShowModal(this);
+}
+
+void FrmMain::makeDataFolderOrEnd() {
+    dataFolder = makeDataFolder(applicationDataFolder(hwnd()));
+    if (!dataFolder.empty()) return;
+    const std::wstring site = serviceHosts().web.root();
+    MessageBoxW(hwnd(),
+                (L"A critical error occurred trying to setup the Vorlane temporary data folder!\r\n\r\nIf this "
+                 L"continues to happen, try reinstalling Vorlane from: \r\n" +
+                 site + L"vorlane/\r\n\r\nOr contact us:\r\n" + site + L"contact/")
+                    .c_str(),
+                L"Fatal Permissions Error", MB_OK | MB_ICONSTOP);
+    exitVorlane(true);
+}
+
+// ---- the window's own handlers
+
+void FrmMain::Form_Unload(int16_t& Cancel) {
+    if (Visible()) ShowWindow(hwnd(), SW_MINIMIZE);
+    Cancel = 1;
+}
+
+LRESULT FrmMain::formMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    if (message == WM_CLOSE) {
+        int16_t cancel = 0;
+        Form_Unload(cancel);
+        handled = cancel != 0;
+    }
+    return 0;
+}
+
+void FrmMain::picSave_Click() {
+    if (activeSourceTab == 1 && !validateTagName()) return;
+    minimizeToTray(gQXAPI->apiUsername);
+    if (frmOptions().chkFreeze.Value() == CheckBox::vbUnchecked) {
+        gQXAPI->apiForced = true;
+        gQXAPI->RotateWallpaper();
+    }
+}
+
+void FrmMain::cmdSaveMin_Click() { picSave_Click(); }
+
+void FrmMain::picCloseX_Click() { picSave_Click(); }
+
+void FrmMain::picExit_Click() { exitVorlane(false); }
+
+void FrmMain::picOptions_Click() {
+    Hide();
+    FrmOptions& options = frmOptions();
+    options.Show();
+    SetForegroundWindow(options.hwnd());
+}
+
+void FrmMain::lblFavoriteWhere_Click() {
+    openPage(serviceHosts().members.root() + gQXAPI->apiUsername + L"/favorites/" + kPageQuery);
+}
+
+void FrmMain::lblUploadedWhere_Click() {
+    openPage(serviceHosts().members.root() + gQXAPI->apiUsername + L"/uploads/" + kPageQuery);
+}
+
+void FrmMain::picMainTopMascot_Click() { openPage(serviceHosts().web.root() + kPageQuery); }
+
 void FrmMain::tmrMain_Timer() {
     if (gTimerFunctions) gTimerFunctions->TimerTick();
 }
 
-void FrmMain::unMinimize() {}
+void FrmMain::unMinimize() {
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    setLeft(screenWidth() / 2 - Width() / 2);
+    setTop(screenHeight() / 2 - Height() / 2);
+    SetForegroundWindow(hwnd());
+    SetFocus(hwnd());
+    RemoveSystrayIcon();
+}
 
 void FrmMain::exitVorlane(bool Silent) {
     if (!Silent && MessageBoxW(hwnd(),

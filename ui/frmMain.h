@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <string>
 
 #include "ui/FramedForm.h"
 
@@ -69,8 +71,25 @@ public:
     // The tag rule: true when the tag text may be used (else the member is told why).
     bool validateTagName();
 
+    // A close request: the window is minimized instead (Cancel 1), never unloaded.
+    void Form_Unload(int16_t& Cancel);
+    // Save and minimize: to the tray, asking for a wallpaper of the chosen source
+    // unless the wallpaper is frozen. The three are one action.
+    void picSave_Click();
+    void cmdSaveMin_Click();
+    void picCloseX_Click();
+    void picExit_Click();
+    void picOptions_Click();
+    // The member's pages and the service's home page, in the browser.
+    void lblFavoriteWhere_Click();
+    void lblUploadedWhere_Click();
+    void picMainTopMascot_Click();
+
 protected:
     void createControls() override;
+    // The program's start-up, when the window is loaded by startVorlane.
+    void Form_Load() override;
+    LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     void createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& topRight, Image& bottomLeft,
@@ -78,8 +97,20 @@ private:
     void createMemberPage();
     void createTagPage();
     void createCategoryPage();
+    void wireMainHandlers();
+    void makeDataFolderOrEnd();
 };
 
 FrmMain& frmMain();
+
+// Starts the program: loads the main window, whose load handler is the
+// start-up. It returns once the start-up has ended: in the tray waiting for the
+// silent login, or after the login window (a second copy has ended by then).
+// Loading the main window any other way gives the window alone.
+void startVorlane();
+
+// The data folder below an application-data folder ("...\Vorlane\"), made if it
+// is missing (the last level only); empty when it is not there and cannot be made.
+std::wstring makeDataFolder(const std::wstring& appDataFolder);
 
 }  // namespace vorlane::ui

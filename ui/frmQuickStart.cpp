@@ -1,5 +1,9 @@
 #include "ui/frmQuickStart.h"
 
+#include "core/modRegistry.h"
+#include "ui/frmMain.h"
+#include "webclient/CQXAPI.h"
+
 namespace vorlane::ui {
 
 namespace {
@@ -41,6 +45,50 @@ void FrmQuickStart::createControls() {
     chkDontShowAgain.create(*this, {16, 448, 180, 20}, L"Don't show this again", CheckBox::vbChecked);
     picClose.create(*this, {233, 442, 94, 34}, Art::ButtonClose);
     picClose.setMousePointer(MousePointer::Custom);
+
+    picClose.Click = [this] { picClose_Click(); };
+    picCloseX.Click = [this] { picCloseX_Click(); };
+    activated_ = false;
+}
+
+void FrmQuickStart::picClose_Click() {
+    const wchar_t* hide = chkDontShowAgain.Value() == CheckBox::vbChecked ? L"1" : L"0";
+    regSaveSetting(kAppName, memberSection(gQXAPI->apiUsername), L"HideQuickStart", hide);
+    Unload();
+}
+
+void FrmQuickStart::picCloseX_Click() { picClose_Click(); }
+
+void FrmQuickStart::Form_Activate() {
+    if (frmMain().Visible()) return;
+    setLeft(screenWidth() / 2 - Width() / 2);
+    setTop(screenHeight() / 2 - Height() / 2);
+}
+
+void FrmQuickStart::centerOverOwner() {
+    const HWND owner = GetWindow(hwnd(), GW_OWNER);
+    if (!owner || !IsWindowVisible(owner)) return;
+    RECT ownerRect{};
+    GetWindowRect(owner, &ownerRect);
+    const RECT own = screenRect();
+    moveTo(ownerRect.left + ((ownerRect.right - ownerRect.left) - (own.right - own.left)) / 2,
+           ownerRect.top + ((ownerRect.bottom - ownerRect.top) - (own.bottom - own.top)) / 2);
+}
+
+LRESULT FrmQuickStart::formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = false;
+    if (message == WM_SHOWWINDOW && wParam) {
+        // Opens centred over its owner, the main window, when that is in sight.
+        centerOverOwner();
+    } else if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+        // Coming back from another program is no activation among ours.
+        DWORD process = 0;
+        const auto previous = reinterpret_cast<HWND>(lParam);
+        if (previous) GetWindowThreadProcessId(previous, &process);
+        if (!activated_ || process == GetCurrentProcessId()) Form_Activate();
+        activated_ = true;
+    }
+    return 0;
 }
 
 }  // namespace vorlane::ui

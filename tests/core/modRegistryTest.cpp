@@ -106,3 +106,16 @@ TEST_F(Settings, LongValuesSurvive) {
     regSaveSetting(app, L"S", L"Long", text);
     EXPECT_EQ(regGetSetting(app, L"S", L"Long", L""), text);
 }
+
+TEST_F(Settings, TheProgramsOwnSettingsFollowTheEnvironmentAndOthersStay) {
+    SetEnvironmentVariableW(L"VORLANE_SETTINGS", app.c_str());
+    regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"moved");
+    EXPECT_EQ(settingsApp(kAppName), app);
+    EXPECT_EQ(settingsKeyPath(kAppName, kLoginSection), L"Software\\" + app + L"\\Quorvex\\");
+    EXPECT_EQ(regReadString(HKEY_CURRENT_USER, keyPath(L"Quorvex"), L"SavedUsername"), L"moved");
+    EXPECT_EQ(settingsApp(L"Another"), L"Another");
+
+    SetEnvironmentVariableW(L"VORLANE_SETTINGS", nullptr);
+    EXPECT_EQ(settingsApp(kAppName), L"Vorlane");
+    EXPECT_EQ(regGetSetting(app, kLoginSection, L"SavedUsername", L""), L"moved");
+}

@@ -36,7 +36,9 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
 
 }  // namespace
 
-DialogWatcher::DialogWatcher() : thread_([this] { watch(); }) {}
+DialogWatcher::DialogWatcher() : DialogWatcher(GetCurrentProcessId()) {}
+
+DialogWatcher::DialogWatcher(unsigned long processId) : process_(processId), thread_([this] { watch(); }) {}
 
 DialogWatcher::~DialogWatcher() {
     stop_ = true;
@@ -62,7 +64,7 @@ void DialogWatcher::watch() {
     std::set<HWND> answered;
     while (!stop_) {
         for (auto it = answered.begin(); it != answered.end();) it = IsWindow(*it) ? std::next(it) : answered.erase(it);
-        Search search{GetCurrentProcessId(), {}};
+        Search search{process_, {}};
         EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&search));
         for (HWND dialog : search.dialogs) {
             if (answered.count(dialog)) continue;

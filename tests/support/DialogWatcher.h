@@ -1,5 +1,5 @@
 // Answers the program's message boxes while a test runs: a watcher thread finds
-// each standard dialog this process shows, records its title and text, and
+// each standard dialog this process (or the program the test started) shows, records its title and text, and
 // presses the button the test chose for that title (OK when none was chosen).
 #pragma once
 
@@ -20,6 +20,8 @@ struct SeenDialog {
 class DialogWatcher {
 public:
     DialogWatcher();
+    // Watches the dialogs of another process instead.
+    explicit DialogWatcher(unsigned long processId);
     ~DialogWatcher();
     DialogWatcher(const DialogWatcher&) = delete;
     DialogWatcher& operator=(const DialogWatcher&) = delete;
@@ -33,11 +35,12 @@ public:
 private:
     void watch();
 
-    std::thread thread_;
+    unsigned long process_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::map<std::wstring, int> answers_;
     std::vector<SeenDialog> seen_;
+    std::thread thread_;  // last: it starts once everything it uses is made
 };
 
 }  // namespace vorlane::test

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/Globals.h"
+#include "core/modRegistry.h"
 #include "ui/frmMain.h"
 #include "ui/frmSlideMessage.h"
 #include "webclient/modMD5.h"
@@ -30,6 +31,8 @@ QueryPairs queryPairsOf(const LoggedRequest& request) {
 
 void ApiFixture::SetUp() {
     SetEnvironmentVariableW(L"VORLANE_SERVICE", service.address().c_str());
+    // A login goes straight on; the first-run help it may show is the login window's tests' business.
+    regSaveSetting(kAppName, memberSection(L"alice"), L"HideQuickStart", L"1");
     dataFolder = data.path() + L"\\";
     gTimerFunctions = std::make_unique<CTimerFunctions>();
     gTimerFunctions->TimerInit();

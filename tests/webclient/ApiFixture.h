@@ -1,6 +1,6 @@
 // A running API client against a stand-in service of the test's own: the
-// program-wide objects made as start-up makes them, a private data folder, the
-// reports and message boxes of the run collected.
+// program-wide objects made as start-up makes them, a private data folder,
+// settings of the test's own, the reports and message boxes of the run collected.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "tests/support/DialogWatcher.h"
 #include "tests/support/ErrorCapture.h"
 #include "tests/support/MessagePump.h"
+#include "tests/support/OwnSettings.h"
 #include "tests/support/QuorvexService.h"
 #include "tests/support/TestFiles.h"
 #include "webclient/CQXAPI.h"
@@ -48,6 +49,7 @@ protected:
         return pumpUntil(done, limit);
     }
 
+    OwnSettings settings;
     ComApartment com;
     QuorvexService service;
     TempDir data;

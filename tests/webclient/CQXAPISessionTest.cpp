@@ -26,6 +26,13 @@ protected:
             pumpFor(std::chrono::milliseconds(1));
         }
     }
+    // The login requests among them (an accepted login goes on to ask for the gallery list).
+    size_t loginRequests() {
+        size_t count = 0;
+        for (const LoggedRequest& request : apiRequests())
+            if (request.requestLine().find("method=qx.auth.login") != std::string::npos) ++count;
+        return count;
+    }
     // Fetches the gallery list once, as a request that gets an answer.
     void askForGalleries() {
         TextArray keys{L"withcategories"}, values{L"yes"};
@@ -43,7 +50,8 @@ TEST_F(Session, LoginSendsTheDigestAndTakesTheMembersKey) {
     logIn();
     EXPECT_EQ(gQXAPI->apiKey, L"Ak7Tq2Wn9Xc4");
     const auto requests = apiRequests();
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_GE(requests.size(), 1u);
+    EXPECT_EQ(loginRequests(), 1u);
     EXPECT_EQ(queryPairsOf(requests[0]),
               (QueryPairs{{"apikey", "Vx3k9QpL2m7Z"}, {"method", "qx.auth.login"}, {"username", "alice"},
                           {"md5password", "968d34696c27a1cc949074e23d9ee0a0"}}));
@@ -214,7 +222,7 @@ TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
     EXPECT_FALSE(gQXAPI->apiNetworkOutage);
     EXPECT_EQ(gQXAPI->socket().State(), StateConnected);
     pumpFor(std::chrono::milliseconds(200));
-    EXPECT_EQ(apiRequests().size(), 1u);  // the login only
+    EXPECT_EQ(loginRequests(), 1u);  // no second login
 }
 
 TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {

@@ -2,15 +2,14 @@
 // picture of each as a PNG file, so the windows can be looked at without
 // Windows. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
 #include <windows.h>
-#include <wincodec.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <functional>
 #include <string>
 
-#include "core/ComPtr.h"
-#include "core/Handles.h"
 #include "core/ServiceHosts.h"
+#include "tools/screens/ScreenPng.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
@@ -41,43 +40,15 @@ void pumpMessages() {
     }
 }
 
-bool savePng(HBITMAP bitmap, const std::wstring& path) {
-    ComPtr<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                factory.putVoid())))
-        return false;
-    ComPtr<IWICBitmap> source;
-    ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapEncoder> encoder;
-    ComPtr<IWICBitmapFrameEncode> frame;
-    if (FAILED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, source.put()))) return false;
-    if (FAILED(factory->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)))
-        return false;
-    if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) ||
-        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(frame.put(), nullptr)) || FAILED(frame->Initialize(nullptr)))
-        return false;
-    return SUCCEEDED(frame->WriteSource(source.get(), nullptr)) && SUCCEEDED(frame->Commit()) &&
-           SUCCEEDED(encoder->Commit());
-}
-
 // Copies what the screen shows of the window.
 void capture(HWND window, const std::wstring& name) {
     RECT rect;
     GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    MemoryDCHandle memory(CreateCompatibleDC(screen));
-    GdiObjectHandle bitmap(CreateCompatibleBitmap(screen, width, height));
-    const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
-    BitBlt(memory.get(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory.get(), old);
-    ReleaseDC(nullptr, screen);
     const std::wstring path = outputFolder + L"\\" + name + suffix + L".png";
-    const bool saved = savePng(static_cast<HBITMAP>(bitmap.get()), path);
+    const bool saved = saveScreenPng(rect, path);
     if (!saved) ++failures;
-    std::wprintf(L"%ls %ls (%dx%d)\n", saved ? L"saved" : L"FAILED", path.c_str(), width, height);
+    std::wprintf(L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), rect.right - rect.left,
+                 rect.bottom - rect.top);
 }
 
 void shoot(Form& form, const std::wstring& name, const std::function<void()>& prepare = {}) {
