@@ -26,7 +26,7 @@ constexpr std::array<const wchar_t*, 4> kParagraphs{
 };
 
 // Top and height of each paragraph, in design pixels.
-constexpr std::array<std::pair<int, int>, 4> kParagraphBoxes{{{54, 100}, {162, 72}, {242, 114}, {364, 20}}};
+constexpr std::array<std::pair<int, int>, 4> kParagraphBoxes{{{50, 118}, {172, 72}, {252, 114}, {378, 20}}};
 
 }  // namespace
 
