@@ -33,11 +33,11 @@ public:
 private:
     void watch();
 
-    std::thread thread_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::map<std::wstring, int> answers_;
     std::vector<SeenDialog> seen_;
+    std::thread thread_;  // last: it starts once everything it uses is made
 };
 
 }  // namespace vorlane::test
