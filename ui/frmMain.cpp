@@ -89,6 +89,7 @@ void FrmMain::createControls() {
 
     tmrMain.create(*this, 1000, true);
     tmrMain.Tick = [this] { tmrMain_Timer(); };
+    wireSourceHandlers();
 }
 
 void FrmMain::tmrMain_Timer() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "ui/FramedForm.h"
 
@@ -69,6 +70,21 @@ public:
     // The tag rule: true when the tag text may be used (else the member is told why).
     bool validateTagName();
 
+    // The last tag text that passed the tag rule in this run; empty until one does.
+    std::wstring lastValidTag;
+
+    // The picture-source controls' events (frmMainSources.cpp).
+    void picSourceTabs_Click(int Index);
+    void optMemberFavorites_Click();
+    void optMemberUploads_Click();
+    void cboGallery_Click();
+    void cboGallery_KeyDown(const KeyEvent& event);
+    void cboGallery_KeyUp(const KeyEvent& event);
+    void cboGallery_Validate(bool& Cancel);
+    void cboCategory_KeyDown(const KeyEvent& event);
+    void cboCategory_KeyUp(const KeyEvent& event);
+    void cboCategory_Validate(bool& Cancel);
+
 protected:
     void createControls() override;
 
@@ -78,6 +94,8 @@ private:
     void createMemberPage();
     void createTagPage();
     void createCategoryPage();
+    // Joins the picture-source controls to their events.
+    void wireSourceHandlers();
 };
 
 FrmMain& frmMain();
