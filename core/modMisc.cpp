@@ -100,4 +100,10 @@ bool isValidUsername(std::wstring_view name) {
     return true;
 }
 
+bool hasOnlyTagCharacters(std::wstring_view text) {
+    for (wchar_t c : text)
+        if (!isAsciiAlnum(c) && c != L'-' && c != L'*' && c != L',' && c != L' ') return false;
+    return true;
+}
+
 }  // namespace vorlane

@@ -45,6 +45,10 @@ bool validateHTMLHeader(std::wstring& reply);
 // True when every character is a letter A-Z or a-z, a digit, ".", "_" or "-".
 bool isValidUsername(std::wstring_view name);
 
+// True when every character is one a tag text may hold: a letter A-Z or a-z, a
+// digit, "-", the wildcard "*", the "," between tags or a blank.
+bool hasOnlyTagCharacters(std::wstring_view text);
+
 // The countdown text for a number of seconds left: "H:MM:SS", led by "1 Day, "
 // or "N Days, " from a day on (modMiscTime.cpp). An overdue (negative) count
 // shows as "0:00:" and the count itself, as in "0:00:-05".

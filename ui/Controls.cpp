@@ -14,6 +14,21 @@ namespace {
 constexpr const wchar_t* kControlProperty = L"VorlaneControl";
 constexpr UINT_PTR kInputSubclass = 1;
 
+// A validation that refused a focus move brings the focus back with this message,
+// posted to the control, once the move is over (the focus cannot be taken back
+// while it is being handed over).
+UINT refocusMessage() {
+    static const UINT message = RegisterWindowMessageW(L"VorlaneRefocus");
+    return message;
+}
+
+// The control waiting for its focus to come back: no other validation runs meanwhile.
+HWND refocusWindow = nullptr;
+// Focus moves refused by a validation so far.
+unsigned refusals = 0;
+
+bool sameTopWindow(HWND one, HWND other) { return GetAncestor(one, GA_ROOT) == GetAncestor(other, GA_ROOT); }
+
 bool isEditWindow(HWND window) {
     wchar_t name[16] = {};
     GetClassNameW(window, name, 16);
@@ -187,6 +202,7 @@ void WindowedControl::makeWindow(Surface& container, const DesignRect& rect, con
     place(container, rect);
     GotFocus = LostFocus = nullptr;
     KeyDown = KeyUp = nullptr;
+    Validate = nullptr;
     const RECT box = deviceRect();
     Form& owner = form();
     const int id = owner.registerWindowed(*this);
@@ -206,6 +222,25 @@ void WindowedControl::detach() {
 
 void WindowedControl::setFocus() {
     if (hwnd_) SetFocus(hwnd_);
+}
+
+void WindowedControl::validateFocusLoss(HWND newFocus) {
+    if (!Validate || !hwnd_ || refocusWindow) return;
+    // Moves inside the control (a combo box and its edit field) and moves to
+    // another window, or to none, are not validated.
+    if (!newFocus || newFocus == hwnd_ || IsChild(hwnd_, newFocus) || !sameTopWindow(newFocus, hwnd_)) return;
+    bool cancel = false;
+    Validate(cancel);
+    if (!cancel || !hwnd_) return;
+    ++refusals;
+    refocusWindow = hwnd_;
+    PostMessageW(hwnd_, refocusMessage(), 0, 0);
+}
+
+bool moveFocus(HWND window) {
+    const unsigned before = refusals;
+    SetFocus(window);
+    return refusals == before;
 }
 
 void WindowedControl::applyGeometry() {
@@ -245,14 +280,29 @@ void WindowedControl::subclassInput(HWND window) {
 LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR data) {
     auto* control = reinterpret_cast<WindowedControl*>(data);
+    if (message == refocusMessage()) {
+        // Only while the member is still in this window and can use the control.
+        // The control the focus had reached meanwhile never really had it: it is
+        // not validated on the way back.
+        const HWND focus = GetFocus();
+        if (focus && sameTopWindow(focus, window) && IsWindowVisible(window) && IsWindowEnabled(window))
+            control->setFocus();
+        if (refocusWindow == window) refocusWindow = nullptr;
+        return 0;
+    }
     switch (message) {
     case WM_KEYDOWN:
     case WM_KEYUP: {
         const KeyEvent event{static_cast<int>(wParam), currentShiftState()};
         const KeyHandler& handler = message == WM_KEYDOWN ? control->KeyDown : control->KeyUp;
         if (handler) handler(event);
+        if (message == WM_KEYDOWN && control->swallowsKey(wParam)) return 0;
         break;
     }
+    case WM_KILLFOCUS:
+        // Before the control's own handling, so that Validate comes before LostFocus.
+        control->validateFocusLoss(reinterpret_cast<HWND>(wParam));
+        break;
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
         raise(control->MouseDown, {buttonOf(message), shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
@@ -270,6 +320,7 @@ LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wP
         }
         break;
     case WM_NCDESTROY:
+        if (refocusWindow == window) refocusWindow = nullptr;
         RemoveWindowSubclass(window, inputProc, kInputSubclass);
         break;
     default:
@@ -351,6 +402,9 @@ void Surface::routeMouse(UINT message, WPARAM wParam, LPARAM lParam) {
                      point.x - origin.x, point.y - origin.y};
 
     if (isButtonDown(message)) {
+        // A picture box takes the focus from the control that has it, unless that
+        // control's validation keeps it: then the press does nothing.
+        if (target == asControl() && takesFocus() && !claimFocus()) return;
         pressed_ = target;
         if (GetCapture() != window) SetCapture(window);
         raise(target->MouseDown, event);
@@ -369,6 +423,14 @@ void Surface::routeMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         if (clicked && IsWindow(window) && surfaceWindow() == window && PtInRect(&box, point) && target->Enabled())
             raise(target->Click);
     }
+}
+
+bool Surface::claimFocus() {
+    const HWND window = surfaceWindow();
+    const HWND focus = GetFocus();
+    // Only from within the same window: a press never activates a window by itself.
+    if (!focus || focus == window || !sameTopWindow(focus, window)) return true;
+    return moveFocus(window);
 }
 
 bool Surface::setPointer() {
@@ -573,6 +635,11 @@ std::wstring ComboBox::List(int index) const {
     SendMessageW(hwnd_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(std::max<LRESULT>(length, 0)));
     return text;
+}
+
+bool ComboBox::swallowsKey(WPARAM key) const {
+    // The arrow and page keys would pick another item of the list.
+    return locked_ && (key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT);
 }
 
 void ComboBox::setLocked(bool locked) {

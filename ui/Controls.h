@@ -53,6 +53,9 @@ struct DesignRect {
 using EventHandler = std::function<void()>;
 using MouseHandler = std::function<void(const MouseEvent&)>;
 using KeyHandler = std::function<void(const KeyEvent&)>;
+// Asked when the focus is about to leave a control for another control of its
+// window; setting cancel keeps the focus where it is.
+using ValidateHandler = std::function<void(bool& cancel)>;
 
 // Shift-state bits of the keyboard right now.
 int currentShiftState();
@@ -151,6 +154,9 @@ public:
     EventHandler LostFocus;
     KeyHandler KeyDown;
     KeyHandler KeyUp;
+    // Runs before the focus moves to another control of the same window (not
+    // when the window itself loses the focus).
+    ValidateHandler Validate;
 
     // The wrapper of a window made by this layer, or null.
     static WindowedControl* fromWindow(HWND window);
@@ -170,6 +176,8 @@ protected:
 
     virtual void onCommand(WORD /*code*/) {}
     virtual void onCreated() {}
+    // Keys the control keeps from its window (a locked list keeps its selection).
+    virtual bool swallowsKey(WPARAM /*key*/) const { return false; }
     virtual FontRole font() const { return FontRole::Body; }
     // Forgets the window when the form goes; the form's window takes it along.
     void detach();
@@ -181,7 +189,13 @@ protected:
 
 private:
     static LRESULT CALLBACK inputProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    // The focus is leaving for newFocus: runs Validate where it applies and, on
+    // cancel, has the focus brought back once the move is over.
+    void validateFocusLoss(HWND newFocus);
 };
+
+// Moves the focus to window; false when a control's validation kept it.
+bool moveFocus(HWND window);
 
 // A window that paints its back colour and picture and holds windowless controls
 // and other windows: the form itself, picture boxes and frames.
@@ -214,6 +228,8 @@ protected:
     // The control that gets the surface's own mouse events (picture boxes, frames).
     virtual Control* asControl() { return nullptr; }
     virtual Surface* parentSurface() const { return nullptr; }
+    // Whether a press on the surface itself moves the focus to it.
+    virtual bool takesFocus() const { return false; }
     virtual UINT surfaceDpi() = 0;
 
     static void registerSurfaceClass();
@@ -222,6 +238,8 @@ protected:
 
 private:
     Control* hitTest(POINT point);
+    // Moves the focus to the surface for a press; false when a validation kept it.
+    bool claimFocus();
     void routeMouse(UINT message, WPARAM wParam, LPARAM lParam);
     bool setPointer();
     HBRUSH backBrush();
@@ -249,6 +267,7 @@ public:
 protected:
     Control* asControl() override { return this; }
     Surface* parentSurface() const override { return container_; }
+    bool takesFocus() const override { return true; }
     UINT surfaceDpi() override;
 };
 
@@ -256,6 +275,9 @@ protected:
 class Frame : public PictureBox {
 public:
     void create(Surface& container, const DesignRect& rect, COLORREF backColor);
+
+protected:
+    bool takesFocus() const override { return false; }
 };
 
 class TextBox : public WindowedControl {
@@ -297,6 +319,7 @@ public:
 protected:
     void onCommand(WORD code) override;
     void onCreated() override;
+    bool swallowsKey(WPARAM key) const override;
 
 private:
     HWND editWindow() const;

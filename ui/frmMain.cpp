@@ -145,6 +145,7 @@ void FrmMain::createControls() {
 
     tmrMain.create(*this, 1000, true);
     tmrMain.Tick = [this] { tmrMain_Timer(); };
+    wireSourceHandlers();
 }
 
 void FrmMain::wireMainHandlers() {

@@ -85,6 +85,21 @@ public:
     void lblUploadedWhere_Click();
     void picMainTopMascot_Click();
 
+    // The last tag text that passed the tag rule in this run; empty until one does.
+    std::wstring lastValidTag;
+
+    // The picture-source controls' events (frmMainSources.cpp).
+    void picSourceTabs_Click(int Index);
+    void optMemberFavorites_Click();
+    void optMemberUploads_Click();
+    void cboGallery_Click();
+    void cboGallery_KeyDown(const KeyEvent& event);
+    void cboGallery_KeyUp(const KeyEvent& event);
+    void cboGallery_Validate(bool& Cancel);
+    void cboCategory_KeyDown(const KeyEvent& event);
+    void cboCategory_KeyUp(const KeyEvent& event);
+    void cboCategory_Validate(bool& Cancel);
+
 protected:
     void createControls() override;
     // The program's start-up, when the window is loaded by startVorlane.
@@ -99,6 +114,9 @@ private:
     void createCategoryPage();
     void wireMainHandlers();
     void makeDataFolderOrEnd();
+
+    // Joins the picture-source controls to their events.
+    void wireSourceHandlers();
 };
 
 FrmMain& frmMain();

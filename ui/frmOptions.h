@@ -36,8 +36,26 @@ public:
     // Restarts the countdown and takes the interval from the boxes.
     void UpdateChangeOnTrigger();
 
+    // Checks the boxes, applies them to the schedule, stores them and closes.
+    void picSave_Click();
+    // Discards the edits (the boxes go back to the stored options) and closes.
+    void picCancel_Click();
+    void picCloseX_Click() { picCancel_Click(); }
+    void lblLogout_Click();
+    // A change of Freeze with the mouse reaches the schedule at once.
+    void chkFreeze_MouseUp(const MouseEvent& event);
+
 protected:
     void createControls() override;
+    void Form_Load() override;
+
+private:
+    // The six checks of Save, in order, with their normalisations; false after
+    // the first one that fails has been explained to the member.
+    bool validateOptions();
+    bool refuse(WindowedControl& focus, const wchar_t* title, const wchar_t* text);
+    void applyFreezeToSchedule();
+    void storeOptions();
 };
 
 FrmOptions& frmOptions();

@@ -1,8 +1,10 @@
 // The main window's picture sources: the three source tabs, the gallery and
-// category lists and the request that fills them.
+// category lists and the request that fills them; and the member's own settings
+// section, where every choice is kept.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace vorlane::ui {
 
@@ -16,5 +18,10 @@ void updateCategoryList();
 
 // Asks the service for the gallery list; the lists stay disabled until it arrives.
 void requestGalleries();
+
+// A setting of the member who is logged in (the section named by the API
+// client's user name). Before the client exists nothing is read or written.
+std::wstring getMemberSetting(const std::wstring& name, const std::wstring& defaultValue);
+void saveMemberSetting(const std::wstring& name, const std::wstring& value);
 
 }  // namespace vorlane::ui

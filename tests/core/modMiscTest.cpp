@@ -114,6 +114,23 @@ TEST(IsValidUsername, TheAllowedCharacters) {
         EXPECT_FALSE(isValidUsername(name));
 }
 
+TEST(HasOnlyTagCharacters, LettersDigitsDashesWildcardsCommasAndBlanks) {
+    for (const wchar_t* tag : {L"dog*", L"b*ball", L"golden retriever", L"Love, Yankees,Golden Retriever",
+                               L"x-wing-2008", L"   ", L",,,", L"*", L"", L"AZaz09"})
+        EXPECT_TRUE(hasOnlyTagCharacters(tag)) << tag;
+    // Nothing else, whatever its case folds to: the long s and the Kelvin sign
+    // are no letters A-Z here.
+    for (const wchar_t* tag : {L"dogs.", L"don't", L"golden_retriever", L"Gr\u00fc\u00dfe", L"a\tb", L"cats;dogs",
+                               L"\u017fun", L"\u212aelvin", L"caf\u00e9", L"100%", L"\"quoted\"", L"x/y", L"a\u00a0b",
+                               L"\uff41", L"line\r\nbreak", L"@", L"[x]", L"\U0001F600"})
+        EXPECT_FALSE(hasOnlyTagCharacters(tag)) << tag;
+    // Every character below 128 that passes, and only those.
+    std::wstring passed;
+    for (wchar_t c = 1; c < 128; ++c)
+        if (hasOnlyTagCharacters(std::wstring(1, c))) passed += c;
+    EXPECT_EQ(passed, L" *,-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+}
+
 TEST(FileTests, FilesAndFolders) {
     TempDir dir;
     const std::wstring file = dir.file(L"plain.txt");

@@ -1,0 +1,90 @@
+// The picture sources and the tray menu against the stand-in service: the
+// gallery list as the service sends it, and a change asked for from the menu.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "core/Globals.h"
+#include "core/modRegistry.h"
+#include "tests/webclient/ApiFixture.h"
+#include "ui/frmMain.h"
+#include "ui/frmPopupMenu.h"
+#include "ui/modGlobals.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+using namespace vorlane::ui;
+
+namespace {
+
+class SourcesService : public ApiFixture {
+protected:
+    void SetUp() override {
+        ApiFixture::SetUp();
+        member = L"sources-" + std::to_wstring(GetCurrentProcessId());
+        gQXAPI->apiUsername = member;
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Vorlane\\" + memberSection(member)).c_str());
+        ApiFixture::TearDown();
+    }
+
+    static std::vector<std::wstring> items(const ComboBox& box) {
+        std::vector<std::wstring> list;
+        for (int i = 0; i < box.ListCount(); ++i) list.push_back(box.List(i));
+        return list;
+    }
+
+    std::wstring member;
+    FrmMain& main = frmMain();
+};
+
+TEST_F(SourcesService, TheGalleryListFillsTheBoxesAndAPickedGalleryBringsItsCategories) {
+    selectedGallery = L"All Galleries";
+    selectedCategory = L"All Categories";
+    requestGalleries();
+    EXPECT_FALSE(main.cboGallery.Enabled());
+    EXPECT_FALSE(main.cboCategory.Enabled());
+    ASSERT_TRUE(waitFor([&] { return main.cboGallery.Enabled(); }));
+    EXPECT_TRUE(main.cboCategory.Enabled());
+    const auto galleryItems = items(main.cboGallery);
+    ASSERT_GE(galleryItems.size(), 3u);
+    EXPECT_EQ(galleryItems[0], L"All Galleries");
+    EXPECT_EQ(galleryItems[1], L"Nature");
+    EXPECT_EQ(items(main.cboCategory), std::vector<std::wstring>{L"All Categories"});
+
+    toggleSourceTabs(2);
+    ShowWindow(main.hwnd(), SW_SHOWNA);
+    main.cboGallery.setFocus();
+    SendMessageW(main.cboGallery.hwnd(), CB_SETCURSEL, 1, 0);
+    SendMessageW(GetParent(main.cboGallery.hwnd()), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(main.cboGallery.hwnd()), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(main.cboGallery.hwnd()));
+    main.cboCategory.setFocus();
+    // Categories the service redirects elsewhere are left out.
+    EXPECT_EQ(items(main.cboCategory),
+              (std::vector<std::wstring>{L"All Categories", L"Forests", L"Mountains", L"Oceans"}));
+    EXPECT_EQ(regGetSetting(kAppName, memberSection(member), L"Gallery", L""), L"Nature");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SourcesService, RotateNowIsAChangeTheMemberAskedFor) {
+    main.cboGallery.setText(L"All Galleries");
+    main.cboCategory.setText(L"All Categories");
+    toggleSourceTabs(1);
+    main.txtTagName.setText(L"nosuchtaganywhere");
+    gQXAPI->apiForced = false;
+    frmPopupMenu().mnuForce.Click();
+    EXPECT_TRUE(gQXAPI->apiForced);
+    ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+    EXPECT_EQ(notice()->title, L"Vorlane - No matching wallpapers!");
+    const auto requests = apiRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    const QueryPairs query = queryPairsOf(requests[0]);
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"method", "qx.wallpapers.browse"}), query.end());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
+}
+
+}  // namespace
