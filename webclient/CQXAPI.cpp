@@ -126,6 +126,7 @@ bool CQXAPI::APIConnect() {
                 apiSetNetworkOutage();
                 return;
             }
+            // The socket's notifications arrive as window messages.
             if (!waitThenDoEvents(250)) return;
         }
     });
