@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/CTimerFunctions.h"
@@ -48,22 +49,6 @@ bool couldStartHeader(const std::wstring& text) {
     constexpr std::wstring_view kStatus = L"HTTP/";
     const size_t common = std::min(text.size(), kStatus.size());
     return text.compare(0, common, kStatus.substr(0, common)) == 0;
-}
-
-// Waits for the next window messages without using the processor, then runs
-// them all (socket notifications among them). False when the program is quitting.
-bool pumpMessagesOnce() {
-    MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));  // leave it for the main loop
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
 }
 
 }  // namespace
@@ -141,7 +126,8 @@ bool CQXAPI::APIConnect() {
                 apiSetNetworkOutage();
                 return;
             }
-            if (!pumpMessagesOnce()) return;
+            // The socket's notifications arrive as window messages.
+            if (!waitThenDoEvents(250)) return;
         }
     });
     return connected;

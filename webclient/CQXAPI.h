@@ -34,6 +34,8 @@ public:
     std::wstring apiDownloadingUpdateLink;
     bool apiDownloadingUpdateMD5 = false;
     int16_t apiDownloadingUpdateErr = 0;
+    // The update download switched the main clock off (it was running before).
+    bool apiUpdateStoppedClock = false;
     bool apiNetworkOutage = false;
     int32_t apiActiveWallpaper = 0;
     std::wstring apiActiveWallpaperLink;
@@ -86,6 +88,13 @@ private:
     // The two steps of an update download that follow a complete file.
     void downloadUpdateDigest();
     void checkUpdateDigest();
+    void startUpdateEngine();
+    void giveUpCorruptUpdate();
+    // An update download that cannot go on: the member is told, the program ends.
+    void updateDownloadFailed();
+    // An update download cut off by an outage: forgotten, so that the retry and
+    // the schedule run again; the service announces the update anew.
+    void forgetUpdateAfterOutage();
     std::wstring wallpaperAddress(int32_t id, const std::wstring& fileName) const;
 
     std::wstring apiHost;     // host, or host:port, of the API

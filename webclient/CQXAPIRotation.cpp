@@ -5,7 +5,6 @@
 #include "core/CTimerFunctions.h"
 #include "core/Convert.h"
 #include "core/Globals.h"
-#include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/modRegistry.h"
 #include "ui/frmDownloading.h"
@@ -127,21 +126,26 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
         gTimerFunctions->Active_SockTimeout = false;
         ui::FrmDownloading& progress = ui::frmDownloading();
         if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
-            const wchar_t* title = !apiDownloadingUpdate      ? L"Vorlane - Downloading..."
-                                   : !apiDownloadingUpdateMD5 ? L"Vorlane - Downloading Update..."
-                                                              : L"Vorlane - Corrupt update detected! Retrying download...";
+            // The checksum file comes before any mismatch: its download goes
+            // back to the verifying title that the connecting one replaced.
+            const wchar_t* title =
+                !apiDownloadingUpdate          ? L"Vorlane - Downloading..."
+                : !apiDownloadingUpdateMD5     ? L"Vorlane - Downloading Update..."
+                : apiDownloadingUpdateErr == 0 ? L"Vorlane - Verifying update file ..."
+                                               : L"Vorlane - Corrupt update detected! Retrying download...";
             progress.lblHeaderTitle.setCaption(title);
         }
         apiDownloadedBytes += bytesTotal;
 
         if (QXDownload.FileSize() == 0) {
-            // No size: never applied. A wallpaper change ends here and counts as a failure.
+            // No size: never applied. A wallpaper change ends here and counts
+            // as a failure; an update download fails as on any other error.
             QXDownload.Cancel();
-            if (!apiDownloadingUpdate) {
+            if (apiDownloadingUpdate) {
+                updateDownloadFailed();
+            } else {
                 endWallpaperChange();
                 retryAfterFailedChange();
-            } else {
-                requestNextWallpaper();
             }
             return;
         }
@@ -205,20 +209,15 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
         const bool outage = apiCheckNetworkOutage(Number, Description);
         if (!outage) {
             if (apiDownloadingUpdate) {
-                QXDownload.Cancel();
-                const std::wstring text = L"An error occurred downloading the new Vorlane update: " +
-                                          apiDownloadingUpdateFile + L".\r\nPlease check your internet connection "
-                                          L"and try again, otherwise visit " + serviceHosts().web.root() +
-                                          L"vorlane/ and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
-                MessageBoxW(nullptr, text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
-                apiDownloadingUpdate = false;
-                ui::frmMain().exitVorlane(true);
+                updateDownloadFailed();
                 return;
             }
             if (apiLoggedIn && apiForced) {
                 ui::showNotice(L"Vorlane - Connection Issue",
                                L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
             }
+        } else if (apiDownloadingUpdate) {
+            forgetUpdateAfterOutage();
         }
         QXDownload.Cancel();
         endWallpaperChange();

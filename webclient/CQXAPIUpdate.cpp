@@ -1,10 +1,161 @@
-// CQXAPI: the steps of a program update that follow a complete download.
+// CQXAPI: the steps of a program update that follow a complete download: the
+// published checksum is fetched, the archive is checked against it, and a
+// verified archive is handed to the update engine.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "core/Globals.h"
+#include "core/Handles.h"
+#include "core/MessageLoop.h"
+#include "core/ServiceHosts.h"
+#include "core/modMisc.h"
+#include "core/modSysTray.h"
+#include "ui/frmDownloading.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
 #include "webclient/CQXAPI.h"
+#include "webclient/UpdateRules.h"
+#include "webclient/modMD5.h"
+#include "webclient/modXML.h"
 
 namespace vorlane {
 
-void CQXAPI::downloadUpdateDigest() {}
+namespace {
 
-void CQXAPI::checkUpdateDigest() {}
+// The first line is all a checksum file needs to hold.
+constexpr DWORD kChecksumReadLimit = 4096;
+constexpr int kMostArchiveDownloads = 3;
+
+std::wstring programPage() { return serviceHosts().web.root() + L"vorlane/"; }
+
+std::wstring updateEnginePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.rfind(L'\\')) + L"\\Updater\\update.exe";
+}
+
+// The first bytes of the checksum file; nothing when it cannot be read, which
+// then matches no archive.
+std::string readChecksumFile(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string content(kChecksumReadLimit, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), content.data(), kChecksumReadLimit, &read, nullptr)) return {};
+    content.resize(read);
+    return content;
+}
+
+// Ends the program at once, as leaving through the main window does, but
+// without its question.
+[[noreturn]] void endProgram(CQXAPI& api) {
+    api.APICloseSock();
+    RemoveSystrayIcon();
+    ExitProcess(0);
+}
+
+void resetProgress(ui::FrmDownloading& progress, int32_t& downloadedBytes) {
+    downloadedBytes = 0;
+    progress.SetProgressBarValue(0);
+    progress.lblProgressPercent.setCaption(L"0%");
+}
+
+}  // namespace
+
+void CQXAPI::downloadUpdateDigest() {
+    try {
+        apiDownloadingUpdateMD5 = true;
+        ui::FrmDownloading& progress = ui::frmDownloading();
+        progress.lblHeaderTitle.setCaption(L"Vorlane - Verifying update file ...");
+        resetProgress(progress, apiDownloadedBytes);
+        QXDownload.Download(apiDownloadingUpdateLink + L".md5", dataFolder + apiDownloadingUpdateFile + L".md5");
+    } catch (...) {
+        updateDownloadFailed();
+    }
+}
+
+void CQXAPI::checkUpdateDigest() {
+    try {
+        const std::wstring archive = dataFolder + apiDownloadingUpdateFile;
+        const std::wstring published = publishedChecksum(readChecksumFile(archive + L".md5"));
+        const std::wstring digest = GetFileMD5(archive);
+        if (!published.empty() && digest == published) {
+            startUpdateEngine();
+            return;
+        }
+        if (++apiDownloadingUpdateErr >= kMostArchiveDownloads) {
+            giveUpCorruptUpdate();
+        } else {
+            // Once more, with no question and no box; the checksum file stays
+            // and the next completion comes straight back here.
+            upgradeVorlane(apiDownloadingUpdateLink);
+        }
+    } catch (...) {
+        updateDownloadFailed();
+    }
+}
+
+void CQXAPI::startUpdateEngine() {
+    ui::frmDownloading().lblHeaderTitle.setCaption(L"Download completed. Updating...");
+    DeleteFileW((dataFolder + apiDownloadingUpdateFile + L".md5").c_str());
+    if (ui::frmOptions().chkAutoUpdate.Value() == ui::CheckBox::vbUnchecked)
+        MessageBoxW(nullptr, L"Vorlane has successfully downloaded the update.  Applying update now and restarting "
+                             L"the program...",
+                    L"Update Downloaded Successfully", MB_OK | MB_ICONINFORMATION);
+
+    const std::wstring engine = updateEnginePath();
+    if (!fileExists(engine)) {
+        const std::wstring text = L"An error has occurred launching the Vorlane Update Engine.\r\n\r\nPlease visit " +
+                                  programPage() + L" and reinstall the software.";
+        MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
+        ui::frmMain().exitVorlane(true);
+        endProgram(*this);  // exitVorlane(true) does not come back
+    }
+    // The engine finds the archive in the data folder by its bare name.
+    ShellExecuteW(ui::frmMain().hwnd(), L"runas", engine.c_str(), apiDownloadingUpdateFile.c_str(), nullptr,
+                  SW_SHOWNORMAL);
+    endProgram(*this);
+}
+
+void CQXAPI::giveUpCorruptUpdate() {
+    ui::showNotice(L"Vorlane - Update Error",
+                   L"The update engine cannot find the correct update file on the Quorvex servers.  This could be "
+                   L"due to a corruption issue.  Please reopen Vorlane and try again later.  If the problem "
+                   L"persists, please reinstall: " + programPage());
+    // The notice slides up, waits and closes itself; the program ends after it.
+    while (ui::formInstance<ui::FrmSlideMessage>().isLoaded())
+        if (!waitThenDoEvents(100)) break;
+    endProgram(*this);
+}
+
+void CQXAPI::updateDownloadFailed() {
+    QXDownload.Cancel();
+    const std::wstring text = L"An error occurred downloading the new Vorlane update: " + apiDownloadingUpdateFile +
+                              L".\r\nPlease check your internet connection and try again, otherwise visit " +
+                              programPage() + L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
+    MessageBoxW(nullptr, text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
+    apiDownloadingUpdate = false;
+    ui::frmMain().exitVorlane(true);
+}
+
+void CQXAPI::forgetUpdateAfterOutage() {
+    QXDownload.Cancel();
+    const std::wstring partial = QXDownload.Destination();
+    if (fileExists(partial)) DeleteFileW(partial.c_str());
+    apiDownloadingUpdate = false;
+    apiDownloadingUpdateMD5 = false;
+    apiDownloadingUpdateErr = 0;
+    if (apiUpdateStoppedClock) ui::frmMain().tmrMain.setEnabled(true);
+    apiUpdateStoppedClock = false;
+}
 
 }  // namespace vorlane

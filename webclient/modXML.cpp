@@ -142,9 +142,3 @@ void NoWallpapersExist() {
 }
 
 }  // namespace vorlane
-
-namespace vorlane {
-
-void upgradeVorlane(const std::wstring&) {}
-
-}  // namespace vorlane

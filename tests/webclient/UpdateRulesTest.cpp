@@ -1,0 +1,99 @@
+// Which announced addresses an update is fetched from, the name its archive is
+// kept under, and the checksum its companion file publishes.
+#include <gtest/gtest.h>
+
+#include "webclient/UpdateRules.h"
+
+using namespace vorlane;
+
+namespace {
+
+const ServiceHosts kBuiltIn = serviceHostsFor(L"");
+
+std::wstring nameOf(const std::wstring& link) { return updateArchiveName(link, kBuiltIn); }
+
+}  // namespace
+
+TEST(UpdateArchiveName, TheTwoPlacesUpdatesComeFrom) {
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.zip"), L"Vorlane-1.0.113.zip");
+    EXPECT_EQ(nameOf(L"http://www.quorvex.com/vorlane/dl/Vorlane-1.0.113.zip"), L"Vorlane-1.0.113.zip");
+    // Anywhere below the download host's folder; the name is the last piece.
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/dl/2008/Vorlane_1.1.zip"), L"Vorlane_1.1.zip");
+}
+
+TEST(UpdateArchiveName, OtherPlacesAreRefused) {
+    EXPECT_EQ(nameOf(L"http://www.quorvex.com/vorlane/Vorlane-1.0.113.zip"), L"");  // web host without dl/
+    EXPECT_EQ(nameOf(L"http://api.quorvex.com/vorlane/dl/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"https://download.quorvex.com/vorlane/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"HTTP://download.quorvex.com/vorlane/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"http://Download.quorvex.com/vorlane/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com.example.net/vorlane/Vorlane-1.0.113.zip"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com:8080/vorlane/Vorlane-1.0.113.zip"), L"");
+}
+
+TEST(UpdateArchiveName, OnlyAnExactZipEnding) {
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.ZIP"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.Zip"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.zip?mirror=2"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.zip/"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.exe"), L"");
+}
+
+TEST(UpdateArchiveName, ShortAddressesAreRefused) {
+    EXPECT_EQ(nameOf(L""), L"");
+    EXPECT_EQ(nameOf(L".zip"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane"), L"");
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/"), L"");
+    EXPECT_EQ(nameOf(L"http://www.quorvex.com/vorlane/dl"), L"");
+}
+
+TEST(UpdateArchiveName, NamesThatAreNotPlainFileNamesAreRefused) {
+    const std::wstring base = L"http://download.quorvex.com/vorlane/";
+    EXPECT_EQ(nameOf(base + L".zip"), L"");                // nothing before the ending
+    EXPECT_EQ(nameOf(base + L"..\\..\\Startup.zip"), L"");  // out of the data folder
+    EXPECT_EQ(nameOf(base + L"..zip"), L"");
+    EXPECT_EQ(nameOf(base + L"C:Vorlane.zip"), L"");        // a drive
+    EXPECT_EQ(nameOf(base + L"Vorlane.txt:x.zip"), L"");    // a stream of another file
+    EXPECT_EQ(nameOf(base + L"Vorlane 1.zip"), L"");        // two parameters for the engine
+    EXPECT_EQ(nameOf(base + L"Vorlane\t1.zip"), L"");
+    EXPECT_EQ(nameOf(base + L"Vor*lane.zip"), L"");
+    EXPECT_EQ(nameOf(base + L"Vor\"lane.zip"), L"");
+    EXPECT_EQ(nameOf(base + L"Vor<lane>.zip"), L"");
+    EXPECT_EQ(nameOf(base + L"Vor|lane.zip"), L"");
+    EXPECT_EQ(nameOf(base + L"Vor\x01lane.zip"), L"");
+    // What is left is the name as written, including characters beyond ASCII.
+    EXPECT_EQ(nameOf(base + L"Vorlane-Grüße.v1.zip"), L"Vorlane-Grüße.v1.zip");
+    EXPECT_EQ(nameOf(base + L"Vorlane%201.zip"), L"Vorlane%201.zip");
+}
+
+TEST(UpdateArchiveName, TheStandInServesBothPlacesOnItsOwnPort) {
+    const ServiceHosts standIn = serviceHostsFor(L"127.0.0.1:8123");
+    EXPECT_EQ(updateArchiveName(L"http://127.0.0.1:8123/vorlane/dl/Vorlane-1.0.113.zip", standIn),
+              L"Vorlane-1.0.113.zip");
+    EXPECT_EQ(updateArchiveName(L"http://127.0.0.1:8123/vorlane/Vorlane-1.0.113.zip", standIn),
+              L"Vorlane-1.0.113.zip");
+    EXPECT_EQ(updateArchiveName(L"http://127.0.0.1/vorlane/dl/Vorlane-1.0.113.zip", standIn), L"");
+    EXPECT_EQ(updateArchiveName(L"http://127.0.0.1:81234/vorlane/dl/Vorlane-1.0.113.zip", standIn), L"");
+}
+
+TEST(PublishedChecksum, TheFirstFieldOfTheFirstLine) {
+    const std::string digest = "0cc175b9c0f1b6a831c399e269772661";
+    const std::wstring expected(digest.begin(), digest.end());
+    EXPECT_EQ(publishedChecksum(digest + "\n"), expected);
+    EXPECT_EQ(publishedChecksum(digest + "\r\n"), expected);
+    EXPECT_EQ(publishedChecksum(digest), expected);
+    EXPECT_EQ(publishedChecksum(digest + ",Vorlane-1.0.113.zip\r\n"), expected);
+    EXPECT_EQ(publishedChecksum(digest + "\nsecond line\n"), expected);
+    // Not trimmed or changed in any way: the comparison is exact.
+    EXPECT_EQ(publishedChecksum(digest + "  Vorlane-1.0.113.zip\n"), expected + L"  Vorlane-1.0.113.zip");
+    EXPECT_EQ(publishedChecksum(" " + digest), L" " + expected);
+    EXPECT_EQ(publishedChecksum("0CC175B9C0F1B6A831C399E269772661\n"), L"0CC175B9C0F1B6A831C399E269772661");
+}
+
+TEST(PublishedChecksum, NothingWhenTheFileHoldsNoField) {
+    EXPECT_EQ(publishedChecksum(""), L"");
+    EXPECT_EQ(publishedChecksum("\n"), L"");
+    EXPECT_EQ(publishedChecksum("\r\n0cc175b9c0f1b6a831c399e269772661\r\n"), L"");
+    EXPECT_EQ(publishedChecksum(",0cc175b9c0f1b6a831c399e269772661"), L"");
+}

@@ -1,0 +1,223 @@
+// Program updates that leave the program running: the permission and the
+// notices before the download, the address check, the download's state and
+// window, a checksum file that matches nothing, an outage, a failure on the
+// way. The archive downloads are held by the stand-in so that no update
+// completes here (the endings are in UpdateEndingTest.cpp).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "core/Globals.h"
+#include "tests/webclient/UpdateFixture.h"
+#include "ui/frmDownloading.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "webclient/modXML.h"
+
+using namespace vorlane;
+using namespace vorlane::test;
+
+namespace {
+
+class UpdateDownload : public Update {
+protected:
+    // Waits for the given number of update requests to have reached the service.
+    bool waitForUpdateRequests(size_t count) {
+        return waitFor([&] { return updateRequestLines(service).size() >= count; });
+    }
+
+    static ui::FrmDownloading& progress() { return ui::formInstance<ui::FrmDownloading>(); }
+
+    void expectIdleAndUntouched() {
+        EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+        EXPECT_FALSE(gQXAPI->apiDownloadingUpdateMD5);
+        EXPECT_EQ(gQXAPI->apiDownloadingUpdateLink, L"");
+        EXPECT_EQ(gQXAPI->apiDownloadingUpdateFile, L"");
+        EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+        EXPECT_TRUE(ui::frmMain().Enabled());
+        EXPECT_FALSE(progress().isLoaded());
+    }
+};
+
+}  // namespace
+
+TEST_F(UpdateDownload, AutomaticUpdateAsksNothingAndShowsNoWindow) {
+    service.fault("hang", "&scope=update&seconds=30");
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(1));
+
+    EXPECT_EQ(updateRequestLines(service), std::vector<std::string>{kArchiveRequest});
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdateMD5);
+    EXPECT_EQ(gQXAPI->apiDownloadingUpdateLink, link());
+    EXPECT_EQ(gQXAPI->apiDownloadingUpdateFile, kArchiveFile);
+    EXPECT_TRUE(gQXAPI->apiForced);
+    EXPECT_EQ(gQXAPI->QXDownload.Destination(), archivePath());
+    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_FALSE(ui::frmMain().Enabled());
+    ASSERT_TRUE(progress().isLoaded());
+    EXPECT_FALSE(progress().Visible());
+    EXPECT_EQ(progress().lblProgressPercent.Caption(), L"0%");
+    EXPECT_TRUE(errors.empty());
+
+    // The rotation stands still meanwhile.
+    secondsSinceChange = 5;
+    gQXAPI->RotateWallpaper();
+    pumpFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(secondsSinceChange, 5);
+    EXPECT_EQ(apiRequests().size(), 1u);
+
+    // Aborting forgets the update and the partial archive; the clock stays off.
+    ASSERT_TRUE(fileExists(archivePath()));
+    progress().imgAbort_Click();
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+}
+
+TEST_F(UpdateDownload, PermissionThenTheForcedNoticeThenTheWindow) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    dialogs.answer(L"Proceed with Update?", IDYES);
+    service.fault("hang", "&scope=update&seconds=30");
+    announceUpdate(true);
+    ASSERT_TRUE(waitForUpdateRequests(1));
+
+    const std::vector<SeenDialog> seen = dialogs.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].title, L"Proceed with Update?");
+    EXPECT_EQ(seen[0].text, permissionText());
+    EXPECT_EQ(seen[1].title, L"Auto-Update Starting");
+    EXPECT_EQ(seen[1].text, autoUpdateStartingText());
+    ASSERT_TRUE(progress().isLoaded());
+    EXPECT_TRUE(progress().Visible());
+    EXPECT_EQ(GetWindow(progress().hwnd(), GW_OWNER), ui::frmMain().hwnd());
+    EXPECT_EQ(progress().picProgressBar.Width(), 1);
+    EXPECT_EQ(progress().lblProgressPercent.Caption(), L"0%");
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
+}
+
+// Each refused address on its own: every one costs two boxes.
+struct RefusedCase {
+    const char* name;
+    const wchar_t* address;  // SERVICE stands for the stand-in's host and port
+};
+
+void PrintTo(const RefusedCase& refused, std::ostream* out) { *out << refused.name; }
+
+class RefusedAddress : public UpdateDownload, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedAddress, ChangesNothingAndTheMemberMayStay) {
+    std::wstring address = GetParam().address;
+    if (const size_t at = address.find(L"SERVICE"); at != std::wstring::npos)
+        address.replace(at, 7, service.address());
+    upgradeVorlane(address);
+
+    const std::vector<SeenDialog> seen = dialogs.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].title, L"Critical Update Error");
+    EXPECT_EQ(seen[0].text, refusedAddressText(service.address()));
+    EXPECT_EQ(seen[1].title, L"Confirm Exit");
+    expectIdleAndUntouched();
+    EXPECT_FALSE(gQXAPI->apiForced);
+    pumpFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(updateRequestLines(service).empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+const RefusedCase kRefused[] = {
+    {"ZipInCapitals", L"http://SERVICE/vorlane/dl/Vorlane-1.0.113.ZIP"},
+    {"QueryAfterZip", L"http://SERVICE/vorlane/dl/Vorlane-1.0.113.zip?m=2"},
+    {"NameWithFolders", L"http://SERVICE/vorlane/dl/..\\..\\Vorlane.zip"},
+    {"OtherHost", L"http://127.0.0.2/vorlane/dl/Vorlane-1.0.113.zip"},
+    {"Short", L"http://127.0.0.1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(UpdateDownload, RefusedAddress, ::testing::ValuesIn(kRefused),
+                         [](const ::testing::TestParamInfo<RefusedCase>& one) { return std::string(one.param.name); });
+
+TEST_F(UpdateDownload, AnnouncedAddressInCapitalsIsRefusedAfterThePermission) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    dialogs.answer(L"Proceed with Update?", IDYES);
+    service.fault("upgrade", "&link=http%3A%2F%2F" + service.host() + "%2Fvorlane%2Fdl%2FVorlane.ZIP");
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return dialogs.count() == 3; }));
+    const std::vector<SeenDialog> seen = dialogs.seen();
+    EXPECT_EQ(seen[0].title, L"Proceed with Update?");
+    EXPECT_EQ(seen[1].title, L"Critical Update Error");
+    EXPECT_EQ(seen[2].title, L"Confirm Exit");
+    pumpFor(std::chrono::milliseconds(100));
+    expectIdleAndUntouched();
+    EXPECT_TRUE(updateRequestLines(service).empty());
+}
+
+TEST_F(UpdateDownload, ChecksumFileWithoutAChecksumMatchesNothing) {
+    // An empty companion file: the archive is fetched again, as on a mismatch.
+    service.control("/_control/update?name=" + std::string(kArchiveName) + "&md5=&md5_eol=none");
+    service.fault("trickle", "&scope=update&count=2&limit=1&delay=0");  // archive and checksum, unharmed
+    service.fault("hang", "&scope=update&seconds=30");                  // the archive again
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(3));
+
+    EXPECT_EQ(updateRequestLines(service),
+              (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest}));
+    EXPECT_EQ(gQXAPI->apiDownloadingUpdateErr, 1);
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdateMD5);
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_EQ(readFile(archivePath() + L".md5"), "");  // kept for the next check
+    // The checksum file's own download went on under the verifying title.
+    EXPECT_EQ(progress().lblHeaderTitle.Caption(), L"Vorlane - Verifying update file ...");
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_FALSE(progress().Visible());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(UpdateDownload, OutageForgetsTheUpdateAndRestartsTheClock) {
+    gQXAPI->apiLoggedIn = true;
+    service.fault("hang", "&scope=update&seconds=30");
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(1));
+    ASSERT_TRUE(fileExists(archivePath()));
+
+    // A connection aborted on our side, as the downloader reports it.
+    gQXAPI->QXDownload.events.Error(10053, L"Software caused connection abort.");
+
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    ASSERT_TRUE(notice());
+    EXPECT_EQ(notice()->title, L"Vorlane - Connection Issue");
+    EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdateMD5);
+    EXPECT_FALSE(gQXAPI->apiForced);
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());  // so the retry can run
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(progress().isLoaded());
+    EXPECT_EQ(dialogs.count(), 0u);
+
+    // A clock that something else had stopped stays stopped.
+    ui::frmMain().tmrMain.setEnabled(false);
+    service.fault("hang", "&scope=update&seconds=30");
+    upgradeVorlane(link());
+    ASSERT_TRUE(waitForUpdateRequests(2));
+    gQXAPI->QXDownload.events.Error(11004, L"Valid name, no data record of requested type.");
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+}
+
+TEST_F(UpdateDownload, DataFolderThatCannotBeMadeIsReported) {
+    const std::wstring blocker = data.file(L"blocker");
+    writeFile(blocker, "a file where a folder should be");
+    dataFolder = blocker + L"\\Vorlane\\";
+    upgradeVorlane(link());
+
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].where, L"Function upgradeVorlane, modXML");
+    EXPECT_EQ(errors.reports()[0].number, 76);
+    EXPECT_EQ(errors.reports()[0].description, L"Path not found");
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+    pumpFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(updateRequestLines(service).empty());
+}

@@ -1,0 +1,26 @@
+// What the program accepts of an announced update: the address of its archive,
+// the name the archive is kept under in the data folder, and the checksum its
+// companion file publishes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/ServiceHosts.h"
+
+namespace vorlane {
+
+// The archive's file name (the address's text after its last "/") when link is
+// an address the program fetches updates from: it begins with
+// "http://<update-download host>/vorlane/" or "http://<web host>/vorlane/dl/",
+// ends in ".zip" (both exact, letter case included), and its file name is safe
+// as a name in the data folder and as the update engine's whole parameter text.
+// Empty when the address is refused.
+std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hosts);
+
+// The checksum a companion file publishes: its first field, the text up to the
+// first comma or the end of the first line, taken as ANSI text. Empty when the
+// file holds none.
+std::wstring publishedChecksum(std::string_view fileContent);
+
+}  // namespace vorlane
