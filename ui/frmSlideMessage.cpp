@@ -9,7 +9,7 @@ namespace vorlane::ui {
 
 namespace {
 
-constexpr int kWidth = 280;
+constexpr int kWidth = 330;
 constexpr int kFullHeight = 124;  // design pixels: the window's height when fully up
 
 constexpr const wchar_t* kNetworkNotice =
@@ -27,7 +27,7 @@ void FrmSlideMessage::createControls() {
     imgHeaderBg.create(*this, {0, 0, kWidth, 26}, Art::SlideHeaderStrip);
     lblTitle.create(*this, {10, 6, kWidth - 44, 16}, L"Vorlane Wallpaper Manager", FontRole::Title,
                     colors::kHeaderText);
-    lblStatusMsg.create(*this, {10, 34, kWidth - 20, kFullHeight - 40}, L"Loading...");
+    lblStatusMsg.create(*this, {10, 32, kWidth - 20, kFullHeight - 36}, L"Loading...");
     picCloseX.create(*this, {kWidth - 24, 4, 17, 17}, Art::CloseBox);
     picCloseX.setMousePointer(MousePointer::Custom);
     picCloseX.Click = [this] { picCloseX_Click(); };
