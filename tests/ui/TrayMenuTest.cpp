@@ -113,6 +113,22 @@ TEST_F(TrayMenu, ADoubleClickWhileBusyOnlyRefreshesTheTooltip) {
     EXPECT_EQ(menusOpened, 0);
 }
 
+TEST_F(TrayMenu, ADoubleClickBringsTheMainWindowBackCentred) {
+    callback(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(main.Visible());
+    EXPECT_FALSE(systrayIconShown());
+    const RECT rect = main.screenRect();
+    EXPECT_NEAR((rect.left + rect.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
+    EXPECT_NEAR((rect.top + rect.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 2);
+    EXPECT_EQ(menusOpened, 0);
+}
+
+TEST_F(TrayMenu, EditPreferencesRestoresTheMainWindow) {
+    tray.mnuEditPreferences_Click();  // greyed while busy, so only reached when enabled
+    EXPECT_TRUE(main.Visible());
+    EXPECT_FALSE(systrayIconShown());
+}
+
 TEST_F(TrayMenu, TheMenuOpensOnTheReleaseOfTheRightButton) {
     callback(WM_RBUTTONDOWN);
     EXPECT_EQ(menusOpened, 0);
