@@ -57,4 +57,8 @@ ServiceHosts serviceHosts() {
     return serviceHostsFor(length > 0 && length < ARRAYSIZE(value) ? std::wstring(value, length) : L"");
 }
 
+std::wstring homePageAddress() { return serviceHosts().web.root() + L"?source=Vorlane"; }
+std::wstring programPageAddress() { return serviceHosts().web.root() + L"vorlane/"; }
+std::wstring contactPageAddress() { return serviceHosts().web.root() + L"contact/"; }
+
 }  // namespace vorlane

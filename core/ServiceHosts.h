@@ -38,4 +38,9 @@ ServiceHosts serviceHostsFor(const std::wstring& override);
 // The hosts as the environment sets them now.
 ServiceHosts serviceHosts();
 
+// Pages on the service's web host that the program names or opens.
+std::wstring homePageAddress();     // the home page, with "?source=Vorlane"
+std::wstring programPageAddress();  // the program's own page, "/vorlane/"
+std::wstring contactPageAddress();  // "/contact/"
+
 }  // namespace vorlane

@@ -15,13 +15,13 @@ namespace {
 
 // ---- fonts and pointer
 
-struct FontSpec {
+struct FontLook {
     int height;  // design pixels
     int weight;
     bool underline;
 };
 
-FontSpec specOf(FontRole role) {
+FontLook lookOf(FontRole role) {
     switch (role) {
     case FontRole::Bold: return {11, FW_BOLD, false};
     case FontRole::Title: return {12, FW_BOLD, false};
@@ -471,11 +471,11 @@ HFONT skinFont(FontRole role, UINT dpi) {
     static std::map<std::pair<FontRole, UINT>, GdiObjectHandle> fonts;
     GdiObjectHandle& font = fonts[{role, dpi}];
     if (!font) {
-        const FontSpec spec = specOf(role);
+        const FontLook look = lookOf(role);
         LOGFONTW description{};
-        description.lfHeight = -scaled(spec.height, dpi);
-        description.lfWeight = spec.weight;
-        description.lfUnderline = spec.underline;
+        description.lfHeight = -scaled(look.height, dpi);
+        description.lfWeight = look.weight;
+        description.lfUnderline = look.underline;
         description.lfCharSet = DEFAULT_CHARSET;
         description.lfQuality = CLEARTYPE_QUALITY;
         lstrcpynW(description.lfFaceName, L"Tahoma", LF_FACESIZE);

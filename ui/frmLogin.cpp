@@ -181,7 +181,7 @@ void FrmLogin::LoginSuccess() {
     api.apiActiveWallpaper = storedNumber<int32_t>(saved(L"ActiveWallpaper", L"0"));
     api.apiActiveWallpaperLink = saved(L"ActiveWallpaperLink", L"");
     if (api.apiActiveWallpaperLink.find(hosts.domain) == std::wstring::npos)
-        api.apiActiveWallpaperLink = hosts.web.root() + L"?source=Vorlane";
+        api.apiActiveWallpaperLink = homePageAddress();
     frmOptions().loadOptions();
     if (saved(L"HideQuickStart", L"0") == L"0") frmQuickStart().ShowModal(&main);
 

@@ -195,11 +195,10 @@ void FrmMain::Form_Load() {
 void FrmMain::makeDataFolderOrEnd() {
     dataFolder = makeDataFolder(applicationDataFolder(hwnd()));
     if (!dataFolder.empty()) return;
-    const std::wstring site = serviceHosts().web.root();
     MessageBoxW(hwnd(),
                 (L"A critical error occurred trying to setup the Vorlane temporary data folder!\r\n\r\nIf this "
                  L"continues to happen, try reinstalling Vorlane from: \r\n" +
-                 site + L"vorlane/\r\n\r\nOr contact us:\r\n" + site + L"contact/")
+                 programPageAddress() + L"\r\n\r\nOr contact us:\r\n" + contactPageAddress())
                     .c_str(),
                 L"Fatal Permissions Error", MB_OK | MB_ICONSTOP);
     exitVorlane(true);
@@ -252,7 +251,7 @@ void FrmMain::lblUploadedWhere_Click() {
     openPage(serviceHosts().members.root() + gQXAPI->apiUsername + L"/uploads/" + kPageQuery);
 }
 
-void FrmMain::picMainTopMascot_Click() { openPage(serviceHosts().web.root() + kPageQuery); }
+void FrmMain::picMainTopMascot_Click() { openPage(homePageAddress()); }
 
 void FrmMain::tmrMain_Timer() {
     if (gTimerFunctions) gTimerFunctions->TimerTick();

@@ -89,7 +89,7 @@ void FrmPopupMenu::refreshTrayMenu() {
     mnuForce.Enabled = !busy;
 }
 
-std::wstring FrmPopupMenu::homePage() { return serviceHosts().web.root() + kSourceQuery; }
+std::wstring FrmPopupMenu::homePage() { return homePageAddress(); }
 
 std::wstring FrmPopupMenu::currentWallpaperPage() {
     const std::wstring link = gQXAPI ? gQXAPI->apiActiveWallpaperLink : std::wstring();

@@ -56,8 +56,8 @@ void FrmSlideMessage::startSlide(const std::wstring& message) {
 void FrmSlideMessage::slideSysError(const std::wstring& where, int32_t errNo, const std::wstring& errDescr) {
     lblTitle.setCaption(L"Vorlane - Internal Error");
     startSlide(L"In " + where + L"\r\n[" + std::to_wstring(errNo) + L"] " + errDescr +
-               L"\r\nIf this continues to happen, please reinstall Vorlane from " + serviceHosts().web.root() +
-               L"vorlane/");
+               L"\r\nIf this continues to happen, please reinstall Vorlane from " +
+               programPageAddress());
 }
 
 void FrmSlideMessage::clipAboveTaskbar() {

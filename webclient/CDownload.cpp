@@ -251,9 +251,9 @@ void CDownload::takePiece(ByteArray& data) {
         pieceSize = bodyInHeader;
         header_.resize(bodyStart);
 
-        if (!disableRedirection_ && followRedirect()) return;
-
         const std::wstring header = fromAnsi(header_);
+        if (!disableRedirection_ && followRedirect(header)) return;
+
         const std::wstring length = GetHeaderValue(header, L"Content-Length");
         fileSize_ = length.empty() ? 0 : leadingCount(length);
         if (!raise(events.Starting, fileSize_, header)) return;
@@ -262,8 +262,8 @@ void CDownload::takePiece(ByteArray& data) {
     raise(events.DataArrival, static_cast<int32_t>(pieceSize));
 }
 
-bool CDownload::followRedirect() {
-    const std::wstring location = GetHeaderValue(fromAnsi(header_), L"Location");
+bool CDownload::followRedirect(const std::wstring& header) {
+    const std::wstring location = GetHeaderValue(header, L"Location");
     if (location.empty()) return false;
     if (redirects_ >= kMostRedirects) {
         failWith(kTooManyRedirects, L"Too many redirections");

@@ -94,7 +94,7 @@ private:
 
     void openDestination();
     void appendToFile(const uint8_t* data, size_t size);
-    bool followRedirect();
+    bool followRedirect(const std::wstring& header);
     void failWith(int16_t number, const std::wstring& description);
     template <class Step>
     void runStep(Step&& step);

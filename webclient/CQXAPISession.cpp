@@ -21,8 +21,6 @@ namespace {
 
 constexpr const wchar_t* kModule = L"CQXAPI";
 
-std::wstring contactPage() { return serviceHosts().web.root() + L"contact/"; }
-std::wstring programPage() { return serviceHosts().web.root() + L"vorlane/"; }
 
 void forgetSavedLogin() {
     regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"");
@@ -97,19 +95,19 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
             case 901:
                 ui::showNotice(L"Vorlane API Error",
                            L"Your API Key has exceeded it's daily allocation.  This usually shouldn't happen in "
-                           L"Vorlane.  Please contact us for details: " + contactPage());
+                           L"Vorlane.  Please contact us for details: " + contactPageAddress());
                 break;
             case 950:
             case 951:
                 ui::showNotice(L"Vorlane API Error",
                            L"[" + std::to_wstring(ErrorNo) +
                                L"] A fatal API error has occurred within Vorlane.  Please contact us for details: " +
-                               contactPage());
+                               contactPageAddress());
                 ui::frmMain().tmrMain.setEnabled(false);
                 break;
             default:
                 ui::showNotice(L"Vorlane Error", L"An error has occurred [" + std::to_wstring(ErrorNo) + L"]: " +
-                                                 ErrorDescr + L".  Please contact us for details: " + contactPage());
+                                                 ErrorDescr + L".  Please contact us for details: " + contactPageAddress());
                 break;
         }
     });
@@ -174,7 +172,7 @@ void CQXAPI::APIUnexpectedResponse() {
     ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
                L"problem or interference from another program on your computer (such as spyware).  If this "
-               L"continues, please reinstall Vorlane: " + programPage());
+               L"continues, please reinstall Vorlane: " + programPageAddress());
 }
 
 void CQXAPI::APIForeignResponse() {

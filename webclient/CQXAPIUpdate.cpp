@@ -27,7 +27,6 @@ namespace {
 constexpr DWORD kChecksumReadLimit = 4096;
 constexpr int kMostArchiveDownloads = 3;
 
-std::wstring programPage() { return serviceHosts().web.root() + L"vorlane/"; }
 
 std::wstring updateEnginePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -115,7 +114,7 @@ void CQXAPI::startUpdateEngine() {
     const std::wstring engine = updateEnginePath();
     if (!fileExists(engine)) {
         const std::wstring text = L"An error has occurred launching the Vorlane Update Engine.\r\n\r\nPlease visit " +
-                                  programPage() + L" and reinstall the software.";
+                                  programPageAddress() + L" and reinstall the software.";
         MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
         ui::frmMain().exitVorlane(true);
         endProgram(*this);  // exitVorlane(true) does not come back
@@ -130,7 +129,7 @@ void CQXAPI::giveUpCorruptUpdate() {
     ui::showNotice(L"Vorlane - Update Error",
                    L"The update engine cannot find the correct update file on the Quorvex servers.  This could be "
                    L"due to a corruption issue.  Please reopen Vorlane and try again later.  If the problem "
-                   L"persists, please reinstall: " + programPage());
+                   L"persists, please reinstall: " + programPageAddress());
     // The notice slides up, waits and closes itself; the program ends after it.
     while (ui::formInstance<ui::FrmSlideMessage>().isLoaded())
         if (!waitThenDoEvents(100)) break;
@@ -141,7 +140,7 @@ void CQXAPI::updateDownloadFailed() {
     QXDownload.Cancel();
     const std::wstring text = L"An error occurred downloading the new Vorlane update: " + apiDownloadingUpdateFile +
                               L".\r\nPlease check your internet connection and try again, otherwise visit " +
-                              programPage() + L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
+                              programPageAddress() + L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
     MessageBoxW(nullptr, text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
     apiDownloadingUpdate = false;
     ui::frmMain().exitVorlane(true);

@@ -33,7 +33,7 @@ bool memberAllowsUpdate() {
 void tellUpdateAddressRefused() {
     const std::wstring text =
         L"A critical error occurred while downloading the new software update for Vorlane Wallpaper Manager.\r\n\r\n"
-        L"Please try reinstalling the software by visiting:\r\n" + serviceHosts().web.root() + L"vorlane/";
+        L"Please try reinstalling the software by visiting:\r\n" + programPageAddress();
     MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
 }
 

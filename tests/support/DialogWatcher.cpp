@@ -6,35 +6,9 @@
 #include <iterator>
 #include <set>
 
+#include "tests/support/ProcessWindows.h"
+
 namespace vorlane::test {
-
-namespace {
-
-std::wstring windowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
-struct Search {
-    DWORD process;
-    std::vector<HWND> dialogs;
-};
-
-BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<Search*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (process == search->process && std::wstring(className) == L"#32770" && IsWindowVisible(window))
-        search->dialogs.push_back(window);
-    return TRUE;
-}
-
-}  // namespace
 
 DialogWatcher::DialogWatcher() : DialogWatcher(GetCurrentProcessId()) {}
 
@@ -64,9 +38,8 @@ void DialogWatcher::watch() {
     std::set<HWND> answered;
     while (!stop_) {
         for (auto it = answered.begin(); it != answered.end();) it = IsWindow(*it) ? std::next(it) : answered.erase(it);
-        Search search{process_, {}};
-        EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&search));
-        for (HWND dialog : search.dialogs) {
+        for (HWND dialog : topLevelWindowsOf(process_)) {
+            if (classOf(dialog) != L"#32770" || !IsWindowVisible(dialog)) continue;
             if (answered.count(dialog)) continue;
             answered.insert(dialog);
             // The message text is the dialog's static control 0xFFFF.

@@ -9,19 +9,6 @@ namespace vorlane::test {
 
 namespace {
 
-struct WindowSearch {
-    DWORD process;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process) search->found.push_back(window);
-    return TRUE;
-}
-
 }  // namespace
 
 ProgramProcess::ProgramProcess() {
@@ -55,9 +42,8 @@ bool ProgramProcess::waitForExit(std::chrono::milliseconds limit, DWORD& exitCod
 }
 
 std::vector<HWND> ProgramProcess::windows() const {
-    WindowSearch search{id_, {}};
-    if (id_) EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    if (!id_) return {};
+    return topLevelWindowsOf(id_);
 }
 
 std::vector<HWND> ProgramProcess::visibleWindows() const {
@@ -85,18 +71,6 @@ HWND ProgramProcess::waitForWindow(const std::wstring& caption, bool visible, st
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) { return pumpUntil(done, limit); }
-
-std::wstring windowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
 
 std::vector<HWND> descendants(HWND parent, const std::wstring& className) {
     struct Search {

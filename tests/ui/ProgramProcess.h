@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Handles.h"
+#include "tests/support/ProcessWindows.h"
 
 namespace vorlane::test {
 
@@ -47,8 +48,6 @@ private:
 // Polls (with this thread's messages dispatched) until done() is true.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
 
-std::wstring windowText(HWND window);
-std::wstring classOf(HWND window);
 // Every window below parent of this class, in creation order.
 std::vector<HWND> descendants(HWND parent, const std::wstring& className);
 // A left click in the middle of a window, posted as its own mouse messages.

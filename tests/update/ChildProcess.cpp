@@ -1,28 +1,13 @@
 #include "tests/update/ChildProcess.h"
 
+#include "tests/support/ProcessWindows.h"
+
 #include <stdexcept>
 #include <thread>
 
 namespace vorlane::test {
 
 namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    std::wstring className;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (process != search->processId || search->className != className || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
 
 template <class Done>
 bool waitUntil(Done done, std::chrono::milliseconds limit) {
@@ -64,14 +49,18 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds limit) {
 }
 
 HWND ChildProcess::waitForWindow(const std::wstring& className, std::chrono::milliseconds limit) {
-    WindowSearch search{processId_, className};
+    HWND found = nullptr;
     waitUntil(
         [&] {
-            EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr || !running();
+            for (HWND window : topLevelWindowsOf(processId_)) {
+                if (classOf(window) != className || !IsWindowVisible(window)) continue;
+                found = window;
+                break;
+            }
+            return found != nullptr || !running();
         },
         limit);
-    return search.found;
+    return found;
 }
 
 std::wstring textOf(HWND window) {

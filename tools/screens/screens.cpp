@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
 #include "tools/screens/ScreenPng.h"
 #include "ui/frmDownloading.h"
@@ -29,13 +30,10 @@ std::wstring outputFolder;
 std::wstring suffix;
 int failures = 0;
 
+// Lets the windows paint: a few rounds of their messages.
 void pumpMessages() {
     for (int round = 0; round < 20; ++round) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        doEvents();
         Sleep(15);
     }
 }
