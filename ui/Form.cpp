@@ -300,9 +300,6 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
         // Each opening starts at the first control.
         if (wParam) lastFocus_ = nullptr;
         break;
-    case WM_SETFOCUS:
-        noteFocus(window);
-        break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) {
             // Activation hands the focus to the window itself first.
