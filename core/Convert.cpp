@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "core/RuntimeError.h"
@@ -98,20 +99,18 @@ std::optional<double> parseNumber(std::wstring_view text, const NumberFormat& fo
     double value = 0;
     const auto [end, ec] = std::from_chars(first, ascii.data() + ascii.size(), value);
     if (ec == std::errc::result_out_of_range) {
-        // Too large: an overflow, not a non-number.
-        raiseError(errnum::Overflow);
+        // Too small to tell from zero is zero; too large for a double is no
+        // number the program can hold, so the numeric test and the conversion
+        // refuse it alike rather than one saying yes and the other failing.
+        const double nearest = std::strtod(ascii.c_str(), nullptr);
+        if (!std::isfinite(nearest)) return std::nullopt;
+        return nearest;
     }
     if (ec != std::errc() || end != ascii.data() + ascii.size()) return std::nullopt;
     return value;
 }
 
-bool isNumeric(std::wstring_view text, const NumberFormat& format) {
-    try {
-        return parseNumber(text, format).has_value();
-    } catch (const RuntimeError&) {
-        return true;  // a number, only too large for a double
-    }
-}
+bool isNumeric(std::wstring_view text, const NumberFormat& format) { return parseNumber(text, format).has_value(); }
 
 double toDouble(std::wstring_view text, const NumberFormat& format) {
     const auto value = parseNumber(text, format);

@@ -27,7 +27,8 @@ int32_t toInt32(double value);  // raises 6 out of range or for NaN
 
 // Parses a number as the user would type it: surrounding blanks, an optional
 // sign, digits with optional group separators, the decimal separator and an
-// optional exponent. Nothing else is accepted.
+// optional exponent. Nothing else is accepted, nor a number too large for a
+// double ("1e400"); one too small to tell from zero is 0.
 std::optional<double> parseNumber(std::wstring_view text, const NumberFormat& format);
 
 bool isNumeric(std::wstring_view text, const NumberFormat& format = userNumberFormat());

@@ -61,6 +61,13 @@ void reportCurrentException(const std::wstring& where) noexcept {
     }
 }
 
+void reportCurrentException(const wchar_t* procedure, const wchar_t* module) noexcept {
+    try {
+        reportCurrentException(trapLocation(procedure, module));
+    } catch (...) {
+    }
+}
+
 }  // namespace detail
 
 }  // namespace vorlane

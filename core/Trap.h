@@ -33,6 +33,7 @@ std::wstring trapLocation(const wchar_t* procedure, const wchar_t* module);
 namespace detail {
 // Reports the exception in flight (called from inside a catch block).
 void reportCurrentException(const std::wstring& where) noexcept;
+void reportCurrentException(const wchar_t* procedure, const wchar_t* module) noexcept;
 }
 
 // Runs body; an error escaping it is reported at the location text where.
@@ -54,8 +55,22 @@ bool runTrapped(const wchar_t* procedure, const wchar_t* module, Body&& body) no
         body();
         return true;
     } catch (...) {
-        detail::reportCurrentException(trapLocation(procedure, module));
+        detail::reportCurrentException(procedure, module);
         return false;
+    }
+}
+
+// The message dispatch's trap: runs the handling of one message and returns its
+// result; an error that no handler trapped is reported with the location of
+// procedure and module, and fallback is returned instead, so that no error
+// unwinds through the platform's dispatch and ends the program.
+template <class Result, class Body>
+Result runDispatchTrapped(Result fallback, const wchar_t* procedure, const wchar_t* module, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        detail::reportCurrentException(procedure, module);
+        return fallback;
     }
 }
 

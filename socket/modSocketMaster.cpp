@@ -8,6 +8,7 @@
 #include "core/Ansi.h"
 #include "core/Handles.h"
 #include "core/RuntimeError.h"
+#include "core/Trap.h"
 #include "socket/CSocketMaster.h"
 #include "socket/RouteTable.h"
 
@@ -61,18 +62,11 @@ void clearRoutes() {
 }
 
 LRESULT deliver(SocketMessageTarget* owner, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    // An error raised while an owner handles a notification ends that
-    // notification; it must not unwind through the system's dispatch.
-    try {
-        return owner->WndProc(hwnd, uMsg, wParam, lParam);
-    } catch (const RuntimeError& e) {
-        const std::wstring line = L"Socket notification dropped: [" + std::to_wstring(e.number()) + L"] " +
-                                  e.description() + L" (" + e.source() + L")\n";
-        OutputDebugStringW(line.c_str());
-    } catch (...) {
-        OutputDebugStringW(L"Socket notification dropped after an unexpected error\n");
-    }
-    return 0;
+    // An error that the owner's handlers did not trap ends that notification and
+    // goes to the program's error report; it must not unwind through the
+    // system's dispatch.
+    return runDispatchTrapped<LRESULT>(0, L"SocketMessageRouter", L"modSocketMaster",
+                                       [&] { return owner->WndProc(hwnd, uMsg, wParam, lParam); });
 }
 
 LRESULT CALLBACK SocketMessageRouter(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/Trap.h"
 #include "ui/Form.h"
 
 namespace vorlane::ui {
@@ -164,16 +165,29 @@ void Label::setForeColor(COLORREF color) {
     applyGeometry();
 }
 
+namespace {
+constexpr UINT kLabelFormat = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+}  // namespace
+
 void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
     const HGDIOBJ oldFont = SelectObject(dc, skinFont(font_, dpi));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, enabled_ ? color_ : colors::kMutedText);
-    UINT format = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+    UINT format = kLabelFormat;
     if (align_ == Align::Center) format |= DT_CENTER;
     if (align_ == Align::Right) format |= DT_RIGHT;
     RECT box = rect;
     DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &box, format);
     SelectObject(dc, oldFont);
+}
+
+SIZE Label::textSize(const std::wstring& text, UINT dpi) const {
+    MemoryDCHandle dc(CreateCompatibleDC(nullptr));
+    const HGDIOBJ oldFont = SelectObject(dc.get(), skinFont(font_, dpi));
+    RECT box{0, 0, scaled(rect_.left + rect_.width, dpi) - scaled(rect_.left, dpi), 0};
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, kLabelFormat | DT_CALCRECT);
+    SelectObject(dc.get(), oldFont);
+    return {box.right - box.left, box.bottom - box.top};
 }
 
 void Image::create(Surface& container, const DesignRect& rect, Art picture) {
@@ -227,8 +241,10 @@ void WindowedControl::setFocus() {
 void WindowedControl::validateFocusLoss(HWND newFocus) {
     if (!Validate || !hwnd_ || refocusWindow) return;
     // Moves inside the control (a combo box and its edit field) and moves to
-    // another window, or to none, are not validated.
-    if (!newFocus || newFocus == hwnd_ || IsChild(hwnd_, newFocus) || !sameTopWindow(newFocus, hwnd_)) return;
+    // another window, to the window itself, or to none, are not validated.
+    if (!newFocus || newFocus == hwnd_ || IsChild(hwnd_, newFocus) || !sameTopWindow(newFocus, hwnd_) ||
+        newFocus == GetAncestor(hwnd_, GA_ROOT))
+        return;
     bool cancel = false;
     Validate(cancel);
     if (!cancel || !hwnd_) return;
@@ -280,6 +296,17 @@ void WindowedControl::subclassInput(HWND window) {
 LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR data) {
     auto* control = reinterpret_cast<WindowedControl*>(data);
+    if (message == WM_NCDESTROY) {
+        if (refocusWindow == window) refocusWindow = nullptr;
+        RemoveWindowSubclass(window, inputProc, kInputSubclass);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, control->form().moduleName(),
+                                       [&] { return control->inputMessage(window, message, wParam, lParam); });
+}
+
+LRESULT WindowedControl::inputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowedControl* control = this;
     if (message == refocusMessage()) {
         // Only while the member is still in this window and can use the control.
         // The control the focus had reached meanwhile never really had it: it is
@@ -303,6 +330,9 @@ LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wP
         // Before the control's own handling, so that Validate comes before LostFocus.
         control->validateFocusLoss(reinterpret_cast<HWND>(wParam));
         break;
+    case WM_SETFOCUS:
+        control->form().noteFocus(window);
+        break;
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
         raise(control->MouseDown, {buttonOf(message), shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
@@ -318,10 +348,6 @@ LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wP
             SetCursor(cursorFor(control->form().mousePointer()));
             return TRUE;
         }
-        break;
-    case WM_NCDESTROY:
-        if (refocusWindow == window) refocusWindow = nullptr;
-        RemoveWindowSubclass(window, inputProc, kInputSubclass);
         break;
     default:
         break;
@@ -484,8 +510,16 @@ LRESULT Surface::surfaceMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_MOUSEMOVE:
         routeMouse(message, wParam, lParam);
         return 0;
+    case WM_SETFOCUS:
+        owningForm().noteFocus(window);
+        break;
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != window) pressed_ = nullptr;
+        // A release clears the press before it lets the capture go; a press
+        // still held here lost the capture to something else.
+        if (reinterpret_cast<HWND>(lParam) != window && pressed_) {
+            pressed_ = nullptr;
+            owningForm().pressCaptureLost();
+        }
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == window) return setPointer();
@@ -532,7 +566,8 @@ LRESULT CALLBACK Surface::surfaceProc(HWND window, UINT message, WPARAM wParam, 
     if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if (!surface || message == WM_NCCREATE || message == WM_NCDESTROY)
         return DefWindowProcW(window, message, wParam, lParam);
-    return surface->surfaceMessage(window, message, wParam, lParam);
+    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, surface->owningForm().moduleName(),
+                                       [&] { return surface->surfaceMessage(window, message, wParam, lParam); });
 }
 
 // ---- PictureBox and Frame
@@ -565,6 +600,10 @@ void TextBox::create(Surface& container, const DesignRect& rect, const std::wstr
 void TextBox::setLocked(bool locked) {
     locked_ = locked;
     if (hwnd_) SendMessageW(hwnd_, EM_SETREADONLY, locked, 0);
+}
+
+void TextBox::setMaxLength(int length) {
+    if (hwnd_) SendMessageW(hwnd_, EM_SETLIMITTEXT, static_cast<WPARAM>(length), 0);
 }
 
 int TextBox::SelStart() const {
@@ -705,7 +744,9 @@ void CheckBox::onCommand(WORD code) {
 
 void CommandButton::create(Surface& container, const DesignRect& rect, const std::wstring& caption, bool isDefault) {
     default_ = isDefault;
-    makeWindow(container, rect, L"BUTTON", caption, WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+    // The Return key presses a default button wherever the focus is; the
+    // windows keep theirs out of sight, so Tab never takes the focus there.
+    makeWindow(container, rect, L"BUTTON", caption, isDefault ? BS_DEFPUSHBUTTON : WS_TABSTOP | BS_PUSHBUTTON);
     subclassInput(hwnd_);
 }
 

@@ -20,6 +20,10 @@ namespace vorlane::ui {
 class Form;
 class Surface;
 
+// The procedure that the message dispatch names when it reports an error that no
+// handler of a window trapped; the module is the window's ("frmMain").
+inline constexpr const wchar_t* kDispatchProcedure = L"WindowProc";
+
 enum class MousePointer { Default = 0, SizeAll = 5, Custom = 99 };
 HCURSOR cursorFor(MousePointer pointer);
 
@@ -122,6 +126,10 @@ public:
                 COLORREF color = colors::kText, Align align = Align::Left);
     const std::wstring& Caption() const { return caption_; }
     void setCaption(const std::wstring& caption);
+    FontRole font() const { return font_; }
+    // The size text takes when drawn as the label draws it at dpi: wrapped at
+    // the words to the label's width, or wider where one word is.
+    SIZE textSize(const std::wstring& text, UINT dpi) const;
     void setForeColor(COLORREF color);
     void paint(HDC dc, const RECT& rect, UINT dpi) const override;
 
@@ -189,6 +197,7 @@ protected:
 
 private:
     static LRESULT CALLBACK inputProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT inputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The focus is leaving for newFocus: runs Validate where it applies and, on
     // cancel, has the focus brought back once the move is over.
     void validateFocusLoss(HWND newFocus);
@@ -288,6 +297,8 @@ public:
     void setText(const std::wstring& text) { setWindowText(text); }
     bool Locked() const { return locked_; }
     void setLocked(bool locked);
+    // The most characters the member can type into the box.
+    void setMaxLength(int length);
     int SelStart() const;
     void setSelStart(int start);
     int SelLength() const;
@@ -354,7 +365,8 @@ protected:
 
 class CommandButton : public WindowedControl {
 public:
-    // The default button is pressed by the Return key anywhere in the window.
+    // The default button is pressed by the Return key anywhere in the window; it
+    // is no tab stop.
     void create(Surface& container, const DesignRect& rect, const std::wstring& caption, bool isDefault = false);
     std::wstring Caption() const { return windowText(); }
     bool isDefault() const { return default_; }

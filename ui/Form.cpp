@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/Convert.h"
+#include "core/Trap.h"
 
 namespace vorlane::ui {
 
@@ -22,8 +23,9 @@ HICON programIcon(int width, int height) {
 
 }  // namespace
 
-Form::Form(std::wstring caption, int designWidth, int designHeight, FormStyle style)
-    : caption_(std::move(caption)), designWidth_(designWidth), designHeight_(designHeight), style_(style) {}
+Form::Form(const wchar_t* module, std::wstring caption, int designWidth, int designHeight, FormStyle style)
+    : module_(module),
+      caption_(std::move(caption)), designWidth_(designWidth), designHeight_(designHeight), style_(style) {}
 
 Form::~Form() { Unload(); }
 
@@ -54,6 +56,7 @@ void Form::Load() {
     DWORD exStyle = WS_EX_CONTROLPARENT;
     if (style_.toolWindow) exStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     if (style_.topmost) exStyle |= WS_EX_TOPMOST;
+    if (style_.appWindow) exStyle |= WS_EX_APPWINDOW;
     const HWND window = CreateWindowExW(exStyle, kFormClass, caption_.c_str(),
                                         WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, designWidth_,
                                         designHeight_, nullptr, nullptr, GetModuleHandleW(nullptr), this);
@@ -205,6 +208,12 @@ void Form::dragMouseUp(const MouseEvent& event) {
     setMousePointer(MousePointer::Default);
 }
 
+void Form::pressCaptureLost() {
+    if (!dragging) return;
+    dragging = false;
+    setMousePointer(MousePointer::Default);
+}
+
 void Form::dragBy(const MouseEvent& event) {
     // The grabbed point moves with the window, so the offset from the grab point
     // is the pointer's movement since the last event.
@@ -231,6 +240,20 @@ WindowedControl* Form::defaultButton() const {
         if (button && button->isDefault() && button->Enabled() && button->hwnd()) return button;
     }
     return nullptr;
+}
+
+void Form::noteFocus(HWND window) {
+    if (window_ && (window == window_.get() || IsChild(window_.get(), window))) lastFocus_ = window;
+}
+
+void Form::restoreFocus(HWND target) {
+    const HWND window = window_.get();
+    const HWND focus = GetFocus();
+    if (!window || !IsWindowVisible(window) || (focus && IsChild(window, focus))) return;
+    if (target == window) return;  // the window itself had it
+    if (!target || !IsChild(window, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(window, nullptr, FALSE);
+    if (target && target != window) SetFocus(target);
 }
 
 void Form::relayout() {
@@ -264,8 +287,28 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_CLOSE:
-        Unload();
+        closeRequested();
         return 0;
+    case WM_CANCELMODE: {
+        // Sent when a message box comes up over the window: a press held in any
+        // of its controls lets go of the mouse, which ends a drag.
+        const HWND capture = GetCapture();
+        if (capture && IsChild(window, capture)) ReleaseCapture();
+        break;
+    }
+    case WM_SHOWWINDOW:
+        // Each opening starts at the first control.
+        if (wParam) lastFocus_ = nullptr;
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) {
+            // Activation hands the focus to the window itself first.
+            const HWND wanted = lastFocus_;
+            const LRESULT activated = surfaceMessage(window, message, wParam, lParam);
+            restoreFocus(wanted);
+            return activated;
+        }
+        break;
     case DM_GETDEFID:
         if (WindowedControl* button = defaultButton())
             return MAKELRESULT(GetDlgCtrlID(button->hwnd()), DC_HASDEFID);
@@ -306,7 +349,8 @@ LRESULT CALLBACK Form::formProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (form && form->window_.get() == window) form->window_.release();
     }
     if (!form || form->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
-    return form->message(message, wParam, lParam);
+    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, form->moduleName(),
+                                       [&] { return form->message(message, wParam, lParam); });
 }
 
 void enableDpiAwareness() {

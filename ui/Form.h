@@ -25,11 +25,13 @@ namespace vorlane::ui {
 struct FormStyle {
     bool toolWindow = false;  // no taskbar button, never activated by showing
     bool topmost = false;
+    bool appWindow = false;   // a taskbar button of its own even while owned
 };
 
 class Form : public Surface {
 public:
-    Form(std::wstring caption, int designWidth, int designHeight, FormStyle style = {});
+    // module: the window's name in the program ("frmMain"), for error reports.
+    Form(const wchar_t* module, std::wstring caption, int designWidth, int designHeight, FormStyle style = {});
     ~Form() override;
 
     void Load();
@@ -45,11 +47,14 @@ public:
     bool Enabled() const;
     void setEnabled(bool enabled);
     const std::wstring& Caption() const { return caption_; }
+    const wchar_t* moduleName() const { return module_; }
     // Shows the window owned by owner and returns when it is hidden or unloaded;
     // the owner is disabled meanwhile.
     void ShowModal(Form* owner);
 
     UINT dpi() const { return dpi_; }
+    // Every control of the window, in the order they were made.
+    const std::vector<Control*>& controls() const { return controls_; }
     int designWidth() const { return designWidth_; }
     int designHeight() const { return designHeight_; }
 
@@ -77,6 +82,12 @@ public:
     HWND surfaceWindow() const override { return window_.get(); }
     Form& owningForm() override { return *this; }
 
+    // The mouse capture of a press went elsewhere (Alt+Tab, a message box, a
+    // cancelled mode): a drag under way ends there.
+    void pressCaptureLost();
+    // A control of the window (or the window itself) got the keyboard focus.
+    void noteFocus(HWND window);
+
     // The borderless frame's drag state.
     bool dragging = false;
     int16_t startX = 0;
@@ -85,6 +96,9 @@ public:
 protected:
     virtual void createControls() = 0;
     virtual void Form_Load() {}
+    // A request to close the window (Alt+F4, the taskbar's Close, WM_CLOSE):
+    // each window does what its own close or cancel does; by default it unloads.
+    virtual void closeRequested() { Unload(); }
     // Messages a window handles beyond the layer's own; set handled to keep them
     // from the default procedure.
     virtual LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
@@ -105,11 +119,15 @@ private:
     LRESULT message(UINT message, WPARAM wParam, LPARAM lParam);
     void relayout();
     void dragBy(const MouseEvent& event);
+    // On activation the focus goes back to target, the control that had it last,
+    // or to the first control of the tab order when the window was just shown.
+    void restoreFocus(HWND target);
     int registerWindowed(WindowedControl& control);
     void registerControl(Control& control);
     UINT_PTR registerTimer(Timer& timer);
     WindowedControl* defaultButton() const;
 
+    const wchar_t* module_;
     std::wstring caption_;
     int designWidth_;
     int designHeight_;
@@ -120,6 +138,7 @@ private:
     std::vector<Control*> controls_;
     std::vector<Timer*> timers_;
     int nextId_ = 100;
+    HWND lastFocus_ = nullptr;
 };
 
 // The one instance of a window, created on first use, not loaded.

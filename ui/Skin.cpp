@@ -433,7 +433,7 @@ void drawLoginBackground(HDC dc, const RECT& rect, UINT dpi) {
 void drawOptionsBackground(HDC dc, const RECT& rect, UINT dpi) {
     fillRect(dc, rect, colors::kWindow);
     const Layout layout{rect, dpi / 96.0};
-    for (int y : {66, 136, 206, 280}) fillRect(dc, layout.box(16, y, 398, 1), colors::kPanelBorder);
+    for (int y : {78, 156, 224, 284}) fillRect(dc, layout.box(16, y, 398, 1), colors::kPanelBorder);
     fillRect(dc, layout.box(0, 420, 430, 60), kBand);
     fillRect(dc, layout.box(0, 420, 430, 1), colors::kPanelBorder);
 }

@@ -15,7 +15,7 @@ constexpr int kHeight = 66;
 constexpr int kFullBarWidth = 417;
 }  // namespace
 
-FrmDownloading::FrmDownloading() : Form(L"", kWidth, kHeight) {}
+FrmDownloading::FrmDownloading() : Form(L"frmDownloading", L"", kWidth, kHeight) {}
 
 FrmDownloading& frmDownloading() { return loadedForm<FrmDownloading>(); }
 

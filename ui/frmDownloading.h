@@ -36,6 +36,8 @@ public:
 protected:
     void createControls() override;
     void Form_Load() override;
+    // Closing the window stops the download, as the abort picture does.
+    void closeRequested() override { imgAbort_Click(); }
 };
 
 FrmDownloading& frmDownloading();

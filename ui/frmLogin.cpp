@@ -8,6 +8,7 @@
 #include "core/modMisc.h"
 #include "core/modRegistry.h"
 #include "core/modShell.h"
+#include "core/modSysTray.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmQuickStart.h"
@@ -40,7 +41,9 @@ Int storedNumber(const std::wstring& text) {
 
 }  // namespace
 
-FrmLogin::FrmLogin() : FramedForm(L"Vorlane Login", kWidth, kHeight) {}
+// Its title is for the taskbar: a button of its own although the hidden main
+// window owns it.
+FrmLogin::FrmLogin() : FramedForm(L"frmLogin", L"Vorlane Login", kWidth, kHeight, FormStyle{.appWindow = true}) {}
 
 FrmLogin& frmLogin() { return loadedForm<FrmLogin>(); }
 
@@ -53,6 +56,7 @@ void FrmLogin::createControls() {
                                 L"personalize your experience.");
     lblLabels[0].create(*this, {40, 112, 80, 16}, L"Username:", FontRole::Bold);
     txtUserName.create(*this, {124, 108, 226, 22}, L"");
+    txtUserName.setMaxLength(kLongestUsername);
     lblLabels[1].create(*this, {40, 146, 80, 16}, L"Password:", FontRole::Bold);
     txtPassword.create(*this, {124, 142, 226, 22}, L"", L'*');
     picLoginSubmit.create(*this, {250, 180, 100, 34}, Art::ButtonLogin);
@@ -132,14 +136,10 @@ void FrmLogin::picCloseX_Click() { frmMain().exitVorlane(false); }
 
 void FrmLogin::Form_Unload() {
     gQXAPI->APICloseSock();
-    // At once: nothing else is cleaned up.
+    // At once: nothing else is cleaned up but the tray icon, which would stay
+    // behind dead when the login came up over a program in the tray.
+    RemoveSystrayIcon();
     ExitProcess(0);
-}
-
-LRESULT FrmLogin::formMessage(UINT message, WPARAM, LPARAM, bool& handled) {
-    handled = false;
-    if (message == WM_CLOSE) Form_Unload();
-    return 0;
 }
 
 // Runs inside the handling of the login reply; a failure on the way ends it there
@@ -155,8 +155,8 @@ void FrmLogin::LoginSuccess() {
     }
     frmOptions().lblLoggedIn.setCaption(api.apiUsername);
     const ServiceHosts hosts = serviceHosts();
-    main.lblFavoriteWhere.setCaption(hosts.members.root() + api.apiUsername + L"/favorites/");
-    main.lblUploadedWhere.setCaption(hosts.members.root() + api.apiUsername + L"/uploads/");
+    main.lblFavoriteWhere.setCaption(memberPageAddress(api.apiUsername, L"favorites"));
+    main.lblUploadedWhere.setCaption(memberPageAddress(api.apiUsername, L"uploads"));
     noMatchingWallpapers = false;
     if (!api.apiSilent) {
         regSaveSetting(kAppName, kLoginSection, L"SavedUsername", api.apiUsername);

@@ -7,6 +7,10 @@
 
 namespace vorlane::ui {
 
+// The longest user name the login takes: what the windows that show the name
+// (the options' "Logged in as", the main window's page addresses) leave room for.
+inline constexpr int kLongestUsername = 24;
+
 class FrmLogin : public FramedForm {
 public:
     FrmLogin();
@@ -40,7 +44,7 @@ public:
 
 protected:
     void createControls() override;
-    LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void closeRequested() override { Form_Unload(); }
 };
 
 FrmLogin& frmLogin();

@@ -10,6 +10,7 @@
 #include "core/Convert.h"
 #include "core/Globals.h"
 #include "core/Handles.h"
+#include "core/RuntimeError.h"
 #include "core/ServiceHosts.h"
 #include "core/modMisc.h"
 #include "core/modRegistry.h"
@@ -18,6 +19,7 @@
 #include "ui/frmLogin.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
+#include "ui/frmQuickStart.h"
 #include "ui/modMiscTray.h"
 #include "webclient/CQXAPI.h"
 
@@ -85,12 +87,26 @@ std::wstring applicationDataFolder(HWND owner) {
 
 void openPage(const std::wstring& address) { shellExecuteFile(address, L"Open", L"", L"", SW_SHOWNORMAL); }
 
+// Tests of the message dispatch's trap have a handler of the running program
+// fail on request, with the message's wParam as the error number. Only with
+// VORLANE_TEST_RAISE set, which no installation sets; otherwise no message is it.
+UINT raiseForTestMessage() {
+    static const UINT message = GetEnvironmentVariableW(L"VORLANE_TEST_RAISE", nullptr, 0) > 0
+                                    ? RegisterWindowMessageW(L"Vorlane.RaiseForTest")
+                                    : 0;
+    return message;
+}
+
 }  // namespace
 
 void startVorlane() {
     programStarting = true;
     frmMain();
     programStarting = false;
+}
+
+std::wstring memberPageAddress(const std::wstring& username, const wchar_t* page) {
+    return serviceHosts().members.root() + username + L"/" + page + L"/";
 }
 
 std::wstring makeDataFolder(const std::wstring& appDataFolder) {
@@ -100,7 +116,7 @@ std::wstring makeDataFolder(const std::wstring& appDataFolder) {
     return dirExists(folder) ? folder : std::wstring();
 }
 
-FrmMain::FrmMain() : FramedForm(L"Vorlane - Desktop Wallpaper Manager", kWidth, kHeight) {}
+FrmMain::FrmMain() : FramedForm(L"frmMain", L"Vorlane - Desktop Wallpaper Manager", kWidth, kHeight) {}
 
 FrmMain& frmMain() { return loadedForm<FrmMain>(); }
 
@@ -211,14 +227,16 @@ void FrmMain::Form_Unload(int16_t& Cancel) {
     Cancel = 1;
 }
 
-LRESULT FrmMain::formMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+LRESULT FrmMain::formMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) {
     handled = false;
-    if (message == WM_CLOSE) {
-        int16_t cancel = 0;
-        Form_Unload(cancel);
-        handled = cancel != 0;
-    }
+    if (message != 0 && message == raiseForTestMessage()) raiseError(static_cast<int32_t>(wParam));
     return 0;
+}
+
+void FrmMain::closeRequested() {
+    int16_t cancel = 0;
+    Form_Unload(cancel);
+    if (cancel == 0) Unload();
 }
 
 void FrmMain::picSave_Click() {
@@ -243,13 +261,9 @@ void FrmMain::picOptions_Click() {
     SetForegroundWindow(options.hwnd());
 }
 
-void FrmMain::lblFavoriteWhere_Click() {
-    openPage(serviceHosts().members.root() + gQXAPI->apiUsername + L"/favorites/" + kPageQuery);
-}
+void FrmMain::lblFavoriteWhere_Click() { openPage(memberPageAddress(gQXAPI->apiUsername, L"favorites") + kPageQuery); }
 
-void FrmMain::lblUploadedWhere_Click() {
-    openPage(serviceHosts().members.root() + gQXAPI->apiUsername + L"/uploads/" + kPageQuery);
-}
+void FrmMain::lblUploadedWhere_Click() { openPage(memberPageAddress(gQXAPI->apiUsername, L"uploads") + kPageQuery); }
 
 void FrmMain::picMainTopMascot_Click() { openPage(homePageAddress()); }
 
@@ -266,8 +280,17 @@ void FrmMain::unMinimize() {
     RemoveSystrayIcon();
 }
 
+HWND FrmMain::askingWindow() {
+    // The window in front of the member: what stays usable under the question
+    // would let the member act on a program that is about to end.
+    for (Form* form : {static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
+                       static_cast<Form*>(&formInstance<FrmOptions>())})
+        if (form->Visible()) return form->hwnd();
+    return hwnd();
+}
+
 void FrmMain::exitVorlane(bool Silent) {
-    if (!Silent && MessageBoxW(hwnd(),
+    if (!Silent && MessageBoxW(askingWindow(),
                                L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will "
                                L"remain exactly as it looks now and will not be automatically updated with new images.",
                                L"Confirm Exit", MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -291,15 +314,17 @@ void FrmMain::createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& t
 void FrmMain::createMemberPage() {
     Frame& page = frmSourceTabs[0];
     createPageFrame(page, imgMemberBg, imgMemberBgTL, imgMemberBgTR, imgMemberBgBL, imgMemberBgBR);
-    lblMemberTabInstructions.create(page, {16, 12, 440, 48}, kMemberInstructions);
-    optMemberFavorites.create(page, {28, 66, 170, 20}, L"Favorite Wallpapers", true);
-    lblFavoriteWhere.create(page, {206, 69, 250, 16}, L"", FontRole::Link, colors::kLink);
-    optMemberUploads.create(page, {28, 94, 170, 20}, L"Uploaded Wallpapers", false);
-    lblUploadedWhere.create(page, {206, 97, 250, 16}, L"", FontRole::Link, colors::kLink);
+    lblMemberTabInstructions.create(page, {16, 10, 440, 36}, kMemberInstructions);
+    // Each address has a line of its own under its option, with room for a
+    // second one: the longest user name the login takes fits at 150 %.
+    optMemberFavorites.create(page, {28, 48, 170, 20}, L"Favorite Wallpapers", true);
+    lblFavoriteWhere.create(page, {46, 68, 410, 30}, L"", FontRole::Link, colors::kLink);
+    optMemberUploads.create(page, {28, 100, 170, 20}, L"Uploaded Wallpapers", false);
+    lblUploadedWhere.create(page, {46, 120, 410, 30}, L"", FontRole::Link, colors::kLink);
     lblFavoriteWhere.setMousePointer(MousePointer::Custom);
     lblUploadedWhere.setMousePointer(MousePointer::Custom);
-    imgMemberTabQuickTip.create(page, kTipImage, Art::QuickTip);
-    lblMemberTabQuickTip.create(page, kTipText, kMemberTip, FontRole::Body, colors::kMutedText);
+    imgMemberTabQuickTip.create(page, {16, 158, 24, 26}, Art::QuickTip);
+    lblMemberTabQuickTip.create(page, {50, 156, 408, 74}, kMemberTip, FontRole::Body, colors::kMutedText);
 }
 
 void FrmMain::createTagPage() {

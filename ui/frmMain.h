@@ -105,6 +105,7 @@ protected:
     // The program's start-up, when the window is loaded by startVorlane.
     void Form_Load() override;
     LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void closeRequested() override;
 
 private:
     void createPageFrame(Frame& page, Image& fill, Image& topLeft, Image& topRight, Image& bottomLeft,
@@ -114,6 +115,9 @@ private:
     void createCategoryPage();
     void wireMainHandlers();
     void makeDataFolderOrEnd();
+    // The program's window the member asks from: the first-run help, login or
+    // options window while one is up, else this one.
+    HWND askingWindow();
 
     // Joins the picture-source controls to their events.
     void wireSourceHandlers();
@@ -126,6 +130,10 @@ FrmMain& frmMain();
 // silent login, or after the login window (a second copy has ended by then).
 // Loading the main window any other way gives the window alone.
 void startVorlane();
+
+// The address of a member's page on the member-pages host: "favorites" or
+// "uploads" ("http://members.../name/favorites/").
+std::wstring memberPageAddress(const std::wstring& username, const wchar_t* page);
 
 // The data folder below an application-data folder ("...\Vorlane\"), made if it
 // is missing (the last level only); empty when it is not there and cannot be made.

@@ -26,6 +26,7 @@ constexpr const wchar_t* kRandomize = L"Randomize";
 constexpr const wchar_t* kSequential = L"Sequential";
 
 constexpr const wchar_t* kDefaultFrequency = L"3";
+constexpr const wchar_t* kDefaultRating = L"0";
 constexpr double kLowestFrequency = 1;
 constexpr double kHighestFrequency = 500;
 constexpr int32_t kFewestMinutes = 10;
@@ -49,6 +50,10 @@ std::wstring storedFrequency(const std::wstring& stored) {
     return (frequency < kLowestFrequency || frequency > kHighestFrequency) ? kDefaultFrequency : stored;
 }
 
+// The rotation sends the rating and compares it as a number: one that is none
+// (damaged, or too large for a double) would fail every request.
+std::wstring storedRating(const std::wstring& stored) { return isNumeric(stored) ? stored : kDefaultRating; }
+
 std::wstring storedUnit(const std::wstring& stored) { return secondsPerUnit(stored) > 0 ? stored : kHours; }
 
 int storedCheckValue(const std::wstring& stored, int fallback) {
@@ -65,7 +70,7 @@ HICON windowIcon(HWND window, WPARAM size) {
 
 }  // namespace
 
-FrmOptions::FrmOptions() : FramedForm(L"Vorlane Options", kWidth, kHeight) {}
+FrmOptions::FrmOptions() : FramedForm(L"frmOptions", L"Vorlane Options", kWidth, kHeight) {}
 
 FrmOptions& frmOptions() { return loadedForm<FrmOptions>(); }
 
@@ -73,36 +78,40 @@ void FrmOptions::createControls() {
     imgOptionsBg.create(*this, {0, 0, kWidth, kHeight}, Art::OptionsBackground);
     createFrame(L"Vorlane Options");
 
-    lblLoggedInAs.create(*this, {20, 42, 94, 16}, L"Logged in as:", FontRole::Bold);
-    lblLoggedIn.create(*this, {116, 42, 220, 16}, L"[Not Logged In]");
-    lblLogout.create(*this, {350, 42, 60, 16}, L"Logout", FontRole::Link, colors::kLink, Align::Right);
+    // The name has the rest of the line, the longest one the login takes at
+    // 150 % included; Logout goes under it.
+    lblLoggedInAs.create(*this, {20, 40, 94, 16}, L"Logged in as:", FontRole::Bold);
+    lblLoggedIn.create(*this, {116, 40, 294, 16}, L"[Not Logged In]");
+    lblLogout.create(*this, {350, 56, 60, 16}, L"Logout", FontRole::Link, colors::kLink, Align::Right);
     lblLogout.setMousePointer(MousePointer::Custom);
 
-    lblRotationText.create(*this, {20, 78, 390, 16}, L"How often should Vorlane rotate your wallpaper image?",
+    lblRotationText.create(*this, {20, 86, 390, 16}, L"How often should Vorlane rotate your wallpaper image?",
                            FontRole::Bold);
-    txtFrequency.create(*this, {36, 100, 52, 22}, L"3");
-    cboFrequencyType.create(*this, {96, 100, 110, 22}, L"Hours", {L"Minutes", L"Hours", L"Days"});
-    lblNextRotationIn.create(*this, {214, 104, 100, 16}, L"Next Rotation In:", FontRole::Body, colors::kMutedText);
-    lblNextRotation.create(*this, {320, 104, 96, 16}, L"Not Running", FontRole::Bold);
+    txtFrequency.create(*this, {36, 106, 52, 22}, L"3");
+    cboFrequencyType.create(*this, {96, 106, 110, 22}, L"Hours", {L"Minutes", L"Hours", L"Days"});
+    // A line of its own: the countdown of the longest interval ("499 Days,
+    // 23:59:59") fits at 150 %.
+    lblNextRotationIn.create(*this, {36, 134, 100, 16}, L"Next Rotation In:", FontRole::Body, colors::kMutedText);
+    lblNextRotation.create(*this, {140, 134, 200, 16}, L"Not Running", FontRole::Bold);
 
-    lblQualityText.create(*this, {20, 146, 394, 16},
+    lblQualityText.create(*this, {20, 164, 394, 16},
                           L"Minimum vote rating for wallpapers to be downloaded by Vorlane:");
-    txtRating.create(*this, {36, 170, 52, 22}, L"0");
-    lblQualityExample.create(*this, {100, 168, 310, 32},
+    txtRating.create(*this, {36, 186, 52, 22}, L"0");
+    lblQualityExample.create(*this, {100, 184, 310, 32},
                              L"(Default is 0.  The greater this number, the fewer wallpapers in rotation, but the "
                              L"higher the quality.)",
                              FontRole::Small, colors::kMutedText);
 
-    lblMethodTitle.create(*this, {20, 218, 120, 16}, L"Rotation Method:", FontRole::Bold);
-    optRandomize.create(*this, {36, 240, 120, 20}, L"Randomize", true);
-    optSequential.create(*this, {170, 240, 120, 20}, L"Sequential", false);
+    lblMethodTitle.create(*this, {20, 232, 120, 16}, L"Rotation Method:", FontRole::Bold);
+    optRandomize.create(*this, {36, 254, 120, 20}, L"Randomize", true);
+    optSequential.create(*this, {170, 254, 120, 20}, L"Sequential", false);
 
-    chkFreeze.create(*this, {20, 292, 390, 20}, L"Freeze Current Wallpaper (Pause Rotation)", CheckBox::vbUnchecked);
-    lblUpdatesText.create(*this, {20, 324, 390, 44},
+    chkFreeze.create(*this, {20, 296, 390, 20}, L"Freeze Current Wallpaper (Pause Rotation)", CheckBox::vbUnchecked);
+    lblUpdatesText.create(*this, {20, 326, 390, 44},
                           L"Vorlane periodically releases software updates which add functionality and fix bugs.  "
                           L"We strongly encourage users to keep updates enabled.",
                           FontRole::Body, colors::kMutedText);
-    chkAutoUpdate.create(*this, {20, 372, 390, 20}, L"Automatically download and install Vorlane updates",
+    chkAutoUpdate.create(*this, {20, 374, 390, 20}, L"Automatically download and install Vorlane updates",
                          CheckBox::vbChecked);
 
     picCancel.create(*this, {206, 432, 100, 34}, Art::ButtonCancel);
@@ -128,7 +137,7 @@ void FrmOptions::loadOptions() {
     cboFrequencyType.setText(storedUnit(getMemberSetting(L"FrequencyType", kHours)));
     chkFreeze.setValue(storedCheckValue(getMemberSetting(L"Freeze", L"0"), CheckBox::vbUnchecked));
     chkAutoUpdate.setValue(storedCheckValue(getMemberSetting(L"AutoUpdate", L"1"), CheckBox::vbChecked));
-    txtRating.setText(getMemberSetting(L"QualityRating", L"0"));
+    txtRating.setText(storedRating(getMemberSetting(L"QualityRating", kDefaultRating)));
     if (getMemberSetting(L"Method", kRandomize) == kRandomize) {
         optSequential.setValue(false);
         optRandomize.setValue(true);

@@ -48,6 +48,8 @@ public:
 protected:
     void createControls() override;
     void Form_Load() override;
+    // Never unloaded: a close request cancels, as the close box does.
+    void closeRequested() override { picCancel_Click(); }
 
 private:
     // The six checks of Save, in order, with their normalisations; false after

@@ -17,7 +17,7 @@ constexpr const wchar_t* kSourceQuery = L"?source=Vorlane";
 void openPage(const std::wstring& address) { shellExecuteFile(address, L"Open", L"", L"", SW_SHOWNORMAL); }
 }  // namespace
 
-FrmPopupMenu::FrmPopupMenu() : Form(L"Popup Menu Form", 120, 40, FormStyle{true, false}) {
+FrmPopupMenu::FrmPopupMenu() : Form(L"frmPopupMenu", L"Popup Menu Form", 120, 40, FormStyle{true, false}) {
     mnuSystrayPopup.items = {&mnuProcessing, &mnuPleaseWait,      &mnuSep0,  &mnuVisitQX, &mnuViewCurrent,
                              &mnuSep1,       &mnuEditPreferences, &mnuForce, &mnuSep2,    &mnuExit};
 }

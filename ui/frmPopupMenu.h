@@ -41,6 +41,9 @@ public:
 protected:
     void createControls() override;
     LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    // The tray icon's window stays for the whole run: a close request (Alt+F4
+    // after the tray menu made it the foreground window) is ignored.
+    void closeRequested() override {}
 
 private:
     // Greys the working items while the program is busy (the main window disabled).

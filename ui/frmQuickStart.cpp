@@ -30,7 +30,9 @@ constexpr std::array<std::pair<int, int>, 4> kParagraphBoxes{{{50, 118}, {172, 7
 
 }  // namespace
 
-FrmQuickStart::FrmQuickStart() : FramedForm(L"Vorlane - Quick Start Guide", kWidth, kHeight) {}
+// Its title is for the taskbar: a button of its own although the main window owns it.
+FrmQuickStart::FrmQuickStart()
+    : FramedForm(L"frmQuickStart", L"Vorlane - Quick Start Guide", kWidth, kHeight, FormStyle{.appWindow = true}) {}
 
 FrmQuickStart& frmQuickStart() { return loadedForm<FrmQuickStart>(); }
 

@@ -9,7 +9,7 @@ namespace vorlane::ui {
 
 namespace {
 
-constexpr int kWidth = 330;
+constexpr int kWidth = 380;  // the longest notice in six lines at 100 % and 150 %
 constexpr int kFullHeight = 124;  // design pixels: the window's height when fully up
 
 constexpr const wchar_t* kNetworkNotice =
@@ -18,7 +18,7 @@ constexpr const wchar_t* kNetworkNotice =
 }  // namespace
 
 FrmSlideMessage::FrmSlideMessage()
-    : Form(L"Vorlane Slide Up Message", kWidth, kFullHeight, FormStyle{true, true}) {}
+    : Form(L"frmSlideMessage", L"Vorlane Slide Up Message", kWidth, kFullHeight, FormStyle{true, true}) {}
 
 FrmSlideMessage& frmSlideMessage() { return loadedForm<FrmSlideMessage>(); }
 

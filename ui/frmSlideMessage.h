@@ -41,6 +41,7 @@ public:
 protected:
     void createControls() override;
     void Form_Load() override;
+    void closeRequested() override { picCloseX_Click(); }
 
 private:
     void clipAboveTaskbar();

@@ -66,8 +66,19 @@ TEST(Convert, TextThatIsNotANumber) {
     EXPECT_EQ(errorNumberOf([] { toDouble(L"abc", kEnglish); }), errnum::TypeMismatch);
     EXPECT_EQ(errorNumberOf([] { toInt16(L"", kEnglish); }), errnum::TypeMismatch);
     EXPECT_EQ(errorNumberOf([] { toInt16(L"40000", kEnglish); }), errnum::Overflow);
-    EXPECT_EQ(errorNumberOf([] { toDouble(L"1e999", kEnglish); }), errnum::Overflow);
-    EXPECT_TRUE(isNumeric(L"1e999", kEnglish));
+}
+
+TEST(Convert, TextTooLargeForADoubleIsNoNumberAndConvertsToNone) {
+    const std::wstring manyDigits(400, L'9');
+    for (const std::wstring& text : {std::wstring(L"1e400"), std::wstring(L"-1e400"), std::wstring(L"1e999"),
+                                     std::wstring(L"+1.5E+309"), manyDigits, L"-" + manyDigits + L".5"}) {
+        SCOPED_TRACE(testing::PrintToString(text.substr(0, 12)));
+        EXPECT_FALSE(isNumeric(text, kEnglish));
+        EXPECT_EQ(errorNumberOf([&] { toDouble(text, kEnglish); }), errnum::TypeMismatch);
+    }
+    // Too small to tell from zero is zero, not a failure.
+    EXPECT_EQ(parseNumber(L"1e-400", kEnglish), 0.0);
+    EXPECT_EQ(parseNumber(L"1e308", kEnglish), 1e308);
 }
 
 TEST(Convert, NumbersToText) {

@@ -43,7 +43,9 @@ void DialogWatcher::watch() {
             if (answered.count(dialog)) continue;
             answered.insert(dialog);
             // The message text is the dialog's static control 0xFFFF.
-            SeenDialog seen{windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF))};
+            const HWND owner = GetWindow(dialog, GW_OWNER);
+            SeenDialog seen{windowText(dialog), windowText(GetDlgItem(dialog, 0xFFFF)), owner,
+                            owner && IsWindowEnabled(owner)};
             int button = IDOK;
             {
                 std::lock_guard lock(mutex_);

@@ -15,6 +15,8 @@ namespace vorlane::test {
 struct SeenDialog {
     std::wstring title;
     std::wstring text;
+    void* owner = nullptr;      // the window it belongs to (an HWND)
+    bool ownerEnabled = false;  // whether the member could still use that window
 };
 
 class DialogWatcher {

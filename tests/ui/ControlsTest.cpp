@@ -2,6 +2,12 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
+
+#include "core/RuntimeError.h"
+#include "tests/support/ErrorCapture.h"
+#include "tests/support/MessagePump.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
@@ -137,4 +143,56 @@ TEST(Controls, TimerRunsItsHandlerFromTheMessageLoop) {
         else Sleep(1);
     }
     EXPECT_EQ(ticks, 0);
+}
+
+// An error that no handler trapped, raised from a handler that real input runs
+// (a picture's click, a key in a text box, the default button, a timer), is
+// reported by the dispatch at the window's location and the program goes on.
+TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
+    vorlane::test::ErrorCapture errors;
+    FrmLogin& login = frmLogin();
+    FrmMain& main = frmMain();
+    const auto fail = [](int32_t number) { return [number] { vorlane::raiseError(number); }; };
+    login.picLoginSubmit.Click = fail(5);
+    login.txtUserName.KeyDown = [](const KeyEvent&) { vorlane::raiseError(6); };
+    login.cmdLogin.Click = fail(13);
+
+    struct Case {
+        const wchar_t* where;
+        int32_t number;
+        std::function<void()> input;
+    };
+    const Case cases[] = {
+        {L"Function WindowProc, frmLogin", 5,
+         [&] {
+             SendMessageW(login.picLoginSubmit.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+             SendMessageW(login.picLoginSubmit.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+         }},
+        {L"Function WindowProc, frmLogin", 6,
+         [&] { SendMessageW(login.txtUserName.hwnd(), WM_KEYDOWN, 'A', 1); }},
+        {L"Function WindowProc, frmLogin", 13, [&] { SendMessageW(login.cmdLogin.hwnd(), BM_CLICK, 0, 0); }},
+        {L"Function WindowProc, frmMain", 9,
+         [&] {
+             main.tmrMain.Tick = fail(9);
+             main.tmrMain.setInterval(10);
+             const size_t reported = errors.reports().size();
+             vorlane::test::pumpUntil([&] { return errors.reports().size() > reported; }, std::chrono::seconds(5));
+             main.tmrMain.setEnabled(false);
+         }},
+    };
+    for (const Case& c : cases) {
+        const size_t before = errors.reports().size();
+        c.input();
+        ASSERT_EQ(errors.reports().size(), before + 1) << c.number;
+        EXPECT_EQ(errors.reports().back().where, c.where);
+        EXPECT_EQ(errors.reports().back().number, c.number);
+    }
+    main.tmrMain.Tick = nullptr;
+
+    // The windows still answer.
+    int clicks = 0;
+    login.cmdLogin.Click = [&] { ++clicks; };
+    SendMessageW(login.cmdLogin.hwnd(), BM_CLICK, 0, 0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(errors.reports().size(), 4u);
 }

@@ -91,13 +91,23 @@ TEST(Downloading, AbortStopsTheDownloadRemovesThePartialFileAndForgetsTheUpdate)
     gTimerFunctions.reset();
 }
 
-TEST(Downloading, AbortWithoutAFileStillClearsTheUpdate) {
+TEST(Downloading, AbortWithoutAFileStillClearsTheUpdateAndClosingTheWindowAborts) {
     gTimerFunctions = std::make_unique<CTimerFunctions>();
     gQXAPI = std::make_unique<CQXAPI>();
-    gQXAPI->apiDownloadingUpdate = true;
-    frmDownloading().imgAbort_Click();
-    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
-    EXPECT_FALSE(formInstance<FrmDownloading>().isLoaded());
+    // The abort picture, a close request, Alt+F4.
+    for (const auto& [message, wParam] :
+         {std::pair<UINT, WPARAM>{0, 0}, {WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {
+        gQXAPI->apiDownloadingUpdate = true;
+        frmMain().setEnabled(false);
+        FrmDownloading& progress = frmDownloading();
+        if (message == 0)
+            progress.imgAbort_Click();
+        else
+            SendMessageW(progress.hwnd(), message, wParam, 0);
+        EXPECT_FALSE(gQXAPI->apiDownloadingUpdate) << message;
+        EXPECT_TRUE(frmMain().Enabled());
+        EXPECT_FALSE(formInstance<FrmDownloading>().isLoaded());
+    }
     gQXAPI.reset();
     gTimerFunctions.reset();
 }

@@ -173,3 +173,91 @@ TEST(FormLayer, MovingToAMonitorOfAnotherDpiScalesTheWindowAndItsControls) {
     EXPECT_EQ(font, skinFont(FontRole::Body, 144));
     login.Unload();
 }
+
+// Alt+F4 and the taskbar's Close (WM_SYSCOMMAND) and a plain close request do
+// what each window's own close does; the windows with settings or a download
+// behind them are tried in their own suites.
+TEST(FormLayer, CloseRequestsDoWhatEachWindowsOwnCloseDoes) {
+    for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {
+        SCOPED_TRACE(message);
+        // The tray icon's window stays for the whole run.
+        FrmPopupMenu& popup = frmPopupMenu();
+        const HWND tray = popup.hwnd();
+        SendMessageW(tray, message, wParam, 0);
+        EXPECT_TRUE(popup.isLoaded());
+        EXPECT_EQ(popup.hwnd(), tray);
+
+        // The notice and the first-run help close as their close boxes do.
+        FrmSlideMessage& slide = frmSlideMessage();
+        SendMessageW(slide.hwnd(), message, wParam, 0);
+        EXPECT_FALSE(slide.isLoaded());
+        EXPECT_FALSE(slide.tmrSlide.Enabled());
+        SendMessageW(frmQuickStart().hwnd(), message, wParam, 0);
+        EXPECT_FALSE(formInstance<FrmQuickStart>().isLoaded());
+    }
+}
+
+// Tab goes round the controls the member can see, and no further: never to a
+// default button kept out of sight (the Return key presses that one).
+TEST(FormLayer, TabGoesOnlyToControlsInSight) {
+    FrmMain& main = frmMain();
+    const auto inSight = [](Form& form, int page) {
+        SCOPED_TRACE(testing::Message() << windowTitle(form.hwnd()) << " page " << page);
+        RECT client;
+        GetClientRect(form.hwnd(), &client);
+        const HWND first = GetNextDlgTabItem(form.hwnd(), nullptr, FALSE);
+        ASSERT_NE(first, nullptr);
+        HWND control = first;
+        int count = 0;
+        do {
+            RECT box;
+            GetWindowRect(control, &box);
+            MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&box), 2);
+            RECT inside;
+            EXPECT_TRUE(IntersectRect(&inside, &client, &box) && EqualRect(&inside, &box)) << windowTitle(control);
+            EXPECT_TRUE(IsWindowVisible(control));
+            control = GetNextDlgTabItem(form.hwnd(), control, FALSE);
+        } while (control && control != first && ++count < 50);
+    };
+    for (Form* form : {static_cast<Form*>(&frmLogin()), static_cast<Form*>(&frmOptions()),
+                       static_cast<Form*>(&frmQuickStart())}) {
+        form->Show();
+        inSight(*form, 0);
+        form->Hide();
+    }
+    main.Show();
+    for (int page = 0; page < 3; ++page) {
+        for (int i = 0; i < 3; ++i) main.frmSourceTabs[i].setVisible(i == page);
+        inSight(main, page);
+    }
+    main.Hide();
+
+    // From the last box of the login, Tab comes back to the first.
+    FrmLogin& login = frmLogin();
+    EXPECT_EQ(GetNextDlgTabItem(login.hwnd(), login.txtPassword.hwnd(), FALSE), login.txtUserName.hwnd());
+}
+
+// The windows whose titles are for the taskbar get a button there: the login
+// and the first-run help although the main window owns them; the notice, the
+// tray's window and the progress window (titled for nothing) get none.
+TEST(FormLayer, TheLoginAndTheFirstRunHelpHaveATaskbarButton) {
+    FrmMain& main = frmMain();
+    const auto hasTaskbarButton = [](const Form& form) {
+        const LONG_PTR exStyle = GetWindowLongPtrW(form.hwnd(), GWL_EXSTYLE);
+        if (exStyle & WS_EX_TOOLWINDOW) return false;
+        return GetWindow(form.hwnd(), GW_OWNER) == nullptr || (exStyle & WS_EX_APPWINDOW) != 0;
+    };
+    struct Expected {
+        Form& form;
+        bool button;
+    };
+    for (const Expected& e : {Expected{frmLogin(), true}, Expected{frmQuickStart(), true},
+                              Expected{frmDownloading(), false}, Expected{frmSlideMessage(), false},
+                              Expected{frmPopupMenu(), false}}) {
+        // Owned by the main window, as they are shown.
+        SetWindowLongPtrW(e.form.hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(main.hwnd()));
+        EXPECT_EQ(hasTaskbarButton(e.form), e.button) << windowTitle(e.form.hwnd());
+    }
+    EXPECT_TRUE(hasTaskbarButton(main));
+    EXPECT_TRUE(hasTaskbarButton(frmOptions()));
+}

@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <iterator>
+
+#include "tests/support/DialogWatcher.h"
+
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
 
@@ -108,6 +113,35 @@ TEST_F(FrameDrag, CloseBoxIsNotPartOfTheDragArea) {
     EXPECT_EQ(topLeft(login()).x, 200);
     EXPECT_EQ(topLeft(login()).y, 150);
     EXPECT_EQ(clicks, 1);
+}
+
+// Alt+Tab, another window taking the mouse, a cancelled mode or a message box
+// during the drag: the window must not follow the bare pointer afterwards.
+TEST_F(FrameDrag, LosingTheMouseCaptureEndsTheDrag) {
+    vorlane::test::DialogWatcher dialogs;
+    const std::function<void()> losses[] = {
+        [] { ReleaseCapture(); },
+        [&] {
+            SetCapture(login().picCloseX.hwnd());
+            ReleaseCapture();
+        },
+        [&] { SendMessageW(login().hwnd(), WM_CANCELMODE, 0, 0); },
+        [&] { MessageBoxW(login().hwnd(), L"During the drag", L"Drag", MB_OK); },
+    };
+    for (size_t i = 0; i < std::size(losses); ++i) {
+        SCOPED_TRACE(i);
+        login().moveTo(200, 150);
+        mouse(header, WM_LBUTTONDOWN, MK_LBUTTON, 50, 3);
+        ASSERT_TRUE(login().dragging);
+        losses[i]();
+        EXPECT_FALSE(login().dragging);
+        EXPECT_EQ(login().mousePointer(), MousePointer::Default);
+        mouse(header, WM_MOUSEMOVE, 0, 90, 20);
+        mouse(header, WM_LBUTTONUP, 0, 90, 20);
+        EXPECT_EQ(topLeft(login()).x, 200);
+        EXPECT_EQ(topLeft(login()).y, 150);
+    }
+    EXPECT_EQ(dialogs.count(), 1u);
 }
 
 TEST(FrameDragImageHeader, DownloadWindowDragsByItsHeaderImage) {

@@ -136,6 +136,19 @@ TEST_F(Login, MissingOrInvalidInputIsRefusedWithOneBoxAndTheFocusOnTheBoxToFix) 
     EXPECT_TRUE(service.log().empty());
 }
 
+TEST_F(Login, TheWindowOpensWithTheFocusInTheUserNameBox) {
+    FrmLogin& login = frmLogin();
+    EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
+    // Opened again (after a logout, say), wherever the focus was before.
+    login.txtPassword.setFocus();
+    login.Hide();
+    frmMain().Show();
+    SetForegroundWindow(frmMain().hwnd());
+    login.Show();
+    EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
+    frmMain().Hide();
+}
+
 TEST_F(Login, ThePasswordBoxSelectsItsWholeTextWhenItGetsTheFocus) {
     FrmLogin& login = frmLogin();
     login.txtPassword.setText(L"secret-words");

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -16,6 +17,7 @@
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
+#include "ui/frmPopupMenu.h"
 #include "ui/modMiscTray.h"
 
 using namespace vorlane;
@@ -73,6 +75,36 @@ TEST_F(MainWindow, TheExitQuestionAnsweredNoLeavesEverythingAsItWas) {
     EXPECT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
     // The connection stayed open: the reply still arrives and fills the lists.
     EXPECT_TRUE(waitFor([] { return galleries.size() > 0; }));
+}
+
+// The question belongs to the window the member asked from, which cannot be
+// used while it is open: the login's close box, Exit in the tray menu while
+// the options are up, the main window's Exit.
+TEST_F(MainWindow, TheExitQuestionIsModalToTheWindowThatAsked) {
+    dialogs.answer(L"Confirm Exit", IDNO);
+    FrmMain& main = frmMain();
+    struct Asked {
+        Form& window;
+        std::function<void()> ask;
+    };
+    const Asked cases[] = {
+        {frmLogin(), [] { frmLogin().picCloseX.Click(); }},
+        {frmOptions(), [] { frmPopupMenu().mnuExit_Click(); }},
+        {main, [&] { main.picExit.Click(); }},
+    };
+    for (const Asked& c : cases) {
+        SCOPED_TRACE(c.window.Caption());
+        main.Hide();
+        c.window.Show();
+        const size_t before = dialogs.count();
+        c.ask();
+        ASSERT_EQ(dialogs.count(), before + 1);
+        EXPECT_EQ(dialogs.seen().back().title, L"Confirm Exit");
+        EXPECT_EQ(dialogs.seen().back().owner, static_cast<void*>(c.window.hwnd()));
+        EXPECT_FALSE(dialogs.seen().back().ownerEnabled);
+        EXPECT_TRUE(c.window.Enabled());  // again, after No
+        c.window.Hide();
+    }
 }
 
 TEST_F(MainWindow, ACloseRequestMinimizesTheWindowAndKeepsItLoaded) {

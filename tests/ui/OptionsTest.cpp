@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "tests/support/TestFiles.h"
 #include "tests/ui/MemberFixture.h"
 #include "ui/frmLogin.h"
@@ -97,6 +99,9 @@ TEST_F(SaveRefused, AFrequencyBelowOneOrAbove500) {
              Refused{L"often", L"Hours", L"0", L"Invalid Frequency", kNotPositive, L"frequency", L"often", L"0"},
              Refused{L"", L"Hours", L"0", L"Invalid Frequency", kNotPositive, L"frequency", L"", L"0"},
              Refused{L"500.4", L"Days", L"0", L"Invalid Frequency", kTooLarge, L"frequency", L"500.4", L"0"},
+             // Too large for a double: no number at all, not a crash.
+             Refused{L"1e400", L"Hours", L"0", L"Invalid Frequency", kNotPositive, L"frequency", L"1e400", L"0"},
+             Refused{L"-1e400", L"Hours", L"0", L"Invalid Frequency", kNotPositive, L"frequency", L"-1e400", L"0"},
          })
         expectRefused(c);
 }
@@ -107,6 +112,7 @@ TEST_F(SaveRefused, ARatingThatIsNoNumberOrOutOfRangeAfterTheFrequencyIsRounded)
              Refused{L"3.5", L"Hours", L"+", L"Non-Numeric Rating", kNotNumber, L"rating", L"4", L""},
              Refused{L"3", L"Hours", L"-99.5", L"Invalid Rating Range", kOutOfRange, L"rating", L"3", L"-99.5"},
              Refused{L"3", L"Hours", L"+200.4", L"Invalid Rating Range", kOutOfRange, L"rating", L"3", L"200.4"},
+             Refused{L"3", L"Hours", L"1e999", L"Non-Numeric Rating", kNotNumber, L"rating", L"3", L"1e999"},
          })
         expectRefused(c);
 }
@@ -239,14 +245,29 @@ TEST_F(Options, CancelRestoresTheStoredOptionsButNotAMouseFreeze) {
     EXPECT_EQ(dialogs.count(), 0u);
 }
 
-TEST_F(Options, TheCloseBoxCancels) {
-    fill(L"8", L"Days", L"1");
-    secondsSinceChange = 50;
-    click(options.picCloseX.hwnd());
-    EXPECT_EQ(options.txtFrequency.Text(), L"3");
-    EXPECT_EQ(secondsSinceChange, 0);
-    EXPECT_FALSE(options.Visible());
-    EXPECT_TRUE(frmMain().Visible());
+TEST_F(Options, TheCloseBoxAltF4AndTheTaskbarsCloseCancel) {
+    store(L"AutoUpdate", L"0");
+    const std::function<void()> closes[] = {
+        [&] { click(options.picCloseX.hwnd()); },
+        [&] { SendMessageW(options.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+        [&] { SendMessageW(options.hwnd(), WM_CLOSE, 0, 0); },
+    };
+    for (const auto& close : closes) {
+        options.loadOptions();
+        frmMain().Hide();
+        showWithFocus(options);
+        fill(L"8", L"Days", L"1");
+        options.chkAutoUpdate.setValue(CheckBox::vbChecked);
+        secondsSinceChange = 50;
+        close();
+        // Hidden, never unloaded: the boxes hold the member's stored options.
+        ASSERT_TRUE(options.isLoaded());
+        EXPECT_EQ(options.txtFrequency.Text(), L"3");
+        EXPECT_EQ(options.chkAutoUpdate.Value(), CheckBox::vbUnchecked);
+        EXPECT_EQ(secondsSinceChange, 0);
+        EXPECT_FALSE(options.Visible());
+        EXPECT_TRUE(frmMain().Visible());
+    }
 }
 
 TEST_F(Options, LoadShowsFewMinutesAsTenWithoutStoringIt) {
@@ -313,11 +334,15 @@ TEST_F(Options, DamagedStoredValuesGiveWayToTheDefaults) {
     EXPECT_EQ(options.chkAutoUpdate.Value(), CheckBox::vbChecked);
     EXPECT_EQ(changeIntervalSeconds, 3 * 3600);  // never a change at every tick
 
-    store(L"Frequency", L"100000");  // past what the countdown can hold in days
-    store(L"FrequencyType", L"Days");
-    options.loadOptions();
-    EXPECT_EQ(options.txtFrequency.Text(), L"3");
-    EXPECT_EQ(changeIntervalSeconds, 3 * 86400);
+    for (const wchar_t* frequency : {L"100000", L"1e400"}) {  // past what the countdown can hold in days
+        store(L"Frequency", frequency);
+        store(L"FrequencyType", L"Days");
+        store(L"QualityRating", L"1e999");
+        options.loadOptions();
+        EXPECT_EQ(options.txtFrequency.Text(), L"3");
+        EXPECT_EQ(options.txtRating.Text(), L"0");
+        EXPECT_EQ(changeIntervalSeconds, 3 * 86400);
+    }
     EXPECT_TRUE(errors.empty());
 }
 

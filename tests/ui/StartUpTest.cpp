@@ -192,15 +192,18 @@ TEST_F(ProgramStart, WithASavedLoginItStartsInTheTrayAndLogsInSilently) {
 }
 
 TEST_F(ProgramStart, ClosingTheLoginWindowEndsTheProgramWithoutAQuestion) {
-    ProgramProcess program;
-    const HWND login = program.waitForWindow(kLoginCaption);
-    ASSERT_NE(login, nullptr);
-    DialogWatcher dialogs(program.id());
-    PostMessageW(login, WM_CLOSE, 0, 0);
-    DWORD exitCode = 1;
-    ASSERT_TRUE(program.waitForExit(20s, exitCode));
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(dialogs.count(), 0u);
+    // A close request, and Alt+F4 or the taskbar's Close.
+    for (const auto& [message, command] : {std::pair<UINT, WPARAM>{WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {
+        ProgramProcess program;
+        const HWND login = program.waitForWindow(kLoginCaption);
+        ASSERT_NE(login, nullptr);
+        DialogWatcher dialogs(program.id());
+        PostMessageW(login, message, command, 0);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.waitForExit(20s, exitCode)) << message;
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(dialogs.count(), 0u);
+    }
 }
 
 TEST_F(ProgramStart, TheLoginCloseBoxAsksFirstAndYesEndsTheProgram) {
@@ -220,6 +223,31 @@ TEST_F(ProgramStart, TheLoginCloseBoxAsksFirstAndYesEndsTheProgram) {
     EXPECT_EQ(dialogs.seen()[0].text,
               L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will remain exactly as it "
               L"looks now and will not be automatically updated with new images.");
+}
+
+TEST_F(ProgramStart, AnErrorThatNoHandlerTrapsIsReportedAndTheProgramGoesOn) {
+    // The program is asked to fail in a handler of its main window.
+    SetEnvironmentVariableW(L"VORLANE_TEST_RAISE", L"1");
+    ProgramProcess program;
+    SetEnvironmentVariableW(L"VORLANE_TEST_RAISE", nullptr);
+    const HWND login = program.waitForWindow(kLoginCaption);
+    ASSERT_NE(login, nullptr);
+    const HWND main = program.window(kMainCaption);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(program.window(L"Vorlane Slide Up Message"), nullptr);
+
+    PostMessageW(main, RegisterWindowMessageW(L"Vorlane.RaiseForTest"), 6, 0);
+    EXPECT_NE(program.waitForWindow(L"Vorlane Slide Up Message"), nullptr) << "no report";
+    ASSERT_TRUE(program.running());
+
+    // The login window still logs the member in.
+    const LoginControls controls = loginControlsOf(login);
+    ASSERT_TRUE(controls.userName && controls.password && controls.loginButton);
+    SendMessageW(controls.userName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"alice"));
+    SendMessageW(controls.password, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"tulips2008"));
+    PostMessageW(controls.loginButton, BM_CLICK, 0, 0);
+    EXPECT_NE(program.waitForWindow(kQuickStartCaption), nullptr);
+    EXPECT_TRUE(program.running());
 }
 
 // ---- the start-up inside this process, for what only the program itself can see

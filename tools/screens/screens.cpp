@@ -1,15 +1,24 @@
-// Shows every window of the program with representative content and saves a
+// Shows every window of the program filled with what the program itself puts
+// there at its longest (the longest user name the login takes, the countdown
+// of the longest interval, the longest notices and error report) and saves a
 // picture of each as a PNG file, so the windows can be looked at without
-// Windows. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
+// Windows. A label too small for its text is named on the output and fails the
+// run. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
 #include <windows.h>
 #include <objbase.h>
 
+#include <climits>
 #include <cstdio>
 #include <functional>
 #include <string>
 
+#include "core/CTimerFunctions.h"
+#include "core/Globals.h"
 #include "core/MessageLoop.h"
+#include "core/RuntimeError.h"
 #include "core/ServiceHosts.h"
+#include "core/modRegistry.h"
+#include "core/modSysTray.h"
 #include "tools/screens/ScreenPng.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
@@ -18,8 +27,11 @@
 #include "ui/frmPopupMenu.h"
 #include "ui/frmQuickStart.h"
 #include "ui/frmSlideMessage.h"
+#include "ui/modMiscTray.h"
 #include "update/InputBox.h"
 #include "update/frmMain.h"
+#include "webclient/CQXAPI.h"
+#include "webclient/modXML.h"
 
 using namespace vorlane;
 using namespace vorlane::ui;
@@ -35,6 +47,23 @@ void pumpMessages() {
     for (int round = 0; round < 20; ++round) {
         doEvents();
         Sleep(15);
+    }
+}
+
+// The longest user name the login takes, of the widest letter it allows.
+std::wstring longestUsername() { return std::wstring(kLongestUsername, L'W'); }
+
+// Names every label of the window whose text it cannot show whole.
+void checkLabels(const Form& form) {
+    for (const Control* control : form.controls()) {
+        const auto* label = dynamic_cast<const Label*>(control);
+        if (!label || !label->Visible()) continue;
+        const SIZE size = label->textSize(label->Caption(), form.dpi());
+        const RECT box = label->deviceRect();
+        if (size.cx <= box.right - box.left && size.cy <= box.bottom - box.top) continue;
+        ++failures;
+        std::wprintf(L"CUT in %ls: \"%ls\" takes %ldx%ld of %ldx%ld\n", form.moduleName(), label->Caption().c_str(),
+                     size.cx, size.cy, box.right - box.left, box.bottom - box.top);
     }
 }
 
@@ -56,6 +85,7 @@ void shoot(Form& form, const std::wstring& name, const std::function<void()>& pr
     form.moveTo(40, 40);
     RedrawWindow(form.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pumpMessages();
+    checkLabels(form);
     capture(form.hwnd(), name);
     form.Hide();
 }
@@ -71,16 +101,16 @@ void selectTab(FrmMain& main, int active) {
 
 void shootMain() {
     FrmMain& main = formInstance<FrmMain>();
-    const std::wstring members = serviceHosts().members.root();
     shoot(main, L"frmMain", [&] {
         main.tmrMain.setEnabled(false);
-        main.lblFavoriteWhere.setCaption(members + L"abc/favorites/");
-        main.lblUploadedWhere.setCaption(members + L"abc/uploads/");
+        main.lblFavoriteWhere.setCaption(memberPageAddress(longestUsername(), L"favorites"));
+        main.lblUploadedWhere.setCaption(memberPageAddress(longestUsername(), L"uploads"));
         selectTab(main, 0);
     });
     shoot(main, L"frmMain-tags", [&] {
         selectTab(main, 1);
-        main.txtTagName.setText(L"dog*, golden retriever");
+        // As long as the tag rule lets a tag be.
+        main.txtTagName.setText(std::wstring(L"golden retriever, labrador, beagle, dog*, puppies, snow dogs, x").substr(0, 64));
     });
     shoot(main, L"frmMain-category", [&] {
         selectTab(main, 2);
@@ -92,21 +122,40 @@ void shootMain() {
     });
 }
 
-void shootSlideMessage() {
+// The notice the program raises with notify, fully up.
+void shootNotice(const std::wstring& name, const std::function<void()>& notify) {
+    notify();
     FrmSlideMessage& slide = frmSlideMessage();
-    slide.tmrSlide.setEnabled(false);
-    slide.lblTitle.setCaption(L"Vorlane - Information");
-    slide.startSlide(L"Vorlane has been minimized!\r\n\r\nYou'll see the Vorlane icon in the bottom-right corner of "
-                     L"your monitor.  To bring the preferences screen back, double-click on the icon.");
     slide.tmrSlide.setEnabled(false);
     while (slide.slidePhase == FrmSlideMessage::kRising) slide.tmrSlide_Timer();
     pumpMessages();
-    capture(slide.hwnd(), L"frmSlideMessage");
-    slide.slideSysError(L"Function ParseXML, modXML", -2147467259, L"Unspecified error");
-    slide.tmrSlide.setEnabled(false);
-    pumpMessages();
-    capture(slide.hwnd(), L"frmSlideMessage-error");
+    checkLabels(slide);
+    capture(slide.hwnd(), name);
     slide.Unload();
+}
+
+void shootSlideMessage() {
+    // The one-time notice of the first minimize.
+    shootNotice(L"frmSlideMessage", [] {
+        regSaveSetting(kAppName, memberSection(longestUsername()), L"MinimizeHelp", L"0");
+        minimizeToTray(longestUsername());
+        RemoveSystrayIcon();
+    });
+    // The longest error report: the longest location and description, the widest number.
+    shootNotice(L"frmSlideMessage-error", [] {
+        std::wstring description;
+        for (int32_t number = 1; number < 1000; ++number)
+            if (standardErrorText(number).size() > description.size()) description = standardErrorText(number);
+        frmSlideMessage().slideSysError(L"Function DownloadAndChangeWallpaper, CQXAPI", INT32_MIN, description);
+    });
+    // The longest notice: no wallpaper of the member's uploads at the highest rating.
+    shootNotice(L"frmSlideMessage-nomatch", [] {
+        activeSourceTab = 0;
+        formInstance<FrmMain>().optMemberUploads.setValue(true);
+        frmOptions().txtRating.setText(L"200");
+        noMatchingWallpapers = false;
+        NoWallpapersExist();
+    });
 }
 
 // The tray menu is modal: take its picture from a timer while it is open.
@@ -164,22 +213,33 @@ int wmain(int argc, wchar_t** argv) {
     enableDpiAwareness();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
+    // The built-in hosts: the addresses a member sees.
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", nullptr);
+    gQXAPI = std::make_unique<CQXAPI>();
+    gQXAPI->apiUsername = longestUsername();
+
     shootMain();
     FrmLogin& login = frmLogin();
     shoot(login, L"frmLogin", [&] {
-        login.txtUserName.setText(L"abc");
+        login.txtUserName.setText(longestUsername());
         login.txtPassword.setText(L"secret");
     });
     FrmOptions& options = frmOptions();
     shoot(options, L"frmOptions", [&] {
-        options.lblLoggedIn.setCaption(L"abc");
-        options.lblNextRotation.setCaption(L"2 hrs 14 mins");
+        options.lblLoggedIn.setCaption(longestUsername());
+        // The longest interval the options allow, a second after its change.
+        options.txtFrequency.setText(L"500");
+        options.cboFrequencyType.setText(L"Days");
+        options.UpdateChangeOnTrigger();
+        secondsSinceChange = 1;
+        options.lblNextRotation.setCaption(getFormattedTimeUntilChange());
     });
     FrmDownloading& downloading = frmDownloading();
     shoot(downloading, L"frmDownloading", [&] {
-        downloading.lblHeaderTitle.setCaption(L"Vorlane - Downloading Wallpaper...");
-        downloading.picProgressBar.setWidth(267);
-        downloading.lblProgressPercent.setCaption(L"64%");
+        // The longest of the download's titles, at the end of the file.
+        downloading.lblHeaderTitle.setCaption(L"Vorlane - Corrupt update detected! Retrying download...");
+        downloading.SetProgressBarValue(100);
+        downloading.lblProgressPercent.setCaption(L"100%");
     });
     shoot(frmQuickStart(), L"frmQuickStart");
     shootSlideMessage();
@@ -187,6 +247,7 @@ int wmain(int argc, wchar_t** argv) {
     shootUpdateEngine();
     shootUpdatePasswordBox();
 
+    gQXAPI.reset();
     CoUninitialize();
     return failures == 0 ? 0 : 1;
 }

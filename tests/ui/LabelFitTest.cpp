@@ -1,0 +1,143 @@
+// Every label holds the longest text the program puts into it, at 100 % and at
+// 150 %: measured with the label's own font as the label draws it (wrapped at
+// its width), against its box at that scaling.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "core/CTimerFunctions.h"
+#include "core/Globals.h"
+#include "core/RuntimeError.h"
+#include "core/ServiceHosts.h"
+#include "tests/support/ErrorCapture.h"
+#include "ui/frmDownloading.h"
+#include "ui/frmLogin.h"
+#include "ui/frmMain.h"
+#include "ui/frmOptions.h"
+#include "ui/frmQuickStart.h"
+#include "ui/frmSlideMessage.h"
+
+using namespace vorlane;
+using namespace vorlane::ui;
+
+namespace {
+
+constexpr UINT kScalings[] = {96, 144};
+
+::testing::AssertionResult fits(const Label& label, const std::wstring& text) {
+    const DesignRect& box = label.rect();
+    for (UINT dpi : kScalings) {
+        const SIZE size = label.textSize(text, dpi);
+        const int width = scaled(box.left + box.width, dpi) - scaled(box.left, dpi);
+        const int height = scaled(box.top + box.height, dpi) - scaled(box.top, dpi);
+        if (size.cx > width || size.cy > height)
+            return ::testing::AssertionFailure() << "at " << dpi << " DPI the text takes " << size.cx << "x" << size.cy
+                                                 << " of " << width << "x" << height << ": "
+                                                 << ::testing::PrintToString(text);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The longest user name the login takes, made of the widest character it allows.
+std::wstring longestUsername(const Label& label) {
+    const std::wstring allowed = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-";
+    wchar_t widest = allowed[0];
+    for (wchar_t c : allowed)
+        if (label.textSize(std::wstring(1, c), 144).cx > label.textSize(std::wstring(1, widest), 144).cx) widest = c;
+    return std::wstring(kLongestUsername, widest);
+}
+
+}  // namespace
+
+TEST(LabelFit, EveryLabelHoldsItsDesignText) {
+    for (Form* form : {static_cast<Form*>(&frmLogin()), static_cast<Form*>(&frmMain()),
+                       static_cast<Form*>(&frmOptions()), static_cast<Form*>(&frmQuickStart()),
+                       static_cast<Form*>(&frmDownloading()), static_cast<Form*>(&frmSlideMessage())}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(form->moduleName())));
+        for (const Control* control : form->controls()) {
+            if (const auto* label = dynamic_cast<const Label*>(control)) EXPECT_TRUE(fits(*label, label->Caption()));
+        }
+    }
+}
+
+TEST(LabelFit, TheLoginTakesNoLongerUserNameThanTheWindowsShow) {
+    FrmLogin& login = frmLogin();
+    for (int i = 0; i < kLongestUsername + 8; ++i) SendMessageW(login.txtUserName.hwnd(), WM_CHAR, L'w', 1);
+    EXPECT_EQ(login.txtUserName.Text(), std::wstring(kLongestUsername, L'w'));
+}
+
+TEST(LabelFit, TheLongestUserNameAndItsPageAddressesFit) {
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", nullptr);  // the built-in hosts
+    FrmOptions& options = frmOptions();
+    FrmMain& main = frmMain();
+    const std::wstring name = longestUsername(options.lblLoggedIn);
+    EXPECT_TRUE(fits(options.lblLoggedIn, name));
+    EXPECT_TRUE(fits(main.lblFavoriteWhere, memberPageAddress(name, L"favorites")));
+    EXPECT_TRUE(fits(main.lblUploadedWhere, memberPageAddress(name, L"uploads")));
+}
+
+TEST(LabelFit, TheCountdownOfTheLongestIntervalTheOptionsAllowFits) {
+    test::ErrorCapture errors;
+    FrmOptions& options = frmOptions();
+    options.txtFrequency.setText(L"500");
+    options.cboFrequencyType.setText(L"Days");
+    options.UpdateChangeOnTrigger();
+    ASSERT_EQ(changeIntervalSeconds, 500 * 86400);
+    // The widest text of each day count: the last second before it drops.
+    for (int32_t days = 0; days <= 500; ++days) {
+        secondsSinceChange = changeIntervalSeconds - std::min(days * 86400 + 86399, changeIntervalSeconds);
+        const std::wstring text = getFormattedTimeUntilChange();
+        ASSERT_FALSE(text.empty());
+        EXPECT_TRUE(fits(options.lblNextRotation, text));
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST(LabelFit, TheDownloadTitlesAndPercentagesFit) {
+    FrmDownloading& progress = frmDownloading();
+    for (const wchar_t* title : {L"Vorlane - Connecting to Quorvex...", L"Vorlane - Downloading...",
+                                 L"Vorlane - Downloading Update...", L"Vorlane - Verifying update file ...",
+                                 L"Vorlane - Corrupt update detected! Retrying download...",
+                                 L"Download completed. Updating..."})
+        EXPECT_TRUE(fits(progress.lblHeaderTitle, title));
+    EXPECT_TRUE(fits(progress.lblProgressPercent, L"100%"));
+}
+
+TEST(LabelFit, TheLongestErrorReportAndNoticesFitTheNotificationWindow) {
+    FrmSlideMessage& slide = frmSlideMessage();
+    slide.tmrSlide.setEnabled(false);
+    std::wstring description;
+    for (int32_t number = 1; number < 1000; ++number)
+        if (standardErrorText(number).size() > description.size()) description = standardErrorText(number);
+    slide.slideSysError(L"Function DownloadAndChangeWallpaper, CQXAPI", INT32_MIN, description);
+    slide.tmrSlide.setEnabled(false);
+    EXPECT_TRUE(fits(slide.lblTitle, slide.lblTitle.Caption()));
+    EXPECT_TRUE(fits(slide.lblStatusMsg, slide.lblStatusMsg.Caption()));
+
+    for (const wchar_t* title : {L"Vorlane - No matching wallpapers!", L"Vorlane - Connection Issue",
+                                 L"Vorlane - Information", L"Vorlane - Update Error"})
+        EXPECT_TRUE(fits(slide.lblTitle, title));
+    const std::wstring program = programPageAddress();
+    for (const std::wstring& notice : std::initializer_list<std::wstring>{
+             L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a wireless "
+             L"gateway interfering (at a coffee shop, airport, etc).  Try visiting Quorvex in your web browser.  If "
+             L"everything works there, try scanning your computer for spyware.",
+             L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network problem "
+             L"or interference from another program on your computer (such as spyware).  If this continues, please "
+             L"reinstall Vorlane: " + program,
+             L"The update engine cannot find the correct update file on the Quorvex servers.  This could be due to a "
+             L"corruption issue.  Please reopen Vorlane and try again later.  If the problem persists, please "
+             L"reinstall: " + program,
+             std::wstring(L"Vorlane couldn't find any wallpapers matching your settings!\r\n\r\nCheck that the selected "
+                          L"member has uploaded some wallpapers, then make sure they have been cropped to your "
+                          L"resolution and have at least a +200 rating (via your settings)."),
+             std::wstring(L"Vorlane has been minimized!\r\n\r\nYou'll see the Vorlane icon in the bottom-right corner "
+                          L"of your monitor.  To bring the preferences screen back, double-click on the icon.  To see "
+                          L"more options, right-click on it."),
+         })
+        EXPECT_TRUE(fits(slide.lblStatusMsg, notice));
+    slide.Unload();
+}
