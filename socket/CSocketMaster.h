@@ -177,6 +177,7 @@ private:
 
     // Listening (CSocketMasterListen.cpp)
     void OnAcceptable();
+    void AcceptConnection();
     bool QueryRemoteInfo(SOCKET socket);
     void ReadSockAddr(const sockaddr_in& address);
 
@@ -184,6 +185,10 @@ private:
     template <class Slot, class... Args>
     bool raise(const Slot& slot, Args&&... args);
     bool raiseError(int32_t number, std::wstring description, const std::wstring& source);
+    // The Error event alone, the state left as it is.
+    bool raiseErrorEvent(int32_t number, std::wstring description, const std::wstring& source);
+    // The exception being handled as an error to report; called inside a catch block.
+    static RuntimeError errorInFlight(const wchar_t* member);
     bool reportWinsockError(int32_t code, const wchar_t* member);
 
     template <class T>

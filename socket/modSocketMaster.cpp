@@ -61,16 +61,13 @@ void clearRoutes() {
 }
 
 LRESULT deliver(SocketMessageTarget* owner, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    // An error raised while an owner handles a notification ends that
-    // notification; it must not unwind through the system's dispatch.
+    // A socket object tells its owner of every error raised while it handles a
+    // notification. What still escapes comes from an owner's Error handler,
+    // that is from an owner already being told of a failure; it must not
+    // unwind through the system's dispatch.
     try {
         return owner->WndProc(hwnd, uMsg, wParam, lParam);
-    } catch (const RuntimeError& e) {
-        const std::wstring line = L"Socket notification dropped: [" + std::to_wstring(e.number()) + L"] " +
-                                  e.description() + L" (" + e.source() + L")\n";
-        OutputDebugStringW(line.c_str());
     } catch (...) {
-        OutputDebugStringW(L"Socket notification dropped after an unexpected error\n");
     }
     return 0;
 }
