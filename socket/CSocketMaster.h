@@ -18,6 +18,10 @@
 // member's name; failures that happen while the owner is not waiting on a call
 // (a refused connection, a lost one, a failed lookup or send) set the state to
 // StateError and raise the Error event with the Winsock number and its text.
+// So does any error raised while a notification is handled, one escaping an
+// owner's handler included; only a listener whose caller's connection failed
+// is told and goes on listening. CloseSck starts the object again from any
+// state, with or without a socket.
 #pragma once
 
 #include <windows.h>
