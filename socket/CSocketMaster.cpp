@@ -96,6 +96,10 @@ std::wstring CSocketMaster::LocalIP() const {
 
 bool CSocketMaster::raiseError(int32_t number, std::wstring description, const std::wstring& source) {
     state_ = StateError;
+    return raiseErrorEvent(number, std::move(description), source);
+}
+
+bool CSocketMaster::raiseErrorEvent(int32_t number, std::wstring description, const std::wstring& source) {
     bool cancelDisplay = true;
     const std::wstring helpFile;
     const bool alive =
@@ -144,14 +148,22 @@ void CSocketMaster::DestroySocket() {
     if (closesocket(socket) != 0) {
         const int32_t code = WSAGetLastError();
         state_ = StateError;
+        // Only a close that would block leaves a socket that closing again can
+        // end. After any other failure the handle is no longer a socket of
+        // ours: keeping it would make every later close fail the same way.
+        if (code != WSAEWOULDBLOCK) {
+            socket_.release();
+            UnregisterSocket(socket);
+        }
         raiseWinsockError(code, sourceOf(L"DestroySocket"));
     }
     socket_.release();
     UnregisterSocket(socket);
 }
 
+// Also without a socket: a failed socket creation leaves StateError and no
+// handle, and closing is how the owner starts again.
 void CSocketMaster::CloseSck() {
-    if (!socket_) return;
     CancelPendingLookups();
     DestroySocket();
     boundPort_ = 0;
@@ -344,12 +356,36 @@ void CSocketMaster::readPeerAddress() {
 
 LRESULT CSocketMaster::WndProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     const int32_t packed = static_cast<int32_t>(lParam);
-    if (uMsg == RESOLVE_MESSAGE) {
-        PostHostResolved(reinterpret_cast<HANDLE>(wParam), HighWord(packed));
-    } else if (uMsg == SOCKET_MESSAGE) {
-        PostSocket(LowWord(packed), HighWord(packed));
+    const std::weak_ptr<const char> alive = life_;
+    try {
+        if (uMsg == RESOLVE_MESSAGE) {
+            PostHostResolved(reinterpret_cast<HANDLE>(wParam), HighWord(packed));
+        } else if (uMsg == SOCKET_MESSAGE) {
+            PostSocket(LowWord(packed), HighWord(packed));
+        }
+    } catch (...) {
+        // Nobody waits on a call here: an error raised while a notification is
+        // handled, by a handler of the owner's included, reaches the owner as
+        // the Error event.
+        if (alive.expired()) return 0;
+        const RuntimeError failure =
+            errorInFlight(uMsg == RESOLVE_MESSAGE ? L"PostHostResolved" : L"PostSocket");
+        raiseError(failure.number(), failure.description(), failure.source());
     }
     return 0;
+}
+
+RuntimeError CSocketMaster::errorInFlight(const wchar_t* member) {
+    try {
+        throw;
+    } catch (const RuntimeError& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return RuntimeError(errnum::OutOfMemory, standardErrorText(errnum::OutOfMemory), sourceOf(member));
+    } catch (...) {
+        return RuntimeError(errnum::InternalError, standardErrorText(errnum::InternalError),
+                            sourceOf(member));
+    }
 }
 
 void CSocketMaster::PostSocket(int32_t event, int32_t error) {

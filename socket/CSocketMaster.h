@@ -18,6 +18,10 @@
 // member's name; failures that happen while the owner is not waiting on a call
 // (a refused connection, a lost one, a failed lookup or send) set the state to
 // StateError and raise the Error event with the Winsock number and its text.
+// So does any error raised while a notification is handled, one escaping an
+// owner's handler included; only a listener whose caller's connection failed
+// is told and goes on listening. CloseSck starts the object again from any
+// state, with or without a socket.
 #pragma once
 
 #include <windows.h>
@@ -177,6 +181,7 @@ private:
 
     // Listening (CSocketMasterListen.cpp)
     void OnAcceptable();
+    void AcceptConnection();
     bool QueryRemoteInfo(SOCKET socket);
     void ReadSockAddr(const sockaddr_in& address);
 
@@ -184,6 +189,10 @@ private:
     template <class Slot, class... Args>
     bool raise(const Slot& slot, Args&&... args);
     bool raiseError(int32_t number, std::wstring description, const std::wstring& source);
+    // The Error event alone, the state left as it is.
+    bool raiseErrorEvent(int32_t number, std::wstring description, const std::wstring& source);
+    // The exception being handled as an error to report; called inside a catch block.
+    static RuntimeError errorInFlight(const wchar_t* member);
     bool reportWinsockError(int32_t code, const wchar_t* member);
 
     template <class T>

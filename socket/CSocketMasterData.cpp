@@ -218,8 +218,9 @@ int32_t CSocketMaster::RecvData(SocketValue& data, bool peek, VarType varType,
             DiscardDatagram();
             raiseWinsockError(WSAEMSGSIZE, sourceOf(L"RecvData"));
         }
-        taken = maxLen ? std::min(available, static_cast<size_t>(*maxLen)) : available;
-        TakeReceivedBytes(bytes, taken, peek, error);
+        TakeReceivedBytes(bytes, maxLen ? std::min(available, static_cast<size_t>(*maxLen)) : available, peek,
+                          error);
+        taken = bytes.size();
         if (type == VarType::String) {
             data = fromAnsi(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         } else {
@@ -233,8 +234,12 @@ int32_t CSocketMaster::RecvData(SocketValue& data, bool peek, VarType varType,
         if (available < size) return 0;  // not enough yet: nothing taken, the variable as it was
         ByteArray bytes;
         TakeReceivedBytes(bytes, size, peek, error);
-        data = valueFromBytes(type, bytes);
-        taken = size;
+        // A datagram shorter than the value holds none of it: the variable
+        // stays as it was.
+        if (bytes.size() == size) {
+            data = valueFromBytes(type, bytes);
+            taken = size;
+        }
     }
     if (error != 0) raiseWinsockError(error, sourceOf(L"RecvData"));
     return count32(taken);
@@ -247,14 +252,21 @@ void CSocketMaster::TakeReceivedBytes(ByteArray& bytes, size_t count, bool peek,
         if (!peek) recvBuffer_.drop(count);
         return;
     }
-    // One datagram, read into exactly count bytes; its sender becomes the
-    // remote end.
-    bytes.assign(count, 0);
+    // One datagram, read into at most count bytes: only the bytes it held are
+    // handed over, however many the queue was said to hold. Its sender becomes
+    // the remote end.
+    bytes.assign(std::min(count, size_t{INT_MAX}), 0);
     sockaddr_in sender{};
     int length = sizeof sender;
-    if (recvfrom(socket_.get(), reinterpret_cast<char*>(bytes.data()), int(std::min(count, size_t{INT_MAX})),
-                 peek ? MSG_PEEK : 0, reinterpret_cast<sockaddr*>(&sender), &length) == SOCKET_ERROR)
+    const int received = recvfrom(socket_.get(), reinterpret_cast<char*>(bytes.data()), int(bytes.size()),
+                                  peek ? MSG_PEEK : 0, reinterpret_cast<sockaddr*>(&sender), &length);
+    if (received == SOCKET_ERROR) {
         error = WSAGetLastError();
+        // A datagram longer than the buffer fills it; any other failure gives nothing.
+        if (error != WSAEMSGSIZE) bytes.clear();
+    } else {
+        bytes.resize(static_cast<size_t>(received));
+    }
     if (!peek) ++datagramsRemoved_;
     ReadSockAddr(sender);
 }

@@ -1,4 +1,5 @@
 // CSocketMaster: binding, listening, and handing accepted connections over.
+#include <memory>
 #include <tuple>
 
 #include "core/RuntimeError.h"
@@ -47,10 +48,27 @@ void CSocketMaster::Listen() {
 
 void CSocketMaster::OnAcceptable() {
     if (state_ != StateListening) return;
+    const std::weak_ptr<const char> alive = life_;
+    try {
+        AcceptConnection();
+    } catch (...) {
+        // One caller's connection failed: its owner is told, and the listener
+        // goes on listening for the next caller.
+        if (alive.expired()) return;
+        const RuntimeError failure = errorInFlight(L"PostSocket");
+        raiseErrorEvent(failure.number(), failure.description(), failure.source());
+    }
+}
+
+void CSocketMaster::AcceptConnection() {
     sockaddr_in caller{};
     int length = sizeof caller;
     const SOCKET accepted = accept(socket_.get(), reinterpret_cast<sockaddr*>(&caller), &length);
-    if (accepted == INVALID_SOCKET) raiseWinsockError(WSAGetLastError(), sourceOf(L"PostSocket"));
+    if (accepted == INVALID_SOCKET) {
+        const int32_t code = WSAGetLastError();
+        if (code == WSAEWOULDBLOCK) return;  // the caller has gone already: nothing to take
+        raiseWinsockError(code, sourceOf(L"PostSocket"));
+    }
     try {
         RegisterAcceptHelper(accepted);
     } catch (...) {
@@ -59,11 +77,19 @@ void CSocketMaster::OnAcceptable() {
     }
     const CloseUnclaimed closeUnclaimed(accepted);
 
-    // While the event runs, the listener's remote end describes the caller.
-    const auto kept = std::tuple(remotePort_, remoteHostIP_, remoteHost_);
+    // While the event runs, the listener's remote end describes the caller;
+    // afterwards it is put back, also when the handler failed.
+    struct RemoteEndKept {
+        CSocketMaster& listener;
+        std::weak_ptr<const char> alive;
+        std::tuple<int32_t, std::wstring, std::wstring> kept;
+        ~RemoteEndKept() {
+            if (alive.expired() || listener.state_ != StateListening) return;
+            std::tie(listener.remotePort_, listener.remoteHostIP_, listener.remoteHost_) = std::move(kept);
+        }
+    } remoteEndKept{*this, life_, {remotePort_, remoteHostIP_, remoteHost_}};
     QueryRemoteInfo(accepted);
-    if (!raise(events.ConnectionRequest, accepted)) return;
-    if (state_ == StateListening) std::tie(remotePort_, remoteHostIP_, remoteHost_) = kept;
+    raise(events.ConnectionRequest, accepted);
 }
 
 void CSocketMaster::Accept(SOCKET requestID) {
@@ -74,6 +100,9 @@ void CSocketMaster::Accept(SOCKET requestID) {
     // over already; it is not this object's to adopt.
     if (!helperHeld && IsSocketRegistered(requestID))
         vorlane::raiseError(sockerr::WrongState, sockerr::WrongStateText, sourceOf(member));
+    // A failed Bind, Listen or Connect can leave a socket here: its route goes
+    // with it, or the next socket given its handle could not be registered.
+    DestroySocket();
 
     protocol_ = ProtocolTCP;
     ProcessOptions(requestID);

@@ -62,8 +62,9 @@ void clearRoutes() {
 }
 
 LRESULT deliver(SocketMessageTarget* owner, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    // An error that the owner's handlers did not trap ends that notification and
-    // goes to the program's error report; it must not unwind through the
+    // A socket object tells its owner of every error raised while it handles a
+    // notification. What still escapes comes from an owner's Error handler; it
+    // goes to the program's error report and must not unwind through the
     // system's dispatch.
     return runDispatchTrapped<LRESULT>(0, L"SocketMessageRouter", L"modSocketMaster",
                                        [&] { return owner->WndProc(hwnd, uMsg, wParam, lParam); });

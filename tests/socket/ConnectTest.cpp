@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "core/RuntimeError.h"
@@ -108,6 +109,71 @@ TEST(Connect, ARefusedPortIsAnErrorNotAConnection) {
     EXPECT_EQ(again.source(), L"CSocketMaster.Connect");
 
     sock.CloseSck();
+    sock.Connect(L"127.0.0.1", server.port());
+    EXPECT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
+}
+
+// Every member that makes a socket, while Winsock is stopped under the object
+// so that socket creation fails: the failure is told, and CloseSck brings the
+// object back to where the same member works.
+TEST(Connect, CloseSckRecoversFromAFailedSocketCreation) {
+    struct Case {
+        const char* name;
+        SocketProtocol protocol;
+        std::function<void(CSocketMaster&)> call;
+        SocketState reached;
+    };
+    const std::vector<Case> cases{
+        {"TCP Connect", ProtocolTCP, [](CSocketMaster& s) { s.Connect(); }, StateConnecting},
+        {"UDP Connect", ProtocolUDP, [](CSocketMaster& s) { s.Connect(); }, StateOpen},
+        {"UDP SendData", ProtocolUDP, [](CSocketMaster& s) { s.SendData(std::wstring(L"x")); }, StateOpen},
+        {"Bind", ProtocolTCP, [](CSocketMaster& s) { s.Bind(0, L"127.0.0.1"); }, StateOpen},
+        {"Listen", ProtocolTCP, [](CSocketMaster& s) { s.Listen(); }, StateListening},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSocketMaster sock;
+        EventLog log;
+        log.attach(sock);
+        sock.Protocol(c.protocol);
+        sock.RemoteHost(L"127.0.0.1");
+        sock.RemotePort(9);
+
+        int stops = 0;
+        while (WSACleanup() == 0) ++stops;
+        c.call(sock);
+        WSADATA data;
+        for (int i = 0; i < stops; ++i) WSAStartup(MAKEWORD(1, 1), &data);
+        EXPECT_EQ(log.lines(), std::vector<std::wstring>{L"Error 10093 Successful WSAStartup not yet "
+                                                         L"performed. CSocketMaster.SocketExists"});
+        EXPECT_EQ(sock.State(), StateError);
+        EXPECT_EQ(sock.SocketHandle(), INVALID_SOCKET);
+
+        sock.CloseSck();
+        EXPECT_EQ(sock.State(), StateClosed);
+        c.call(sock);
+        EXPECT_EQ(sock.State(), c.reached);
+        EXPECT_EQ(log.records().size(), 1u);
+    }
+}
+
+// A socket closed under the object fails the close once; the handle is then
+// no socket of the object's, and the next close leaves it ready to connect.
+TEST(Connect, AFailedCloseLeavesNoSocketBehind) {
+    Loopback loopback;
+    auto& [server, sock, log] = loopback;
+    ASSERT_TRUE(loopback.connect());
+    const SOCKET handle = sock.SocketHandle();
+    closesocket(handle);
+
+    const RuntimeError failed = raisedBy([&] { sock.CloseSck(); });
+    EXPECT_EQ(failed.number(), 10038);
+    EXPECT_EQ(failed.source(), L"CSocketMaster.DestroySocket");
+    EXPECT_EQ(sock.State(), StateError);
+    EXPECT_FALSE(IsSocketRegistered(handle));
+
+    sock.CloseSck();
+    EXPECT_EQ(sock.State(), StateClosed);
     sock.Connect(L"127.0.0.1", server.port());
     EXPECT_TRUE(pumpUntil([&] { return sock.State() == StateConnected; }));
 }

@@ -246,6 +246,25 @@ TEST(DataPath, AFailedReceiveIsAnError) {
     EXPECT_EQ(c.sock.State(), StateError);
 }
 
+// An error that a handler lets escape is told to the owner through the Error
+// event, as any other failure while a notification is handled.
+TEST(DataPath, AnErrorEscapingAHandlerIsToldThroughTheErrorEvent) {
+    Loopback c([](SOCKET peer) {
+        sendAll(peer, "data");
+        receiveUntilClosed(peer);
+    });
+    ASSERT_TRUE(c.connect());
+    c.sock.events.DataArrival = [&](int32_t) {
+        ByteArray bytes;
+        c.sock.GetData(bytes, -1);
+    };
+    ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"Error"); }));
+    ASSERT_EQ(c.log.records().size(), 1u);
+    EXPECT_TRUE(c.log.lines()[0].ends_with(L" in the specified range. CSocketMaster.GetData"))
+        << c.log.lines()[0];
+    EXPECT_EQ(c.sock.State(), StateError);
+}
+
 // An owner may destroy the object from inside a handler: the object then
 // raises nothing more.
 TEST(DataPath, AnOwnerMayDestroyTheObjectWhileItSends) {

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/RuntimeError.h"
 #include "tests/socket/SocketTestSupport.h"
@@ -234,4 +236,86 @@ TEST(Listen, BindChecksItsArguments) {
     EXPECT_EQ(address.number(), 40014);
     EXPECT_EQ(address.description(), L"Invalid argument");
     EXPECT_EQ(sock.State(), StateClosed);
+}
+
+// A failed Bind or Listen leaves the object holding a socket; taking a
+// connection over closes that socket and drops its route with it.
+TEST(Listen, AcceptDropsTheRouteOfTheSocketItReplaces) {
+    WinsockUser winsock;
+    const SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in taken{};
+    taken.sin_family = AF_INET;
+    taken.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&taken), sizeof taken), 0);
+    int length = sizeof taken;
+    getsockname(holder, reinterpret_cast<sockaddr*>(&taken), &length);
+
+    const std::vector<std::pair<const char*, std::function<void(CSocketMaster&)>>> failures{
+        {"Bind", [&](CSocketMaster& s) { s.Bind(ntohs(taken.sin_port), L"127.0.0.1"); }},
+        {"Listen", [](CSocketMaster& s) {
+             s.Protocol(ProtocolUDP);
+             s.Listen();
+         }},
+    };
+    for (const auto& [name, fail] : failures) {
+        SCOPED_TRACE(name);
+        Listening l;
+        CSocketMaster owner;
+        raisedBy([&] { fail(owner); });
+        const SOCKET left = owner.SocketHandle();
+        ASSERT_NE(left, INVALID_SOCKET);
+        ASSERT_EQ(owner.State(), StateClosed);
+
+        std::optional<bool> leftRouted;
+        l.listener.events.ConnectionRequest = [&](SOCKET requestID) {
+            owner.Accept(requestID);
+            leftRouted = IsSocketRegistered(left);
+        };
+        Caller caller([&](SOCKET& s) { s = connectPlain(l.address.c_str(), l.port); });
+        ASSERT_TRUE(pumpUntil([&] { return leftRouted.has_value(); }));
+        EXPECT_FALSE(*leftRouted);
+        EXPECT_EQ(owner.State(), StateConnected);
+        CSocketMaster next;  // often given the freed handle
+        EXPECT_NO_THROW(next.Connect(L"127.0.0.1", 9));
+    }
+    closesocket(holder);
+}
+
+// Whatever fails while a connection is being accepted reaches the listener's
+// Error event, and the listener goes on listening.
+TEST(Listen, AcceptFailuresReachTheListenersErrorEvent) {
+    Listening l;
+    EventLog log;
+    log.attach(l.listener);
+    const SOCKET listening = l.listener.SocketHandle();
+    // A notification with nothing left to accept is no failure.
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, listening, FD_ACCEPT);
+    pumpFor(100);
+    EXPECT_TRUE(log.records().empty());
+
+    // An owner whose Accept fails inside the event.
+    CSocketMaster bound;
+    bound.Bind(0, L"127.0.0.1");
+    l.listener.events.ConnectionRequest = [&](SOCKET requestID) { bound.Accept(requestID); };
+    int received = -2;
+    Caller caller([&](SOCKET& s) {
+        s = connectPlain(l.address.c_str(), l.port);
+        char byte;
+        received = recv(s, &byte, 1, 0);
+    });
+    ASSERT_TRUE(pumpUntil([&] { return received != -2; }));
+    EXPECT_LE(received, 0);  // the connection nobody took is closed
+    ASSERT_EQ(log.records().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].ends_with(L" Invalid operation at current state CSocketMaster.Accept"))
+        << log.lines()[0];
+    EXPECT_EQ(log.records()[0].state, StateListening);
+    EXPECT_EQ(l.listener.State(), StateListening);
+
+    // The listening socket itself failing to accept.
+    log.clear();
+    closesocket(listening);
+    PostMessageW(MessageWindow(), SOCKET_MESSAGE, listening, FD_ACCEPT);
+    ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
+    EXPECT_EQ(log.lines(), std::vector<std::wstring>{
+                               L"Error 10038 Socket operation on nonsocket. CSocketMaster.PostSocket"});
 }

@@ -7,6 +7,8 @@
 using namespace vorlane;
 using namespace vorlane::test;
 
+extern "C" decltype(&ioctlsocket) __imp_ioctlsocket;
+
 namespace {
 
 // A receiving UDP object bound to 127.0.0.1 and a sender aimed at it.
@@ -21,6 +23,45 @@ struct Pair {
         sender.RemoteHost(L"127.0.0.1");
         sender.RemotePort(receiver.LocalPort());
     }
+};
+
+// Windows counts every datagram waiting on a socket in FIONREAD; Wine counts
+// only the first. While one of these lives, this process's ioctlsocket (the
+// entry in its import table, which the socket layer calls through) answers as
+// Windows does for one socket: what Wine says, plus the bytes of the datagrams
+// that the test says wait behind the first.
+class WindowsDatagramCount {
+public:
+    explicit WindowsDatagramCount(SOCKET socket) {
+        socket_ = socket;
+        swap(&counting);
+    }
+    ~WindowsDatagramCount() { swap(real_); }
+    WindowsDatagramCount(const WindowsDatagramCount&) = delete;
+    WindowsDatagramCount& operator=(const WindowsDatagramCount&) = delete;
+
+    static inline size_t behind = 0;
+
+private:
+    using Ioctl = decltype(&ioctlsocket);
+
+    static int WSAAPI counting(SOCKET socket, long command, u_long* argument) {
+        const int result = real_(socket, command, argument);
+        if (result == 0 && socket == socket_ && command == static_cast<long>(FIONREAD) && *argument > 0)
+            *argument += static_cast<u_long>(behind);
+        return result;
+    }
+
+    void swap(Ioctl to) {
+        DWORD was;
+        VirtualProtect(&__imp_ioctlsocket, sizeof(Ioctl), PAGE_READWRITE, &was);
+        if (!real_) real_ = __imp_ioctlsocket;
+        __imp_ioctlsocket = to;
+        VirtualProtect(&__imp_ioctlsocket, sizeof(Ioctl), was, &was);
+    }
+
+    static inline Ioctl real_ = nullptr;
+    static inline SOCKET socket_ = INVALID_SOCKET;
 };
 
 }  // namespace
@@ -122,4 +163,40 @@ TEST(Udp, ReadingNeedsAnOpenSocketAndListeningIsRefused) {
     const RuntimeError refused = raisedBy([&] { listener.Listen(); });
     EXPECT_EQ(refused.number(), 10045);
     EXPECT_EQ(refused.source(), L"CSocketMaster.Listen");
+}
+
+// A read takes one datagram, and hands over only the bytes it held however
+// many the queue was said to hold; a value longer than the datagram is not
+// made up of it.
+TEST(Udp, AReadHandsOverOnlyTheBytesOfTheDatagram) {
+    Pair p;
+    const WindowsDatagramCount windows(p.receiver.SocketHandle());
+    int32_t value = -1;
+    int32_t valueTaken = -1;
+    ByteArray bytes;
+    std::wstring text;
+    int arrivals = 0;
+    p.receiver.events.DataArrival = [&](int32_t) {
+        switch (++arrivals) {
+            case 1:
+                valueTaken = p.receiver.GetData(value);
+                WindowsDatagramCount::behind = 5;
+                break;
+            case 2:
+                p.receiver.GetData(bytes);
+                WindowsDatagramCount::behind = 0;
+                break;
+            default:
+                p.receiver.GetData(text);
+        }
+    };
+    WindowsDatagramCount::behind = 3 + 5;
+    p.sender.SendData(std::wstring(L"xy"));
+    p.sender.SendData(std::wstring(L"one"));
+    p.sender.SendData(std::wstring(L"three"));
+    ASSERT_TRUE(pumpUntil([&] { return arrivals == 3; }));
+    EXPECT_EQ(valueTaken, 0);
+    EXPECT_EQ(value, -1);
+    EXPECT_EQ(toString(bytes), "one");
+    EXPECT_EQ(text, L"three");
 }
