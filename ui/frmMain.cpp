@@ -295,7 +295,10 @@ void FrmMain::exitVorlane(bool Silent) {
                                L"remain exactly as it looks now and will not be automatically updated with new images.",
                                L"Confirm Exit", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (gQXAPI) gQXAPI->APICloseSock();
+    if (gQXAPI) {
+        gQXAPI->APICloseSock();
+        gQXAPI->removeUpdateFiles();  // an update left unfinished is fetched whole next time
+    }
     RemoveSystrayIcon();
     // At once: no window's unload handling and no further event.
     ExitProcess(0);

@@ -46,6 +46,10 @@ public:
     // Sends one API request; true when it went out and the reply time-out is armed.
     bool APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues);
 
+    // Removes the files of the update under way from the data folder: the
+    // archive and its checksum file, complete or not. Nothing when none is.
+    void removeUpdateFiles();
+
     // --- Wallpaper rotation ---
     void RotateWallpaper();
     void DownloadAndChangeWallpaper(int32_t ID, const std::wstring& FileName);
@@ -92,9 +96,13 @@ private:
     void giveUpCorruptUpdate();
     // An update download that cannot go on: the member is told, the program ends.
     void updateDownloadFailed();
-    // An update download cut off by an outage: forgotten, so that the retry and
-    // the schedule run again; the service announces the update anew.
-    void forgetUpdateAfterOutage();
+    // A verified archive whose engine could not be started: the member is told,
+    // the update forgotten, the program runs on.
+    void updateEngineDidNotStart(uint32_t error);
+    // An update that will not be applied (an outage cut it off, its engine did
+    // not start): its files and state go and the clock it stopped runs again,
+    // so that the retry and the schedule run; the service announces it anew.
+    void forgetUpdate();
     std::wstring wallpaperAddress(int32_t id, const std::wstring& fileName) const;
 
     std::wstring apiHost;     // host, or host:port, of the API

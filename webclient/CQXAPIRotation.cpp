@@ -217,7 +217,7 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
                                L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
             }
         } else if (apiDownloadingUpdate) {
-            forgetUpdateAfterOutage();
+            forgetUpdate();
         }
         QXDownload.Cancel();
         endWallpaperChange();

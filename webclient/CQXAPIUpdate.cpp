@@ -111,21 +111,41 @@ void CQXAPI::startUpdateEngine() {
                              L"the program...",
                     L"Update Downloaded Successfully", MB_OK | MB_ICONINFORMATION);
 
+    // The engine finds the archive in the data folder by its bare name. The
+    // launch fails when the engine is missing or broken, or the member
+    // declines its elevation.
     const std::wstring engine = updateEnginePath();
-    if (!fileExists(engine)) {
+    SHELLEXECUTEINFOW launch{};
+    launch.cbSize = sizeof launch;
+    launch.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    launch.hwnd = ui::frmMain().hwnd();
+    launch.lpVerb = L"runas";
+    launch.lpFile = engine.c_str();
+    launch.lpParameters = apiDownloadingUpdateFile.c_str();
+    launch.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&launch)) endProgram(*this);
+    updateEngineDidNotStart(GetLastError());
+}
+
+void CQXAPI::updateEngineDidNotStart(uint32_t error) {
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (missing) {
         const std::wstring text = L"An error has occurred launching the Vorlane Update Engine.\r\n\r\nPlease visit " +
                                   programPageAddress() + L" and reinstall the software.";
         MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
-        ui::frmMain().exitVorlane(true);
-        endProgram(*this);  // exitVorlane(true) does not come back
     }
-    // The engine finds the archive in the data folder by its bare name.
-    ShellExecuteW(ui::frmMain().hwnd(), L"runas", engine.c_str(), apiDownloadingUpdateFile.c_str(), nullptr,
-                  SW_SHOWNORMAL);
-    endProgram(*this);
+    // Nothing was applied: the program runs on as it was before the update.
+    forgetUpdate();
+    endWallpaperChange();
+    if (!missing)
+        ui::showNotice(L"Vorlane - Update Error",
+                       L"The update was not applied: the Vorlane Update Engine did not start.  Vorlane keeps "
+                       L"running with its current version.  If the problem persists, please reinstall: " +
+                           programPageAddress());
 }
 
 void CQXAPI::giveUpCorruptUpdate() {
+    removeUpdateFiles();
     ui::showNotice(L"Vorlane - Update Error",
                    L"The update engine cannot find the correct update file on the Quorvex servers.  This could be "
                    L"due to a corruption issue.  Please reopen Vorlane and try again later.  If the problem "
@@ -138,6 +158,7 @@ void CQXAPI::giveUpCorruptUpdate() {
 
 void CQXAPI::updateDownloadFailed() {
     QXDownload.Cancel();
+    removeUpdateFiles();
     const std::wstring text = L"An error occurred downloading the new Vorlane update: " + apiDownloadingUpdateFile +
                               L".\r\nPlease check your internet connection and try again, otherwise visit " +
                               programPageAddress() + L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
@@ -146,15 +167,21 @@ void CQXAPI::updateDownloadFailed() {
     ui::frmMain().exitVorlane(true);
 }
 
-void CQXAPI::forgetUpdateAfterOutage() {
-    QXDownload.Cancel();
-    const std::wstring partial = QXDownload.Destination();
-    if (fileExists(partial)) DeleteFileW(partial.c_str());
+void CQXAPI::forgetUpdate() {
+    removeUpdateFiles();
     apiDownloadingUpdate = false;
     apiDownloadingUpdateMD5 = false;
     apiDownloadingUpdateErr = 0;
     if (apiUpdateStoppedClock) ui::frmMain().tmrMain.setEnabled(true);
     apiUpdateStoppedClock = false;
+}
+
+void CQXAPI::removeUpdateFiles() {
+    if (!apiDownloadingUpdate) return;
+    QXDownload.Cancel();  // its file is one of them
+    const std::wstring archive = dataFolder + apiDownloadingUpdateFile;
+    DeleteFileW(archive.c_str());
+    DeleteFileW((archive + L".md5").c_str());
 }
 
 }  // namespace vorlane

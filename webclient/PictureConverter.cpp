@@ -6,18 +6,31 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/ComPtr.h"
 #include "core/Handles.h"
 #include "core/RuntimeError.h"
+#include "webclient/PictureHeader.h"
+#include "webclient/PictureOrientation.h"
 
 namespace vorlane {
 
 namespace {
 
 constexpr const wchar_t* kSource = L"PictureConverter";
-constexpr UINT kLargestSide = 16384;  // far beyond any screen; refuses absurd headers
+// The most pixels a picture may have: two 8K screens side by side (15360 by
+// 4320, 66 million). The largest screens in use are 8K (7680 by 4320) and the
+// service is asked for one screen's size; wide desktops of three 4K or 5K
+// screens stay below it too. Its bitmap is at most about 200 MB; a picture
+// beyond it is refused before anything decodes it.
+constexpr uint64_t kLargestArea = uint64_t(15360) * 4320;
+constexpr uint32_t kBitmapHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+// Padded 24-bit rows of the largest picture, however thin, fit the file's 32-bit sizes.
+static_assert(kLargestArea * 6 + kBitmapHeaderBytes < UINT32_MAX);
+// Decoded rows are fetched this many bytes at a time (one row at least).
+constexpr uint64_t kBandBytes = 1u << 20;
 
 ComPtr<IWICImagingFactory> createFactory() {
     ComPtr<IWICImagingFactory> factory;
@@ -38,11 +51,25 @@ ComPtr<IWICImagingFactory> createFactory() {
     }
 }
 
+// What the file's own bytes say, read through a view of it. Some decoders
+// decode a whole picture as they open it: its size must be known before.
+PictureHeader readHeaderOf(const std::wstring& path) {
+    FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) raiseFileError(GetLastError());
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart == 0 || uint64_t(size.QuadPart) > SIZE_MAX) return {};
+    KernelHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return {};
+    const std::unique_ptr<const void, decltype(&UnmapViewOfFile)> view(
+        MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0), &UnmapViewOfFile);
+    if (!view) return {};
+    return readPictureHeader({static_cast<const uint8_t*>(view.get()), static_cast<size_t>(size.QuadPart)});
+}
+
 // The first frame of the picture as 32-bit BGRA, the one target every codec
 // here converts to.
 ComPtr<IWICBitmapSource> decodeAsBgra32(IWICImagingFactory* factory, const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) raiseFileError(GetLastError());
-
     ComPtr<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
                                                   decoder.put())))
@@ -62,9 +89,11 @@ ComPtr<IWICBitmapSource> decodeAsBgra32(IWICImagingFactory* factory, const std::
     return source;
 }
 
-// BGRA to BGR, each colour weighted by its opacity.
-void packRow(const uint8_t* bgra, uint8_t* bgr, UINT width) {
-    for (UINT x = 0; x < width; ++x, bgra += 4, bgr += 3) {
+// A row of BGRA pixels to BGR, each colour weighted by its opacity, one pixel
+// every step bytes from offset on.
+void packRow(const uint8_t* bgra, uint8_t* file, int64_t offset, int64_t step, UINT width) {
+    for (UINT x = 0; x < width; ++x, bgra += 4, offset += step) {
+        uint8_t* bgr = file + offset;
         const unsigned alpha = bgra[3];
         if (alpha == 255) {
             bgr[0] = bgra[0];
@@ -76,28 +105,28 @@ void packRow(const uint8_t* bgra, uint8_t* bgr, UINT width) {
     }
 }
 
-// A whole bottom-up 24-bit bitmap file in memory: headers, then the rows from
-// the bottom one up, each padded to four bytes.
-std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source) {
+// A whole bottom-up 24-bit bitmap file in memory, the picture turned as its
+// orientation says: headers, then the rows from the bottom one up, each
+// padded to four bytes.
+std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source, int orientation) {
     UINT width = 0, height = 0;
-    if (FAILED(source->GetSize(&width, &height)) || width == 0 || height == 0 || width > kLargestSide ||
-        height > kLargestSide)
+    if (FAILED(source->GetSize(&width, &height)) || width == 0 || height == 0 ||
+        uint64_t(width) * height > kLargestArea)
         raiseError(errnum::InvalidPicture, kSource);
 
-    const UINT rowBytes = width * 3;
-    const UINT stride = (rowBytes + 3) & ~3u;
-    const uint64_t imageBytes = uint64_t(stride) * height;
-    const uint32_t headerBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const PictureOrientation shown(orientation, width, height);
+    const uint64_t stride = (uint64_t(shown.shownWidth()) * 3 + 3) & ~uint64_t(3);
+    const uint64_t imageBytes = stride * shown.shownHeight();
 
-    std::vector<uint8_t> file(headerBytes + imageBytes);
+    std::vector<uint8_t> file(kBitmapHeaderBytes + imageBytes);
     BITMAPFILEHEADER fileHeader{};
     fileHeader.bfType = 0x4D42;  // "BM"
     fileHeader.bfSize = static_cast<DWORD>(file.size());
-    fileHeader.bfOffBits = headerBytes;
+    fileHeader.bfOffBits = kBitmapHeaderBytes;
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
-    info.biWidth = static_cast<LONG>(width);
-    info.biHeight = static_cast<LONG>(height);  // positive: bottom-up, which every desktop shows
+    info.biWidth = static_cast<LONG>(shown.shownWidth());
+    info.biHeight = static_cast<LONG>(shown.shownHeight());  // positive: bottom-up, which every desktop shows
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
@@ -105,47 +134,66 @@ std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source) {
     std::memcpy(file.data(), &fileHeader, sizeof fileHeader);
     std::memcpy(file.data() + sizeof fileHeader, &info, sizeof info);
 
-    // Decode a band of rows at a time and pack each row into its place, the
-    // bottom row first in the file. Transparent parts come out black.
-    constexpr UINT kBandRows = 64;
-    const UINT sourceStride = width * 4;
-    std::vector<uint8_t> band(size_t(sourceStride) * kBandRows);
-    for (UINT top = 0; top < height; top += kBandRows) {
-        const UINT rows = std::min(kBandRows, height - top);
+    // Where a shown pixel lies in the file.
+    const auto offsetOf = [&](PictureOrientation::Place place) {
+        return int64_t(kBitmapHeaderBytes + (shown.shownHeight() - 1 - place.y) * stride + uint64_t(place.x) * 3);
+    };
+    // Decode a band of rows at a time and pack each stored row where it is
+    // shown. Transparent parts come out black.
+    const uint64_t sourceStride = uint64_t(width) * 4;
+    const UINT bandRows = static_cast<UINT>(std::clamp<uint64_t>(kBandBytes / sourceStride, 1, height));
+    std::vector<uint8_t> band(sourceStride * bandRows);
+    for (UINT top = 0; top < height; top += bandRows) {
+        const UINT rows = std::min(bandRows, height - top);
         const WICRect rect{0, static_cast<INT>(top), static_cast<INT>(width), static_cast<INT>(rows)};
-        if (FAILED(source->CopyPixels(&rect, sourceStride, sourceStride * rows, band.data())))
+        if (FAILED(source->CopyPixels(&rect, static_cast<UINT>(sourceStride), static_cast<UINT>(sourceStride * rows),
+                                      band.data())))
             raiseError(errnum::InvalidPicture, kSource);
         for (UINT r = 0; r < rows; ++r) {
-            const uint8_t* from = band.data() + size_t(r) * sourceStride;
-            uint8_t* to = file.data() + headerBytes + uint64_t(height - 1 - (top + r)) * stride;
-            packRow(from, to, width);
+            const UINT y = top + r;
+            const int64_t first = offsetOf(shown.shownAt(0, y));
+            const int64_t step = width > 1 ? offsetOf(shown.shownAt(1, y)) - first : 3;
+            packRow(band.data() + r * sourceStride, file.data(), first, step, width);
         }
     }
     return file;
 }
 
+// Written, then flushed to the disk: the file is about to replace the bitmap
+// the desktop shows, so it must be whole there first. Nothing is left of it
+// when either fails; a failed flush is the disk's own fault.
 void writeWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) raiseFileError(GetLastError());
+    const auto discard = [&] {
+        const DWORD error = GetLastError();
+        file.reset();
+        DeleteFileW(path.c_str());
+        return error;
+    };
     size_t done = 0;
     while (done < bytes.size()) {
         const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 8u << 20));
         DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, piece, &written, nullptr) || written == 0) {
-            const DWORD error = GetLastError();
-            file.reset();
-            DeleteFileW(path.c_str());
-            raiseFileError(error);
-        }
+        if (!WriteFile(file.get(), bytes.data() + done, piece, &written, nullptr) || written == 0)
+            raiseFileError(discard());
         done += written;
+    }
+    if (!FlushFileBuffers(file.get())) {
+        const DWORD error = discard();
+        raiseError(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? errnum::DiskFull : errnum::DeviceIOError,
+                   kSource);
     }
 }
 
 }  // namespace
 
 void convertPictureToBitmap(const std::wstring& source, const std::wstring& destination) {
+    const PictureHeader header = readHeaderOf(source);
+    if (header.largestArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
     const ComPtr<IWICImagingFactory> factory = createFactory();
-    const std::vector<uint8_t> bitmap = encodeBitmapFile(decodeAsBgra32(factory.get(), source).get());
+    const std::vector<uint8_t> bitmap =
+        encodeBitmapFile(decodeAsBgra32(factory.get(), source).get(), header.orientation);
 
     const std::wstring partial = destination + L".partial";
     writeWholeFile(partial, bitmap);

@@ -16,17 +16,44 @@ bool endsWith(const std::wstring& text, std::wstring_view ending) {
     return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c; }
+
+bool equalsIgnoringAsciiCase(std::wstring_view text, std::wstring_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (asciiUpper(text[i]) != upper[i]) return false;
+    return true;
+}
+
+// Windows opens a device instead of a file for these names, whatever follows
+// the first dot ("NUL.zip", "com1.v2.zip") and with blanks before it; the
+// superscript digits count as digits there.
+bool isDeviceName(std::wstring_view name) {
+    std::wstring_view stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+    for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (equalsIgnoringAsciiCase(stem, device)) return true;
+    if (stem.size() != 4) return false;
+    const std::wstring_view port = stem.substr(0, 3);
+    const wchar_t digit = stem[3];
+    const bool isDigit = (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+    return isDigit && (equalsIgnoringAsciiCase(port, L"COM") || equalsIgnoringAsciiCase(port, L"LPT"));
+}
+
+bool isControlCharacter(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 // The name becomes a path in the data folder and, unquoted, the update
 // engine's command line: no folder parts, no device or stream syntax, no
-// characters Windows refuses in names, no blanks.
+// characters Windows refuses in names or drops from their end, no blanks.
 bool isSafeArchiveName(const std::wstring& name) {
     if (name.size() <= kArchiveEnding.size()) return false;  // nothing before ".zip"
     if (name.find(L"..") != std::wstring::npos) return false;
+    if (name.back() == L'.' || name.back() == L' ') return false;
     for (wchar_t c : name) {
-        if (c <= L' ' || c == 0x7F) return false;
+        if (c == L' ' || isControlCharacter(c)) return false;
         if (std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) return false;
     }
-    return true;
+    return !isDeviceName(name);
 }
 
 }  // namespace

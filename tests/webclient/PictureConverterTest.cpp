@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstring>
+#include <string>
 
 #include "core/ComApartment.h"
+#include "core/Handles.h"
 #include "core/RuntimeError.h"
 #include "tests/support/TestFiles.h"
 #include "webclient/PictureConverter.h"
@@ -37,6 +40,43 @@ struct Bitmap {
         return p;
     }
 };
+
+void expectColour(const RGBTRIPLE& pixel, int red, int green, int blue) {
+    EXPECT_NEAR(pixel.rgbtRed, red, 40);
+    EXPECT_NEAR(pixel.rgbtGreen, green, 40);
+    EXPECT_NEAR(pixel.rgbtBlue, blue, 40);
+}
+
+// Makes path a link to the host's null device, through the host's own ln:
+// writing to it succeeds, flushing it fails. Wine starts a host program
+// without a handle to wait on, so the link is waited for.
+void linkToNullDevice(const std::wstring& path) {
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    ASSERT_NE(unixFileName, nullptr) << "runs under Wine only";
+    char* unixPath = unixFileName(path.c_str());
+    ASSERT_NE(unixPath, nullptr);
+    std::wstring commandLine = L"Z:\\bin\\ln -s /dev/null \"";
+    for (const char* c = unixPath; *c; ++c) commandLine += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    commandLine += L"\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &started));
+    const KernelHandle process(started.hProcess);
+    const KernelHandle thread(started.hThread);
+    // The device's attributes cannot be read: "not found" is the link's absence.
+    const auto linked = [&] {
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!linked() && std::chrono::steady_clock::now() < deadline) Sleep(20);
+    ASSERT_TRUE(linked());
+}
 
 int32_t errorNumberOf(auto&& call) {
     try {
@@ -119,4 +159,48 @@ TEST_F(PictureConverterTest, WallpaperIsSetAndRecorded) {
                            &size),
               ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(stored), out);
+}
+
+TEST_F(PictureConverterTest, PhotosAreTurnedAsTheirOrientationSays) {
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        for (const char* byteOrder : {"II", "MM"}) {
+            const std::string name = "oriented-" + std::to_string(orientation) + "-" + byteOrder + ".jpg";
+            SCOPED_TRACE(name);
+            const std::wstring out = dir.file(L"Vorlane.bmp");
+            convertPictureToBitmap(fixture(name.c_str()), out);
+            const Bitmap bitmap(out);
+            ASSERT_EQ(bitmap.info.biWidth, 64);
+            ASSERT_EQ(bitmap.info.biHeight, 48);
+            ASSERT_EQ(bitmap.bytes.size(), bitmap.file.bfOffBits + size_t(64 * 3) * 48);
+            expectColour(bitmap.pixel(16, 12), 255, 0, 0);      // red at the top left
+            expectColour(bitmap.pixel(48, 12), 0, 255, 0);      // lime at the top right
+            expectColour(bitmap.pixel(16, 36), 0, 0, 255);      // blue at the bottom left
+            expectColour(bitmap.pixel(48, 36), 255, 255, 255);  // white at the bottom right
+        }
+    }
+}
+
+TEST_F(PictureConverterTest, TheAreaNotASideDecidesWhatIsTooLarge) {
+    const std::wstring out = dir.file(L"Vorlane.bmp");
+    convertPictureToBitmap(fixture("panorama.png"), out);
+    const Bitmap panorama(out);
+    EXPECT_EQ(panorama.info.biWidth, 20000);
+    EXPECT_EQ(panorama.info.biHeight, 100);
+    expectColour(panorama.pixel(19999, 99), 0, 255, 0);
+
+    // 16384 by 16384: refused, and the bitmap before it stays.
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("huge.jpg"), out); }), errnum::InvalidPicture);
+    EXPECT_EQ(Bitmap(out).bytes, panorama.bytes);
+    EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PictureConverterTest, ABitmapThatCannotBeFlushedReplacesNothing) {
+    const std::wstring out = dir.file(L"Vorlane.bmp");
+    convertPictureToBitmap(fixture("halves.png"), out);
+    const std::string before = vorlane::test::readFile(out);
+    ASSERT_NO_FATAL_FAILURE(linkToNullDevice(out + L".partial"));
+
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("halves.jpg"), out); }), errnum::DeviceIOError);
+    EXPECT_EQ(vorlane::test::readFile(out), before);
+    EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -1,6 +1,7 @@
 // The ways an update ends the program: a verified archive handed to the update
-// engine, a missing engine, the third mismatch, a No to the permission, a
-// download that cannot go on. Each runs in a process of its own: this test
+// engine, the third mismatch, a No to the permission, a download that cannot go
+// on, the member's exit; and an engine that does not start, which ends the
+// update but not the program. Each runs in a process of its own: this test
 // program again, copied into a folder of the test's own (with or without a
 // stand-in engine in its Updater folder), running one UpdateScenario case.
 // The child writes each box and notice it sees into a journal the moment it
@@ -23,6 +24,7 @@
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "tests/webclient/UpdateFixture.h"
+#include "ui/frmDownloading.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmSlideMessage.h"
@@ -41,7 +43,7 @@ constexpr const wchar_t* kDataVariable = L"VORLANE_UPDATE_DATA";
 // --- The journal: one record per box, notice or report, as UTF-16 text ---
 
 struct Record {
-    std::wstring kind;  // "box", "notice closed" or "error"
+    std::wstring kind;  // "box", "notice closed", "error", or "running" at a scenario's end
     std::wstring title;
     std::wstring text;
     bool operator==(const Record&) const = default;
@@ -312,6 +314,30 @@ TEST_F(UpdateScenario, AutomaticUpdate) {
     expectTheProgramToEnd();
 }
 
+// The update is forgotten and the program runs on as it did before it; the
+// journal's last record says that it did.
+TEST_F(UpdateScenario, EngineDoesNotStart) {
+    ASSERT_TRUE(ui::frmMain().tmrMain.Enabled());
+    upgradeVorlane(link());
+    ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
+    const auto& slide = ui::formInstance<ui::FrmSlideMessage>();
+    pumpUntil([&] { return !slide.isLoaded() || !slide.tmrSlide.Enabled(); });  // a notice closes itself
+
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(gQXAPI->apiForced);
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdateMD5);
+    EXPECT_FALSE(ui::formInstance<ui::FrmDownloading>().isLoaded());
+    appendRecord(gWatch.journal, {L"running", L"", L""});
+}
+
+TEST_F(UpdateScenario, MemberExitsWhileTheArchiveIsFetchedAgain) {
+    upgradeVorlane(link());
+    ASSERT_TRUE(pumpUntil([] { return gQXAPI->apiDownloadingUpdateErr == 1; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(fileExists(dataFolder + kArchiveFile + L".md5"));
+    ui::frmMain().exitVorlane(true);
+}
+
 // The endings.
 
 TEST_F(UpdateEnding, NoToThePermissionEndsTheProgramAtOnce) {
@@ -379,19 +405,51 @@ TEST_F(UpdateEnding, ThirdMismatchEndsTheProgramAfterTheNoticeHasClosed) {
     EXPECT_EQ(updateRequestLines(service),
               (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest, kArchiveRequest}));
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_FALSE(fileExists(archivePath() + L".md5"));
 }
 
-TEST_F(UpdateEnding, MissingEngineIsReportedAndTheArchiveStays) {
-    const Outcome outcome = run("AutomaticUpdate");
+// An engine that is missing, or that is no program: the launch fails.
+struct EngineCase {
+    const char* name;
+    const char* content;  // the engine file's bytes; none: no engine
+};
+
+void PrintTo(const EngineCase& engine, std::ostream* out) { *out << engine.name; }
+
+class EngineThatDoesNotStart : public UpdateEnding, public ::testing::WithParamInterface<EngineCase> {};
+
+TEST_P(EngineThatDoesNotStart, IsReportedAndTheProgramRunsOnWithoutTheUpdate) {
+    std::vector<Record> told{{L"box", L"Critical Update Error", missingEngineText(service.address())}};
+    if (const char* content = GetParam().content) {
+        ASSERT_TRUE(CreateDirectoryW(install.file(L"Updater").c_str(), nullptr));
+        writeFile(enginePath(), content);
+        told = {{L"notice closed", L"Vorlane - Update Error", engineDidNotStartText(service.address())}};
+    }
+    const Outcome outcome = run("EngineDoesNotStart");
 
     EXPECT_EQ(outcome.exitCode, 0u);
-    EXPECT_EQ(outcome.journal, (std::vector<Record>{
-                                   {L"box", L"Critical Update Error", missingEngineText(service.address())},
-                               }));
+    told.push_back({L"running", L"", L""});
+    EXPECT_EQ(outcome.journal, told);
     EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest}));
-    EXPECT_TRUE(fileExists(archivePath()));
+    EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));
-    EXPECT_FALSE(fileExists(enginePath()));
+}
+
+const EngineCase kEngines[] = {{"Missing", nullptr}, {"NotAProgram", "this is not a program\r\n"}};
+
+INSTANTIATE_TEST_SUITE_P(UpdateEnding, EngineThatDoesNotStart, ::testing::ValuesIn(kEngines),
+                         [](const ::testing::TestParamInfo<EngineCase>& one) { return std::string(one.param.name); });
+
+TEST_F(UpdateEnding, ExitDuringTheUpdateLeavesNoFileBehind) {
+    installEngine();
+    holdTheArchiveFetchedAgain(service);
+    const Outcome outcome = run("MemberExitsWhileTheArchiveIsFetchedAgain");
+
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.journal, std::vector<Record>{});
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_FALSE(fileExists(archivePath() + L".md5"));
 }
 
 TEST_F(UpdateEnding, DownloadWithoutASizeEndsWithTheUpdateError) {
@@ -404,4 +462,5 @@ TEST_F(UpdateEnding, DownloadWithoutASizeEndsWithTheUpdateError) {
               (std::vector<Record>{{L"box", L"Update Error", updateErrorText(service.address())}}));
     EXPECT_EQ(updateRequestLines(service), std::vector<std::string>{kArchiveRequest});
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
+    EXPECT_FALSE(fileExists(archivePath()));
 }

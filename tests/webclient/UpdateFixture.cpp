@@ -64,6 +64,18 @@ std::wstring updateErrorText(const std::wstring& serviceAddress) {
            L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
 }
 
+std::wstring engineDidNotStartText(const std::wstring& serviceAddress) {
+    return L"The update was not applied: the Vorlane Update Engine did not start.  Vorlane keeps running with its "
+           L"current version.  If the problem persists, please reinstall: " +
+           programPage(serviceAddress);
+}
+
+void holdTheArchiveFetchedAgain(QuorvexService& service) {
+    service.control("/_control/update?name=" + std::string(kArchiveName) + "&md5=" + std::string(32, '0'));
+    service.fault("trickle", "&scope=update&count=2&limit=1&delay=0");  // archive and checksum, unharmed
+    service.fault("hang", "&scope=update&seconds=30");                  // the archive again
+}
+
 void prepareForUpdate() {
     ui::FrmMain& main = ui::frmMain();
     main.cboGallery.setText(L"All Galleries");

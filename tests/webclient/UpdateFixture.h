@@ -28,6 +28,11 @@ std::wstring downloadedText();
 std::wstring missingEngineText(const std::wstring& serviceAddress);
 std::wstring corruptUpdateText(const std::wstring& serviceAddress);
 std::wstring updateErrorText(const std::wstring& serviceAddress);
+std::wstring engineDidNotStartText(const std::wstring& serviceAddress);
+
+// The service's update as it reaches the program fetching the archive again:
+// its checksum matches nothing, and the second archive download hangs.
+void holdTheArchiveFetchedAgain(QuorvexService& service);
 
 // Wallpaper queries that the service can answer with an update, automatic
 // updates on, nothing forced.

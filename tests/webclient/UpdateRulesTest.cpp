@@ -67,6 +67,23 @@ TEST(UpdateArchiveName, NamesThatAreNotPlainFileNamesAreRefused) {
     EXPECT_EQ(nameOf(base + L"Vorlane%201.zip"), L"Vorlane%201.zip");
 }
 
+TEST(UpdateArchiveName, DeviceNamesAndControlCharactersAreRefused) {
+    const std::wstring base = L"http://download.quorvex.com/vorlane/";
+    for (const wchar_t* name : {L"NUL.zip", L"CON.zip", L"PRN.zip", L"AUX.zip", L"nul.zip", L"Con.zip", L"COM1.zip",
+                                L"com9.zip", L"COM0.zip", L"LPT1.zip", L"lpt9.zip", L"LPT0.zip", L"COM\u00B9.zip",
+                                L"LPT\u00B2.zip", L"com\u00B3.zip", L"NUL.v2.zip", L"CONIN$.zip", L"conout$.zip",
+                                L"Vorlane\u0085.zip", L"Vorlane\u009B1.zip", L"Vorlane\x7F.zip"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_EQ(nameOf(base + name), L"");
+    }
+    // Near misses are plain names.
+    for (const wchar_t* name : {L"CONSOLE.zip", L"COM10.zip", L"NULL.zip", L"LPT.zip", L"AUXILIARY.zip",
+                                L"Vorlane-CON.zip", L"COM\u00B4.zip", L"xNUL.zip"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_EQ(nameOf(base + name), name);
+    }
+}
+
 TEST(UpdateArchiveName, TheStandInServesBothPlacesOnItsOwnPort) {
     const ServiceHosts standIn = serviceHostsFor(L"127.0.0.1:8123");
     EXPECT_EQ(updateArchiveName(L"http://127.0.0.1:8123/vorlane/dl/Vorlane-1.0.113.zip", standIn),

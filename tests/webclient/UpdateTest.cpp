@@ -173,6 +173,38 @@ TEST_F(UpdateDownload, ChecksumFileWithoutAChecksumMatchesNothing) {
     EXPECT_TRUE(errors.empty());
 }
 
+// The ways out of an update that leave the program running; each takes the
+// update's files with it, the one being fetched and the one fetched before.
+struct WayOut {
+    const char* name;
+    void (*leave)();
+};
+
+void PrintTo(const WayOut& way, std::ostream* out) { *out << way.name; }
+
+class UnfinishedUpdate : public UpdateDownload, public ::testing::WithParamInterface<WayOut> {};
+
+TEST_P(UnfinishedUpdate, LeavesNoFileBehind) {
+    gQXAPI->apiLoggedIn = true;
+    holdTheArchiveFetchedAgain(service);
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(3));
+    ASSERT_TRUE(fileExists(archivePath() + L".md5"));
+
+    GetParam().leave();
+    EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_FALSE(fileExists(archivePath() + L".md5"));
+}
+
+const WayOut kWaysOut[] = {
+    {"Abort", [] { ui::formInstance<ui::FrmDownloading>().imgAbort_Click(); }},
+    {"Outage", [] { gQXAPI->QXDownload.events.Error(10053, L"Software caused connection abort."); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(UpdateDownload, UnfinishedUpdate, ::testing::ValuesIn(kWaysOut),
+                         [](const ::testing::TestParamInfo<WayOut>& one) { return std::string(one.param.name); });
+
 TEST_F(UpdateDownload, OutageForgetsTheUpdateAndRestartsTheClock) {
     gQXAPI->apiLoggedIn = true;
     service.fault("hang", "&scope=update&seconds=30");
