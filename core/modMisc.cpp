@@ -9,7 +9,6 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kModule = L"modMisc";
-constexpr size_t kLongestEncodableText = 32767;
 
 bool isAsciiAlnum(wchar_t c) {
     return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
@@ -39,10 +38,6 @@ std::vector<std::wstring_view> splitAll(std::wstring_view text, std::wstring_vie
 std::wstring URLEncode(const std::wstring& text) {
     std::wstring encoded;
     runTrapped(L"URLEncode", kModule, [&] {
-        if (text.size() > kLongestEncodableText) {
-            encoded = text;
-            raiseError(errnum::Overflow);
-        }
         encoded.reserve(text.size() * 3);
         for (size_t i = 0; i < text.size(); ++i) {
             const wchar_t c = text[i];

@@ -23,8 +23,7 @@ bool dirExists(const std::wstring& path);
 
 // Encodes a query value: letters and digits stay, a blank becomes "+", every
 // other character becomes "%" and the two hexadecimal digits of each of its
-// bytes in the ANSI code page. A text over 32767 characters is reported and
-// comes back unchanged.
+// bytes in the ANSI code page. Any length is encoded whole.
 std::wstring URLEncode(const std::wstring& text);
 
 // Appends value at the end of the array.
@@ -34,7 +33,8 @@ void array_push(TextArray& array, const std::wstring& value);
 // none: returns empty text and leaves the array alone.
 std::wstring array_shift(TextArray& array);
 
-// True when one of the combo box's list entries equals text exactly.
+// True when one of the combo box's list entries equals text exactly. No combo
+// box is reported (91) and matches nothing.
 bool existsInCombo(const std::wstring& text, HWND__* comboBox);
 
 // Cuts the reply down to its body (everything after the first blank line) and

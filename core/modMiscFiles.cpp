@@ -2,6 +2,7 @@
 // combo-box search.
 #include <windows.h>
 
+#include "core/RuntimeError.h"
 #include "core/modMisc.h"
 #include "core/Trap.h"
 
@@ -29,6 +30,7 @@ bool dirExists(const std::wstring& path) {
 bool existsInCombo(const std::wstring& text, HWND comboBox) {
     bool found = false;
     runTrapped(L"existsInCombo", L"modMisc", [&] {
+        if (!IsWindow(comboBox)) raiseError(errnum::ObjectNotSet);
         const LRESULT count = SendMessageW(comboBox, CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count && !found; ++i) {
             const LRESULT length = SendMessageW(comboBox, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);

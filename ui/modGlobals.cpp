@@ -97,7 +97,7 @@ void requestGalleries() {
     TextArray keys, values;
     array_push(keys, L"withcategories");
     array_push(values, L"yes");
-    gQXAPI->APICloseSock();
+    // A request still under way is not dropped: this one waits its turn.
     gQXAPI->APISend(L"qx.getGalleries", keys, values);
 }
 

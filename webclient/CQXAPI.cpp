@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwctype>
 
 #include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/CTimerFunctions.h"
 #include "version.h"
+#include "webclient/XmlOutline.h"
 #include "webclient/modXML.h"
 
 namespace vorlane {
@@ -44,6 +46,40 @@ std::wstring endTagFor(const std::wstring& firstLine) {
     return tag + L">";
 }
 
+std::wstring trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L" \t\r");
+    if (first == std::wstring::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t\r") - first + 1);
+}
+
+// Clears a flag however the scope is left.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// True when the reply's header asks to keep the connection ("Connection: keep-alive").
+bool asksToKeepConnection(const std::wstring& reply) {
+    const size_t headerEnd = reply.find(L"\r\n\r\n");
+    if (headerEnd == std::wstring::npos) return false;
+    const auto lower = [](std::wstring text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+        return text;
+    };
+    for (const std::wstring& line : splitLines(lower(reply.substr(0, headerEnd)))) {
+        const size_t colon = line.find(L':');
+        if (colon == std::wstring::npos || trimmed(line.substr(0, colon)) != L"connection") continue;
+        if (trimmed(line.substr(colon + 1)) == L"keep-alive") return true;
+    }
+    return false;
+}
+
 // True while text may still grow into an HTTP status line and header.
 bool couldStartHeader(const std::wstring& text) {
     constexpr std::wstring_view kStatus = L"HTTP/";
@@ -55,6 +91,7 @@ bool couldStartHeader(const std::wstring& text) {
 
 CQXAPI::CQXAPI() {
     QXSock.events.DataArrival = [this](int32_t bytesTotal) { QXSock_DataArrival(bytesTotal); };
+    QXSock.events.CloseSck = [this] { QXSock_CloseSck(); };
     QXSock.events.Error = [this](int16_t number, std::wstring& description, int32_t, const std::wstring&,
                                  const std::wstring&, int32_t, bool&) { QXSock_Error(number, description); };
     QXDownload.events.Starting = [this](int32_t size, const std::wstring& header) { QXDownload_Starting(size, header); };
@@ -72,10 +109,8 @@ CQXAPI::CQXAPI() {
 CQXAPI::~CQXAPI() = default;
 
 bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues) {
-    bool sent = false;
+    bool accepted = false;
     runTrapped(L"APISend", kModule, [&] {
-        if (QXSock.State() != StateConnected && !APIConnect()) return;
-
         if (QueryMethod != L"qx.getGalleries" && QueryMethod != L"qx.auth.login") {
             array_push(queryKeys, L"VL_Version");
             array_push(queryValues, programVersion());
@@ -84,18 +119,66 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
         for (size_t i = 0; i < queryKeys.size(); ++i)
             address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
 
-        // A reply that never completed belongs to no one now.
-        dropUnreadReply();
-        QXSock.SendData(L"GET " + address + L" HTTP/1.0\r\n\r\n");
+        const uint64_t id = ++lastRequestId_;
+        pendingRequests_.push_back({id, L"GET " + address + L" HTTP/1.0\r\n\r\n"});
+        sendQueued();
+        accepted = isUnderWay(id);
+    });
+    return accepted;
+}
 
-        if (QXSock.State() == StateError) {
-            APIHandleSockError();
+bool CQXAPI::isUnderWay(uint64_t id) const {
+    return requestInFlight_ == id ||
+           std::any_of(pendingRequests_.begin(), pendingRequests_.end(), [id](const Request& r) { return r.id == id; });
+}
+
+void CQXAPI::sendQueued() {
+    // A handler that runs while a connection is made, or while a reply is
+    // awaited, only queues its request: one exchange at a time, in order.
+    while (!pendingRequests_.empty() && !connecting_ && !awaitingReply()) {
+        if (!APIConnect()) {
+            pendingRequests_.clear();  // nothing can go out: the outage state has been entered
             return;
         }
-        gTimerFunctions->Active_SockTimeout = true;
-        sent = true;
-    });
-    return sent;
+        const Request request = std::move(pendingRequests_.front());
+        pendingRequests_.pop_front();
+        writeRequest(request);
+    }
+}
+
+void CQXAPI::writeRequest(const Request& request) {
+    dropUnreadReply();  // bytes left on a kept connection belong to no request
+    QXSock.SendData(request.line);
+    // A failed send has been reported through the socket's error event, which
+    // closed it.
+    if (QXSock.State() != StateConnected) {
+        APIHandleSockError();
+        return;
+    }
+    requestInFlight_ = request.id;
+    gTimerFunctions->Active_SockTimeout = true;  // each request's own ten seconds
+}
+
+bool CQXAPI::awaitingReply() {
+    if (requestInFlight_ == 0) return false;
+    if (gTimerFunctions->Active_SockTimeout && QXSock.State() == StateConnected) return true;
+    // Its time-out fired (and ran the outage path), or its connection was lost
+    // to a socket error, already reported: its reply will not come. A late one
+    // must not be taken for the next request's.
+    forgetRequestInFlight();
+    QXSock.CloseSck();
+    return false;
+}
+
+void CQXAPI::forgetRequestInFlight() {
+    if (requestInFlight_ != 0) gTimerFunctions->Active_SockTimeout = false;  // its time-out goes with it
+    requestInFlight_ = 0;
+    apiEndTag.clear();
+}
+
+void CQXAPI::dropRequests() {
+    pendingRequests_.clear();
+    forgetRequestInFlight();
 }
 
 void CQXAPI::dropUnreadReply() {
@@ -113,40 +196,69 @@ bool CQXAPI::APIConnect() {
             connected = true;
             return;
         }
-        QXSock.CloseSck();
+        if (connecting_) {  // a connection is being made further up: wait for it
+            connected = waitForConnect();
+            return;
+        }
+        const FlagScope connecting(connecting_);
         const ServiceHost server = parseServiceHost(apiHost);
-        QXSock.Connect(server.name, server.port);
         for (;;) {
-            const SocketState state = QXSock.State();
-            if (state == StateConnected) {
+            const uint64_t closings = closings_;
+            QXSock.CloseSck();
+            QXSock.Connect(server.name, server.port);
+            if (waitForConnect()) {
                 connected = true;
                 return;
             }
-            if (state == StateError || state == StateClosed) {
-                apiSetNetworkOutage();
-                return;
-            }
-            // The socket's notifications arrive as window messages.
-            if (!waitThenDoEvents(250)) return;
+            // A handler closed the connection meanwhile; start again only for
+            // requests it left waiting.
+            if (closings_ == closings || pendingRequests_.empty()) return;
         }
     });
     return connected;
+}
+
+bool CQXAPI::waitForConnect() {
+    const uint64_t closings = closings_;
+    for (;;) {
+        const SocketState state = QXSock.State();
+        if (state == StateConnected) return true;
+        if (closings_ != closings) return false;
+        if (state == StateError || state == StateClosed) {
+            apiSetNetworkOutage();
+            return false;
+        }
+        // The socket's notifications arrive as window messages.
+        if (!waitThenDoEvents(250)) return false;
+    }
 }
 
 void CQXAPI::QXSock_DataArrival(int32_t) {
     runTrapped(L"QXSock_DataArrival", kModule, [&] { frameReply(); });
 }
 
+void CQXAPI::QXSock_CloseSck() {
+    runTrapped(L"QXSock_CloseSck", kModule, [&] {
+        if (requestInFlight_ == 0 || !gTimerFunctions->Active_SockTimeout) return;
+        // The service ended the connection before the whole reply: nothing more
+        // can come, so the request ends now as its time-out would end it.
+        forgetRequestInFlight();
+        apiSetNetworkOutage();
+        sendQueued();
+    });
+}
+
 void CQXAPI::frameReply() {
+    // Data ends an outage; only the whole reply ends its request's time-out.
     apiNetworkOutage = false;
-    gTimerFunctions->Active_SockTimeout = false;
 
     if (QXSock.BytesReceived() > kLargestReply) {
         // No reply of the service is this long: give up on it, and on the rest
         // of it still on its way.
-        apiEndTag.clear();
-        APICloseSock();
+        forgetRequestInFlight();
+        QXSock.CloseSck();
         APIUnexpectedResponse();
+        sendQueued();
         return;
     }
 
@@ -175,13 +287,24 @@ void CQXAPI::frameReply() {
     }
 
     if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
-    if (lines.back() != apiEndTag) return;  // stays buffered until the rest arrives
+    // Complete only when the end tag is the root's own: one inside a CDATA
+    // section or a comment that happens to end a piece is not.
+    if (lines.back() != apiEndTag || !outlineXml(text).whole()) return;  // stays buffered until the rest arrives
+    completeReply();
+}
 
-    apiEndTag.clear();
+void CQXAPI::completeReply() {
+    forgetRequestInFlight();  // answered
     std::wstring reply;
     QXSock.GetData(reply);
+    const bool keepConnection = asksToKeepConnection(reply);
     if (!validateHTMLHeader(reply)) APIForeignResponse();
+    // HTTP/1.0: the service ends the connection after its reply unless it said
+    // it keeps it. The next request then starts on a new one rather than being
+    // written into one that is closing.
+    if (!keepConnection) QXSock.CloseSck();
     ParseXML(reply);
+    sendQueued();
 }
 
 }  // namespace vorlane

@@ -1,10 +1,12 @@
 // CQXAPI: the client of the service's XML API and the program's shared login
 // and download state. One instance, gQXAPI, lives for the whole run. It owns the
 // API connection (QXSock), which carries one HTTP/1.0 request and its XML reply
-// at a time, and the file downloader (QXDownload) for pictures and updates.
+// at a time (requests made meanwhile wait their turn), and the file downloader
+// (QXDownload) for pictures and updates.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -43,7 +45,8 @@ public:
     CDownload QXDownload;
 
     // --- Requests and framing ---
-    // Sends one API request; true when it went out and the reply time-out is armed.
+    // Sends one API request, or queues it behind the one under way; true when it
+    // went out with its reply time-out armed, or waits its turn to.
     bool APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues);
 
     // Removes the files of the update under way from the data folder: the
@@ -77,14 +80,28 @@ private:
     bool apiCheckNetworkOutage(int16_t number, const std::wstring& description);
 
     void QXSock_DataArrival(int32_t bytesTotal);
+    void QXSock_CloseSck();
     void QXSock_Error(int16_t Number, const std::wstring& Description);
     void QXDownload_Starting(int32_t FileSize, const std::wstring& Header);
     void QXDownload_DataArrival(int32_t bytesTotal);
     void QXDownload_Completed();
     void QXDownload_Error(int16_t Number, const std::wstring& Description);
 
+    struct Request {
+        uint64_t id;
+        std::wstring line;  // the whole request, as it goes on the wire
+    };
     void frameReply();
+    void completeReply();
     void dropUnreadReply();
+    // Requests go out one at a time, in the order they were made.
+    void sendQueued();
+    void writeRequest(const Request& request);
+    bool isUnderWay(uint64_t id) const;
+    bool awaitingReply();
+    bool waitForConnect();
+    void forgetRequestInFlight();
+    void dropRequests();
     void requestNextWallpaper();
     void applyWallpaper();
     void endWallpaperChange();
@@ -109,6 +126,11 @@ private:
     std::wstring apiBaseURL;  // "http://" host "/api.php?apikey="
     std::wstring apiEndTag;   // the end tag of the reply now arriving
     CSocketMaster QXSock;
+    std::deque<Request> pendingRequests_;  // waiting their turn, oldest first
+    uint64_t lastRequestId_ = 0;
+    uint64_t requestInFlight_ = 0;         // the id of the request whose whole reply has not come; 0 none
+    bool connecting_ = false;              // APIConnect is waiting for the connection
+    uint64_t closings_ = 0;                // APICloseSock calls, to tell a connect given up
     // Wallpaper downloads in a row that could not be applied: the rotation stops
     // asking after a few, until the next scheduled change.
     int failedChanges_ = 0;

@@ -2,9 +2,9 @@
 // its download to the bitmap on the desktop.
 #include <windows.h>
 
-#include "core/CTimerFunctions.h"
 #include "core/Convert.h"
 #include "core/Globals.h"
+#include "core/RuntimeError.h"
 #include "core/Trap.h"
 #include "core/modRegistry.h"
 #include "ui/frmDownloading.h"
@@ -28,6 +28,16 @@ std::wstring wallpaperBitmapPath() { return dataFolder + L"Vorlane.bmp"; }
 void pushPair(TextArray& keys, TextArray& values, const std::wstring& key, const std::wstring& value) {
     array_push(keys, key);
     array_push(values, value);
+}
+
+// A damaged saved id (not a number, out of range) reads as 0: sequential order
+// starts over rather than stopping at every change.
+int32_t savedWallpaperId(const std::wstring& saved) {
+    try {
+        return isNumeric(saved) ? toInt32(toDouble(saved)) : 0;
+    } catch (const RuntimeError&) {
+        return 0;
+    }
 }
 
 }  // namespace
@@ -72,7 +82,7 @@ void CQXAPI::requestNextWallpaper() {
             pushPair(keys, values, L"order", L"randomize");
         } else {
             const std::wstring saved = regGetSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", L"");
-            apiActiveWallpaper = saved.empty() ? 0 : toInt32(toDouble(saved));
+            apiActiveWallpaper = savedWallpaperId(saved);
             pushPair(keys, values, L"startid", std::to_wstring(apiActiveWallpaper));
             pushPair(keys, values, L"order", L"freshness");
         }
@@ -123,7 +133,6 @@ void CQXAPI::QXDownload_Starting(int32_t, const std::wstring&) {
 
 void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
     runTrapped(L"QXDownload_DataArrival", kModule, [&] {
-        gTimerFunctions->Active_SockTimeout = false;
         ui::FrmDownloading& progress = ui::frmDownloading();
         if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
             // The checksum file comes before any mismatch: its download goes
@@ -158,7 +167,6 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
 }
 
 void CQXAPI::QXDownload_Completed() {
-    gTimerFunctions->Active_SockTimeout = false;
     ui::FrmDownloading& progress = ui::frmDownloading();
     progress.SetProgressBarValue(100);
     progress.lblProgressPercent.setCaption(L"100%");

@@ -61,7 +61,13 @@ void CQXAPI::APILogout() {
     });
 }
 
-void CQXAPI::APICloseSock() { QXSock.CloseSck(); }
+void CQXAPI::APICloseSock() {
+    // Every request under way is given up with the connection: the one sent and
+    // those waiting their turn.
+    dropRequests();
+    ++closings_;
+    QXSock.CloseSck();
+}
 
 void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
     runTrapped(L"APIHandleError", kModule, [&] {
@@ -136,7 +142,8 @@ void CQXAPI::apiSetNetworkOutage() {
 bool CQXAPI::apiNetworkRetry() {
     bool connected = false;
     runTrapped(L"apiNetworkRetry", kModule, [&] {
-        QXSock.CloseSck();
+        // A connection that carries a request, or is being made for one, stays.
+        if (!connecting_ && !awaitingReply()) QXSock.CloseSck();
         if (!APIConnect()) return;
         if (!apiLoggedIn) {
             if (apiPasswordHash.empty() || apiUsername.empty()) {
@@ -152,6 +159,7 @@ bool CQXAPI::apiNetworkRetry() {
         }
         apiNetworkOutage = false;
         connected = true;
+        sendQueued();  // requests made while the connection was being made
     });
     return connected;
 }

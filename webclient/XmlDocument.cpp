@@ -2,10 +2,9 @@
 
 #include <objbase.h>
 
-#include <cwctype>
-
 #include "core/Bstr.h"
 #include "core/RuntimeError.h"
+#include "webclient/XmlOutline.h"
 
 namespace vorlane {
 
@@ -21,17 +20,6 @@ constexpr const wchar_t* kSource = L"modXML";
 // prohibited"); some parsers ignore the property that should refuse them.
 constexpr int32_t kDtdProhibited = static_cast<int32_t>(0xC00CE5A9);
 constexpr const wchar_t* kDtdProhibitedReason = L"DTD is prohibited.";
-
-bool containsDocumentType(const std::wstring& text) {
-    constexpr std::wstring_view kMarker = L"<!doctype";
-    for (size_t at = text.find(L"<!"); at != std::wstring::npos; at = text.find(L"<!", at + 2)) {
-        if (text.size() - at < kMarker.size()) break;
-        bool match = true;
-        for (size_t i = 0; i < kMarker.size() && match; ++i) match = (towlower(text[at + i]) == kMarker[i]);
-        if (match) return true;
-    }
-    return false;
-}
 
 void check(HRESULT hr) {
     if (FAILED(hr)) raiseError(errnum::AutomationError, kSource);
@@ -136,7 +124,7 @@ XmlDocument::XmlDocument() {
 }
 
 bool XmlDocument::loadXml(const std::wstring& text) {
-    refusedDtd_ = containsDocumentType(text);
+    refusedDtd_ = outlineXml(text).documentTypeInProlog;
     if (refusedDtd_) return false;
     Bstr source(text);
     VARIANT_BOOL loaded = VARIANT_FALSE;

@@ -7,6 +7,7 @@
 #include "core/Convert.h"
 #include "core/Globals.h"
 #include "core/Trap.h"
+#include "core/modRegistry.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
@@ -27,15 +28,65 @@ void handleError(const XmlNode& root) {
     gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number))), description);
 }
 
-void handleAuth(const XmlDocument& document, const XmlNode& root) {
-    const std::wstring token = document.asNode().require(L"auth/token").text();
-    if (!token.empty()) {
+// What an accepted login changes, kept so that a login that fails on the way
+// can be undone: no half login is left behind.
+class LoginUndo {
+public:
+    LoginUndo()
+        : loggedIn_(gQXAPI->apiLoggedIn),
+          token_(gQXAPI->apiAuthToken),
+          username_(gQXAPI->apiUsername),
+          key_(gQXAPI->apiKey),
+          shownName_(ui::frmLogin().txtUserName.Text()),
+          savedUsername_(savedLogin(L"SavedUsername")),
+          savedPassword_(savedLogin(L"SavedPassword")) {}
+
+    // Back to the state before the reply, logged out, with the login window
+    // ready for another try.
+    void undo() const {
+        CQXAPI& api = *gQXAPI;
+        api.apiLoggedIn = loggedIn_;
+        api.apiAuthToken = token_;
+        api.apiUsername = username_;
+        api.apiKey = key_;
+        api.apiSilent = false;
+        restoreSavedLogin(L"SavedUsername", savedUsername_);
+        restoreSavedLogin(L"SavedPassword", savedPassword_);
+        ui::FrmLogin& login = ui::frmLogin();
+        login.txtUserName.setText(shownName_);
+        if (!login.Visible()) login.Show();
+        login.EnableLogin();
+    }
+
+private:
+    static std::wstring savedLogin(const wchar_t* name) { return regGetSetting(kAppName, kLoginSection, name, L""); }
+    static void restoreSavedLogin(const wchar_t* name, const std::wstring& value) {
+        if (savedLogin(name) != value) regSaveSetting(kAppName, kLoginSection, name, value);
+    }
+
+    bool loggedIn_;
+    std::wstring token_, username_, key_, shownName_, savedUsername_, savedPassword_;
+};
+
+void acceptLogin(const XmlNode& root) {
+    const LoginUndo before;
+    try {
         gQXAPI->apiLoggedIn = true;
         gQXAPI->apiAuthToken = root.require(L"token").text();
         gQXAPI->apiUsername = root.require(L"username").text();
         ui::frmLogin().txtUserName.setText(gQXAPI->apiUsername);
         gQXAPI->apiKey = root.require(L"apiKey").text();
         ui::frmLogin().LoginSuccess();
+    } catch (...) {
+        before.undo();
+        throw;
+    }
+}
+
+void handleAuth(const XmlDocument& document, const XmlNode& root) {
+    const std::wstring token = document.asNode().require(L"auth/token").text();
+    if (!token.empty()) {
+        acceptLogin(root);
         return;
     }
     if (root.require(L"status").text().empty()) MessageBoxW(nullptr, L"Unknown Login Error", L"Vorlane", MB_OK);

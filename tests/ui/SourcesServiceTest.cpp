@@ -10,6 +10,7 @@
 #include "core/modRegistry.h"
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmMain.h"
+#include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
 #include "ui/modGlobals.h"
 
@@ -37,6 +38,14 @@ protected:
         return list;
     }
 
+    // Chooses an entry as the member does, with the mouse.
+    void pick(ComboBox& box, int index) {
+        box.setFocus();
+        SendMessageW(box.hwnd(), CB_SETCURSEL, index, 0);
+        SendMessageW(GetParent(box.hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box.hwnd()), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(box.hwnd()));
+    }
+
     std::wstring member;
     FrmMain& main = frmMain();
 };
@@ -57,17 +66,49 @@ TEST_F(SourcesService, TheGalleryListFillsTheBoxesAndAPickedGalleryBringsItsCate
 
     toggleSourceTabs(2);
     ShowWindow(main.hwnd(), SW_SHOWNA);
-    main.cboGallery.setFocus();
-    SendMessageW(main.cboGallery.hwnd(), CB_SETCURSEL, 1, 0);
-    SendMessageW(GetParent(main.cboGallery.hwnd()), WM_COMMAND,
-                 MAKEWPARAM(GetDlgCtrlID(main.cboGallery.hwnd()), CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(main.cboGallery.hwnd()));
+    pick(main.cboGallery, 1);
     main.cboCategory.setFocus();
     // Categories the service redirects elsewhere are left out.
     EXPECT_EQ(items(main.cboCategory),
               (std::vector<std::wstring>{L"All Categories", L"Forests", L"Mountains", L"Oceans"}));
     EXPECT_EQ(regGetSetting(kAppName, memberSection(member), L"Gallery", L""), L"Nature");
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SourcesService, AccentedGalleriesAndCategoriesShowRightAndBringTheirWallpapers) {
+    ASSERT_EQ(GetACP(), 1252u) << "the test session runs with the Western code page";
+    selectedGallery = L"All Galleries";
+    selectedCategory = L"All Categories";
+    requestGalleries();
+    ASSERT_TRUE(waitFor([&] { return main.cboGallery.Enabled(); }));
+    const auto galleryItems = items(main.cboGallery);
+    const auto photography = std::find(galleryItems.begin(), galleryItems.end(), L"Fotograf\u00eda");
+    ASSERT_NE(photography, galleryItems.end());
+
+    toggleSourceTabs(2);
+    ShowWindow(main.hwnd(), SW_SHOWNA);
+    pick(main.cboGallery, static_cast<int>(photography - galleryItems.begin()));
+    main.cboCategory.setFocus();
+    ASSERT_EQ(items(main.cboCategory),
+              (std::vector<std::wstring>{L"All Categories", L"Stra\u00dfen", L"Citt\u00e0"}));
+    pick(main.cboCategory, 2);
+    main.cboGallery.setFocus();
+    EXPECT_EQ(regGetSetting(kAppName, memberSection(member), L"Category", L""), L"Citt\u00e0");
+
+    // A change now asks for that category and gets its one wallpaper for a 1.6 screen.
+    screenAspectRatio = L"1.6";
+    ui::frmOptions().txtRating.setText(L"0");
+    ui::frmOptions().optRandomize.setValue(true);
+    nextWallpaperID = 0;
+    service.fault("drop", "&scope=dl");  // the picture itself is not needed
+    gQXAPI->apiForced = false;
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([] { return nextWallpaperID != 0; }));
+    EXPECT_EQ(nextWallpaperID, 1014);
+    const QueryPairs query = queryPairsOf(apiRequests().back());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"gallery", "Fotograf%EDa"}), query.end());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"category", "Citt%E0"}), query.end());
+    ASSERT_TRUE(waitFor([&] { return main.Enabled(); }));  // the change has ended
 }
 
 TEST_F(SourcesService, RotateNowIsAChangeTheMemberAskedFor) {

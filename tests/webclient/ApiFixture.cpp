@@ -62,6 +62,13 @@ std::vector<LoggedRequest> ApiFixture::apiRequests() {
     return requests;
 }
 
+void ApiFixture::tick(int seconds) {
+    for (int i = 0; i < seconds; ++i) {
+        gTimerFunctions->TimerTick();
+        pumpFor(std::chrono::milliseconds(1));
+    }
+}
+
 void ApiFixture::logIn(const std::wstring& username, const std::wstring& password) {
     gQXAPI->apiUsername = username;
     gQXAPI->apiPasswordHash = GetStringMD5(password);

@@ -45,6 +45,9 @@ protected:
     // Logs alice in and waits for the reply.
     void logIn(const std::wstring& username = L"alice", const std::wstring& password = L"tulips2008");
 
+    // Steps the scheduler a second at a time, letting messages run between steps.
+    void tick(int seconds);
+
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         return pumpUntil(done, limit);
     }

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "core/Ansi.h"
 #include "core/Globals.h"
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmMain.h"
@@ -21,6 +24,32 @@ protected:
         return gQXAPI->APISend(L"qx.getGalleries", keys, values);
     }
     bool galleriesArrived() { return galleries.size() > 0; }
+};
+
+// Runs its action when the message posted to it is handled.
+class MessageProbe {
+public:
+    explicit MessageProbe(std::function<void()> action) : action_(std::move(action)) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if (message == WM_APP) reinterpret_cast<MessageProbe*>(lParam)->action_();
+            return DefWindowProcW(window, message, wParam, lParam);
+        };
+        windowClass.lpszClassName = L"VorlaneMessageProbe";
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowW(L"VorlaneMessageProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    }
+    ~MessageProbe() { DestroyWindow(window_); }
+    MessageProbe(const MessageProbe&) = delete;
+    MessageProbe& operator=(const MessageProbe&) = delete;
+
+    void post() { ASSERT_TRUE(PostMessageW(window_, WM_APP, 0, reinterpret_cast<LPARAM>(this))); }
+
+private:
+    std::function<void()> action_;
+    HWND window_ = nullptr;
 };
 
 }  // namespace
@@ -51,12 +80,34 @@ TEST_F(Framing, VersionPairOnlyWhereDueAndValuesEncoded) {
     EXPECT_EQ(queryPairsOf(apiRequests()[1]).back().first, "md5password");
 }
 
-TEST_F(Framing, ArmsTheReplyTimeOutAndAnyDataDisarmsIt) {
-    service.fault("hang", "&seconds=3&reply=1");
+TEST_F(Framing, TheReplyTimeOutStaysArmedUntilTheWholeReplyAndThenRunsTheOutage) {
+    gQXAPI->apiLoggedIn = true;
+    service.fault("pause", "&seconds=60");  // the first line, then nothing
     ASSERT_TRUE(requestGalleries());
-    EXPECT_TRUE(gTimerFunctions->Active_SockTimeout);
+    ASSERT_TRUE(waitFor([] { return gQXAPI->socket().BytesReceived() > 0; }));
+    EXPECT_TRUE(gTimerFunctions->Active_SockTimeout);  // bytes alone do not disarm it
+    tick(10);
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    tick(1);
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(notice().value().title, L"Vorlane - Connection Issue");
+    EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+}
+
+TEST_F(Framing, ARequestThatWaitedItsTurnHasATimeOutOfItsOwn) {
+    gQXAPI->apiLoggedIn = true;
+    service.fault("hang", "&seconds=60&match=withcategories%3Dno");
+    TextArray keys{L"withcategories"}, values{L"no"};
+    ASSERT_TRUE(requestGalleries());
+    ASSERT_TRUE(gQXAPI->APISend(L"qx.getGalleries", keys, values));  // waits for the first reply
     ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
-    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2; }));
+    EXPECT_TRUE(gTimerFunctions->Active_SockTimeout);
+    tick(10);
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    tick(1);
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
 }
 
 TEST_F(Framing, ReplyInSinglesCompletesOnceAtItsEndTag) {
@@ -71,23 +122,37 @@ TEST_F(Framing, ReplyInSinglesCompletesOnceAtItsEndTag) {
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 
-TEST_F(Framing, RepliesThatNeverCompleteAreDroppedByTheNextRequest) {
+TEST_F(Framing, AReplyCutOffByTheServiceEndsAsItsTimeOutWouldAndTheNextGoesOut) {
+    gQXAPI->apiLoggedIn = true;
     for (const char* fault : {"crlf", "xml_decl", "truncated"}) {
         SCOPED_TRACE(fault);
         galleries.clear();
         service.fault(fault);
         ASSERT_TRUE(requestGalleries());
-        pumpUntil([] { return gQXAPI->socket().State() != StateConnected; }, std::chrono::seconds(5));
-        pumpFor(std::chrono::milliseconds(200));
+        // The service closes the connection without a reply the client can read.
+        ASSERT_TRUE(waitFor([] { return gQXAPI->apiNetworkOutage; }));
+        EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+        EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
         EXPECT_FALSE(galleriesArrived());
 
-        // The stale end tag and bytes of the abandoned reply do not spoil the next.
         ASSERT_TRUE(requestGalleries());
         ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
-        // The service ends each reply by closing: the next round starts on a new connection.
-        ASSERT_TRUE(waitFor([] { return gQXAPI->socket().State() != StateConnected; }));
+        EXPECT_FALSE(gQXAPI->apiNetworkOutage);
     }
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Framing, AnEndTagInCDataThatEndsAPieceDoesNotEndTheReply) {
+    const std::wstring body =
+        L"<galleries>\n<gallery><friendly>Nature</friendly><note><![CDATA[\n</galleries>\n]]></note></gallery>\n"
+        L"</galleries>\n";
+    service.fault("pause", "&seconds=1&after=%0A%3C%2Fgalleries%3E%0A&body=" + toAnsi(URLEncode(body)));
+    ASSERT_TRUE(requestGalleries());
+    ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+    EXPECT_EQ(galleries.item(L"Nature"), Galleries::Entry{L"Nature"});
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_FALSE(notice());
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
 }
 
 TEST_F(Framing, ForeignReplyIsAnnouncedStopsTheClockAndIsStillParsed) {
@@ -155,35 +220,41 @@ TEST_F(Framing, KeptConnectionIsReusedWithoutReconnecting) {
     EXPECT_EQ(requests[0].connection, requests[1].connection);
 }
 
-TEST_F(Framing, ConnectingLetsWindowMessagesRun) {
-    // A message posted before the request is handled while the connection is
-    // being made, not after the request returns.
-    static bool handled = false;
-    static bool requestReturned = false;
-    static bool handledBeforeReturn = false;
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == WM_APP) {
-            handled = true;
-            handledBeforeReturn = !requestReturned;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    };
-    windowClass.lpszClassName = L"VorlaneConnectProbe";
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    RegisterClassW(&windowClass);
-    HWND probe = CreateWindowW(L"VorlaneConnectProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(probe, nullptr);
+TEST_F(Framing, ARequestMadeWhileConnectingGoesOutInItsTurn) {
+    // A handler that runs while the login's connection is being made (a posted
+    // message) asks for the gallery list.
+    bool loginReturned = false, askedWhileConnecting = false, accepted = false;
+    MessageProbe probe([&] {
+        askedWhileConnecting = !loginReturned;
+        accepted = requestGalleries();
+    });
     // By name: the lookup keeps the socket busy for at least one message round.
     SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"localhost:" + std::to_wstring(service.port())).c_str());
     gQXAPI = std::make_unique<CQXAPI>();
-    PostMessageW(probe, WM_APP, 0, 0);
-    EXPECT_TRUE(requestGalleries());
-    requestReturned = true;
-    EXPECT_TRUE(handled);
-    EXPECT_TRUE(handledBeforeReturn);
-    DestroyWindow(probe);
+    probe.post();
+    logIn();
+    loginReturned = true;
+    EXPECT_TRUE(askedWhileConnecting);
+    EXPECT_TRUE(accepted);
+
+    // The login, the gallery list asked for meanwhile, then the one the login asks for.
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 3 && !gTimerFunctions->Active_SockTimeout; }));
+    const auto requests = apiRequests();
+    EXPECT_EQ(queryPairsOf(requests[0])[1].second, "qx.auth.login");
+    EXPECT_EQ(queryPairsOf(requests[1])[1].second, "qx.getGalleries");
+    EXPECT_EQ(queryPairsOf(requests[2])[1].second, "qx.getGalleries");
+    EXPECT_TRUE(galleriesArrived());
+    EXPECT_FALSE(notice());
+}
+
+TEST_F(Framing, ValuesShorterThanKeysAreReportedAndNothingIsSent) {
+    TextArray keys{L"withcategories", L"extra"}, values{L"yes"};
+    EXPECT_FALSE(gQXAPI->APISend(L"qx.getGalleries", keys, values));
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].where, L"Function APISend, CQXAPI");
+    EXPECT_EQ(errors.reports()[0].number, 9);
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+    EXPECT_TRUE(apiRequests().empty());
 }
 
 TEST_F(Framing, RefusedConnectionEntersTheOutageState) {

@@ -1,11 +1,13 @@
 // Login and logout, the service's error numbers, outages and the retry.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include "core/Globals.h"
 #include "core/ServiceHosts.h"
 #include "core/modRegistry.h"
+#include "socket/WinsockErrors.h"
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
@@ -20,12 +22,6 @@ namespace {
 
 class Session : public ApiFixture {
 protected:
-    void tick(int seconds) {
-        for (int i = 0; i < seconds; ++i) {
-            gTimerFunctions->TimerTick();
-            pumpFor(std::chrono::milliseconds(1));
-        }
-    }
     // The login requests among them (an accepted login goes on to ask for the gallery list).
     size_t loginRequests() {
         size_t count = 0;
@@ -40,22 +36,97 @@ protected:
     }
 };
 
+// A loopback listener of the test's own, for what the stand-in cannot do:
+// reset a kept connection between two requests.
+class RawListener {
+public:
+    RawListener() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, 4) != 0 ||
+            getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ADD_FAILURE() << "no listener: " << WSAGetLastError();
+        port_ = ntohs(address.sin_port);
+    }
+    ~RawListener() {
+        closesocket(socket_);
+        WSACleanup();
+    }
+    RawListener(const RawListener&) = delete;
+    RawListener& operator=(const RawListener&) = delete;
+
+    uint16_t port() const { return port_; }
+
+    // The connection the client has made (within five seconds).
+    SOCKET accept() {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(socket_, &ready);
+        timeval limit{5, 0};
+        if (select(0, &ready, nullptr, nullptr, &limit) != 1) return INVALID_SOCKET;
+        return ::accept(socket_, nullptr, nullptr);
+    }
+    // Reads until the end of a request head.
+    static void receiveRequest(SOCKET connection) {
+        DWORD limit = 5000;
+        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+        std::string head;
+        char chunk[4096];
+        int n;
+        while (head.find("\r\n\r\n") == std::string::npos && (n = recv(connection, chunk, sizeof chunk, 0)) > 0)
+            head.append(chunk, static_cast<size_t>(n));
+        EXPECT_NE(head.find("\r\n\r\n"), std::string::npos) << "no request came";
+    }
+    static void reply(SOCKET connection, const std::string& bytes) {
+        EXPECT_EQ(send(connection, bytes.data(), static_cast<int>(bytes.size()), 0), static_cast<int>(bytes.size()));
+    }
+    // Closes the connection with a reset rather than an orderly end.
+    static void reset(SOCKET connection) {
+        const linger abort{1, 0};
+        setsockopt(connection, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        closesocket(connection);
+    }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    uint16_t port_ = 0;
+};
+
+const std::wstring kOutageText =
+    L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper rotation will resume "
+    L"automatically when you reconnect to the internet.";
+
 const wchar_t* kBadLoginText =
     L"Oops!  That username / password is not a valid Quorvex login!\r\n\r\nPlease try again, or visit Quorvex to "
     L"create a new account or recover a forgotten password.";
 
 }  // namespace
 
-TEST_F(Session, LoginSendsTheDigestAndTakesTheMembersKey) {
+TEST_F(Session, LoginSendsTheDigestAndLaterRequestsCarryTheMembersKey) {
+    galleries.clear();
     logIn();
     EXPECT_EQ(gQXAPI->apiKey, L"Ak7Tq2Wn9Xc4");
+    // The gallery list the login asks for is answered under the member's key.
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
     const auto requests = apiRequests();
-    ASSERT_GE(requests.size(), 1u);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(loginRequests(), 1u);
     EXPECT_EQ(queryPairsOf(requests[0]),
               (QueryPairs{{"apikey", "Vx3k9QpL2m7Z"}, {"method", "qx.auth.login"}, {"username", "alice"},
                           {"md5password", "968d34696c27a1cc949074e23d9ee0a0"}}));
     EXPECT_EQ(GetStringMD5(L"tulips2008"), L"968d34696c27a1cc949074e23d9ee0a0");
+    EXPECT_EQ(queryPairsOf(requests[1])[0], (QueryPair{"apikey", "Ak7Tq2Wn9Xc4"}));
+
+    // The service knows its keys: one it never gave out is refused.
+    gQXAPI->apiKey = L"Zz9Zz9Zz9Zz9";
+    askForGalleries();
+    ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+    EXPECT_EQ(notice()->text.rfind(L"[950] A fatal API error", 0), 0u);
 }
 
 TEST_F(Session, LoginNeedsBothCredentials) {
@@ -145,8 +216,7 @@ TEST_F(Session, OutageWhileLoggedInTellsOnceAndArmsTheRetry) {
     const auto shown = notice();
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->title, L"Vorlane - Connection Issue");
-    EXPECT_EQ(shown->text, L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper "
-                           L"rotation will resume automatically when you reconnect to the internet.");
+    EXPECT_EQ(shown->text, kOutageText);
     EXPECT_TRUE(gQXAPI->apiNetworkOutage);
     EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
     EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
@@ -213,6 +283,91 @@ TEST_F(Session, RetryKeepsTryingWhileTheServiceIsAway) {
     EXPECT_TRUE(gQXAPI->apiNetworkOutage);
     tick(31);
     EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+}
+
+TEST_F(Session, RetryWithoutAPasswordBringsUpTheLoginWindowOverTheDisabledMain) {
+    gQXAPI->apiUsername = L"alice";  // no password in memory
+    gQXAPI->apiSilent = true;
+    gQXAPI->apiSetNetworkOutage();
+    // While the login window waits, a timer looks at the windows and then
+    // closes it, as a member logging in would.
+    static bool loginUp, mainDisabled;
+    loginUp = mainDisabled = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (!ui::frmLogin().Visible()) return;  // still connecting
+        loginUp = true;
+        mainDisabled = ui::frmMain().Visible() && !ui::frmMain().Enabled();
+        ui::frmLogin().Hide();
+    });
+    ASSERT_NE(timer, 0u);
+    EXPECT_TRUE(gQXAPI->apiNetworkRetry());
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(loginUp);
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    EXPECT_TRUE(apiRequests().empty());  // nothing to log in with
+}
+
+TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChangeAsked) {
+    logIn();
+    // The socket reports its errors through its event: an aborted connection
+    // or a host name without an address is the outage, whoever asked for the
+    // change; any other number a notice, only for a change the member asked for.
+    struct Case {
+        int16_t number;
+        bool forced;
+        bool outage;
+        bool notice;
+    } cases[] = {{10053, false, true, true}, {11004, true, true, true}, {10054, true, false, true},
+                 {10060, false, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number);
+        askForGalleries();
+        ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+        gQXAPI->apiNetworkOutage = false;
+        gQXAPI->apiForced = c.forced;
+        ui::formInstance<ui::FrmSlideMessage>().Unload();
+        std::wstring description = WinsockErrorText(c.number);
+        bool cancelDisplay = true;
+        const_cast<CSocketMaster&>(gQXAPI->socket())
+            .events.Error(c.number, description, 0, L"CSocketMaster.PostSocket", L"", 0, cancelDisplay);
+        EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+        EXPECT_EQ(gQXAPI->apiNetworkOutage, c.outage);
+        ASSERT_EQ(notice().has_value(), c.notice);
+        if (!c.notice) continue;
+        EXPECT_EQ(notice()->title, L"Vorlane - Connection Issue");
+        EXPECT_EQ(notice()->text,
+                  c.outage ? kOutageText : L"Network Error " + std::to_wstring(c.number) + L"!\r\n" + description);
+    }
+}
+
+TEST_F(Session, AFailedSendClosesTheSocketAndTellsTheMemberWhoIsLoggingIn) {
+    RawListener listener;
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    // A first exchange on a connection the server keeps.
+    askForGalleries();
+    SOCKET server = listener.accept();
+    ASSERT_NE(server, INVALID_SOCKET);
+    listener.receiveRequest(server);
+    listener.reply(server,
+                   "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+                   "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n");
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+    // The server resets it; the next request is written before the client has heard.
+    listener.reset(server);
+    Sleep(200);
+
+    TextArray keys{L"withcategories"}, values{L"yes"};
+    EXPECT_FALSE(gQXAPI->APISend(L"qx.getGalleries", keys, values));
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
+    EXPECT_EQ(dialogs.seen()[0].text,
+              L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the internet and try "
+              L"again.");
 }
 
 TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {

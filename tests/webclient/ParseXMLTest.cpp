@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Globals.h"
+#include "core/modRegistry.h"
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
@@ -103,12 +104,34 @@ TEST_F(Dispatch, RefusedLoginShowsOnlyAnUnknownFailure) {
     EXPECT_EQ(dialogs.seen()[0].text, L"Unknown Login Error");
 }
 
-TEST_F(Dispatch, AcceptedLoginWithoutUserNameKeepsWhatWasDone) {
-    ParseXML(L"<auth>\n<token>tok</token><apiKey>k</apiKey>\n</auth>");
-    ASSERT_EQ(errors.reports().size(), 1u);
-    EXPECT_EQ(errors.reports()[0].where, L"Function ParseXML, modXML");
-    EXPECT_TRUE(gQXAPI->apiLoggedIn);
-    EXPECT_NE(gQXAPI->apiKey, L"k");
+TEST_F(Dispatch, ALoginReplyWithoutAPartLeavesNoHalfLogin) {
+    regSaveSetting(kAppName, kLoginSection, L"SavedUsername", L"bob");
+    regSaveSetting(kAppName, kLoginSection, L"SavedPassword", L"0123456789abcdef0123456789abcdef");
+    const std::wstring builtInKey = gQXAPI->apiKey;
+    ui::FrmLogin& login = ui::frmLogin();
+    const wchar_t* replies[] = {L"<auth>\n<token>tok</token><apiKey>k</apiKey>\n</auth>",
+                                L"<auth>\n<token>tok</token><username>Alice</username>\n</auth>"};
+    for (const wchar_t* reply : replies) {
+        SCOPED_TRACE(reply);
+        gQXAPI->apiUsername = L"alice";  // as typed
+        login.txtUserName.setText(L"alice");
+        login.DisableLogin();
+        login.Hide();
+        ParseXML(reply);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors.reports().back().where, L"Function ParseXML, modXML");
+        EXPECT_EQ(errors.reports().back().number, 91);
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        EXPECT_EQ(gQXAPI->apiUsername, L"alice");
+        EXPECT_EQ(gQXAPI->apiKey, builtInKey);
+        EXPECT_EQ(gQXAPI->apiAuthToken, L"");
+        EXPECT_EQ(login.txtUserName.Text(), L"alice");
+        // Logged out: the login window is there to try again.
+        EXPECT_TRUE(login.Visible());
+        EXPECT_TRUE(login.txtUserName.Enabled());
+        EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedUsername", L""), L"bob");
+        EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedPassword", L""), L"0123456789abcdef0123456789abcdef");
+    }
 }
 
 TEST_F(Dispatch, ErrorNumbersAreTakenToTheirIntegerPart) {

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "core/Ansi.h"
 #include "core/Globals.h"
 #include "core/modRegistry.h"
 #include "tests/webclient/ApiFixture.h"
@@ -129,6 +132,29 @@ TEST_F(Rotation, AllGalleriesSendsNeitherAndAllCategoriesOnlyTheGallery) {
     change();
     query = lastQuery();
     EXPECT_EQ(query[query.size() - 2], (QueryPair{"gallery", "Anime"}));
+}
+
+TEST_F(Rotation, ASavedWallpaperThatIsNotANumberStartsTheSequenceOver) {
+    ui::frmOptions().optSequential.setValue(true);
+    regSaveSetting(kAppName, section(), L"ActiveWallpaper", L"abc");
+    change();
+    const QueryPairs query = lastQuery();
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"startid", "0"}), query.end());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Rotation, OfTwoWallpapersOnlyTheFirstIsDownloaded) {
+    const auto wallpaper = [&](const wchar_t* id, const wchar_t* file) {
+        return std::wstring(L"<wallpaper><id>") + id + L"</id><filename>" + file + L"</filename><link>http://" +
+               service.address() + L"/wallpaper/" + id + L"</link></wallpaper>\n";
+    };
+    const std::wstring body = L"<wallpapers count=\"2\">\n" + wallpaper(L"1007", L"red-sunset.jpg") +
+                              wallpaper(L"1022", L"julia-blue.jpg") + L"</wallpapers>\n";
+    service.fault("custom", "&body=" + toAnsi(URLEncode(body)));
+    change();
+    ASSERT_EQ(downloads().size(), 1u);
+    EXPECT_EQ(downloads()[0].requestLine(), "GET /dl/inline/1007/1280x1024/red-sunset.jpg HTTP/1.0");
+    expectApplied(1007);
 }
 
 TEST_F(Rotation, MemberFavoritesAndUploads) {

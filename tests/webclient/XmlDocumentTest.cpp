@@ -3,6 +3,7 @@
 #include "core/ComApartment.h"
 #include "core/RuntimeError.h"
 #include "webclient/XmlDocument.h"
+#include "webclient/XmlOutline.h"
 
 using namespace vorlane;
 
@@ -83,6 +84,48 @@ TEST_F(XmlDocumentTest, DocumentTypeDeclarationsAreRefused) {
     EXPECT_NE(document.parseErrorCode(), 0);
     EXPECT_FALSE(document.parseErrorReason().empty());
     EXPECT_FALSE(document.loadXml(L"<r/>\n<!doctype r>"));
+}
+
+TEST_F(XmlDocumentTest, DocumentTypeTextWhereNoDeclarationCanStandIsContent) {
+    XmlDocument document;
+    ASSERT_TRUE(document.loadXml(L"<r><a><![CDATA[<!DOCTYPE x [<!ENTITY y \"z\">]>]]></a><b>&lt;!DOCTYPE</b>"
+                                 L"<!-- <!DOCTYPE --></r>"));
+    EXPECT_EQ(document.firstChild().require(L"a").text(), L"<!DOCTYPE x [<!ENTITY y \"z\">]>");
+    EXPECT_EQ(document.firstChild().require(L"b").text(), L"<!DOCTYPE");
+    // Before the root, behind a comment or a declaration, it is still refused.
+    EXPECT_FALSE(document.loadXml(L"<?xml version=\"1.0\"?><!-- x --><!DOCTYPE r SYSTEM \"http://x/\"><r/>"));
+    EXPECT_EQ(document.parseErrorReason(), L"DTD is prohibited.");
+}
+
+// Where a reply's root element starts and ends, as the framer needs to know.
+TEST(XmlOutline, TheRootClosesOnlyOutsideCDataCommentsAndQuotedValues) {
+    struct Case {
+        const wchar_t* text;
+        bool whole;
+        bool documentType;
+    } cases[] = {
+        {L"<a>\n<b x=\"1\"/>\n</a>\n", true, false},
+        {L"<a/>", true, false},
+        {L"<?xml version=\"1.0\"?>\n<!-- </a> -->\n<a>\n</a>", true, false},
+        {L"<a>\n<b><![CDATA[\n</a>\n", false, false},
+        {L"<a>\n<b><![CDATA[\n</a>\n]]></b>\n</a>\n", true, false},
+        {L"<a>\n<!--\n</a>\n", false, false},
+        {L"<a>\n<?pi </a> ?>\n</a>", true, false},
+        {L"<a>\n<b t='</a>'>\n</a>", false, false},
+        {L"<a>\n<b t='>'/>\n</a>", true, false},
+        {L"<a>\n</a>\n<a>\n</a>\n", false, false},
+        {L"<a>\n<b>\n</a>", false, false},
+        {L"<a>\n</a", false, false},
+        {L"<!DOCTYPE a [<!ENTITY e \"]>\">]>\n<a>\n</a>", true, true},
+        {L"<!doctype a>\n<a/>", true, true},
+        {L"<a>\n<b><![CDATA[<!DOCTYPE a>]]></b>\n</a>", true, false},
+        {L"HTTP/1.0 200 OK\r\nServer: x\n<a>\n</a>\n", true, false},
+    };
+    for (const Case& c : cases) {
+        const XmlOutline outline = outlineXml(c.text);
+        EXPECT_EQ(outline.whole(), c.whole) << c.text;
+        EXPECT_EQ(outline.documentTypeInProlog, c.documentType) << c.text;
+    }
 }
 
 TEST_F(XmlDocumentTest, WritesTheDocumentOutAgain) {

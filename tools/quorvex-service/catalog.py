@@ -1,7 +1,8 @@
 """The service's data (members, galleries, wallpapers from fixture.json) and the XML replies of /api.php.
 
 Every reply body has the root's start tag alone on its first line, its end tag alone on its last line and LF line
-ends, which is how the client cuts a reply out of the byte stream.
+ends, which is how the client cuts a reply out of the byte stream. The service's text is the client's: the Western
+ANSI code page, no XML declaration.
 """
 
 import json
@@ -22,6 +23,7 @@ BAD_METHOD = 951
 MAX_PER_PAGE = 50
 ASPECT_TOLERANCE = 0.002
 UPDATE_ARCHIVE = "Vorlane-1.0.113.zip"
+ENCODING = "cp1252"  # of reply bodies and of decoded query text
 
 
 class ApiError(Exception):

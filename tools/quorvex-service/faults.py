@@ -12,7 +12,7 @@ SCOPES = ("api", "dl", "update", "page", "any")
 API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xml_decl", "unknown_root", "oversize")
 # Faults on the bytes of any response.
 WIRE_FAULTS = ("truncated", "close_before_header", "no_length", "redirect", "redirect_relative", "redirect_loop",
-               "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive")
+               "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive", "pause")
 DEFAULT_SCOPE = {"not_picture": "dl", "corrupt_archive": "update"}
 
 
@@ -98,7 +98,7 @@ def number(params, name, default, kind=float):
 def rewrite_api(fault, response, request):
     """The reply of /api.php as the fault makes it."""
     p = fault.params
-    body = response.body.decode("utf-8")
+    body = response.body.decode(catalog.ENCODING)
     if fault.name == "upgrade":
         link = p.get("link", f"http://{request.host}/vorlane/dl/{catalog.UPDATE_ARCHIVE}")
         body = catalog.upgrade_body(link, p.get("action", "upgrade"))
@@ -123,7 +123,7 @@ def rewrite_api(fault, response, request):
         response.remove_header("Response-From")
         if "header" in p:
             response.headers.insert(1, (p["header"], None))  # a look-alike header line, written as given
-    response.set_body(body.encode("utf-8"))
+    response.set_body(body.encode(catalog.ENCODING, errors="replace"))
 
 
 def rename_root(body, root):
@@ -164,7 +164,17 @@ def plan_for(fault, response, request, keep_open):
     elif name == "trickle":
         plan.trickle = (number(p, "limit", 4096, int), number(p, "delay", 0.002))
         plan.keep_open = keep_open
+    elif name == "pause":
+        plan.pause = (pause_offset(plan.data, len(head), p.get("after")), number(p, "seconds", 1.0))
+        plan.keep_open = keep_open
     return plan
+
+
+def pause_offset(data, body_start, after):
+    """Just past the first occurrence of the text after in the body (default: its first line), as a wire offset."""
+    marker = (after if after is not None else "\n").encode(catalog.ENCODING, errors="replace")
+    at = data.find(marker, body_start)
+    return len(data) if at < 0 else at + len(marker)
 
 
 def replace_response(fault, response, request):
@@ -184,7 +194,9 @@ def replace_response(fault, response, request):
         return html_page("Error", "The service failed.", number(p, "status", 500, int))
     if name == "not_picture":
         return html_page("Not Found", "No such wallpaper.")
-    if name == "no_length":
+    if name == "pause" and "body" in p:
+        response.set_body(p["body"].encode(catalog.ENCODING, errors="replace"))
+    elif name == "no_length":
         response.remove_header("Content-Length")
     elif name == "corrupt_archive" and response.body:
         middle = len(response.body) // 2

@@ -16,7 +16,7 @@ start)
     "$0" stop "$state"
     rm -f "$state/port"
     # Detached from the test driver's output so that it never holds ctest's pipes open.
-    setsid python3 "$here/server.py" --port 0 --cache-dir "$state/pictures" \
+    setsid python3 "$here/server.py" --port 0 --strict-keys --cache-dir "$state/pictures" \
         >"$state/stdout" 2>"$state/stderr" </dev/null &
     echo $! >"$state/pid"
     for _ in $(seq 1 100); do

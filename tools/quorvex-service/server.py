@@ -20,6 +20,7 @@ import time
 import traceback
 import urllib.parse
 
+import catalog
 from catalog import Catalog
 from faults import FaultBoard, FaultError, plan_for
 from media import BlobStore, PictureError, PictureMaker, UpdateStore
@@ -42,17 +43,35 @@ class BadRequest(ValueError):
     pass
 
 
+# What may stand unescaped in a query; everything else comes percent-encoded.
+QUERY_CHARACTERS = re.compile(r"[A-Za-z0-9\-._~!$&'()*+,;=:@/?%]*")
+BAD_ESCAPE = re.compile(r"%(?![0-9A-Fa-f]{2})")
+
+
 def decode_text(data):
-    """Query text arrives as UTF-8 or in the client's Western code page; take whichever fits."""
+    """Text of a path or a control request: UTF-8 (as a browser sends it) or the Western code page."""
     try:
         return data.decode("utf-8")
     except UnicodeDecodeError:
         return data.decode("cp1252", errors="replace")
 
 
-def decode_query(query):
+def decode_service_text(data):
+    """Query text of the service's own requests: the client's Western code page and nothing else."""
+    try:
+        return data.decode(catalog.ENCODING)
+    except UnicodeDecodeError:
+        raise BadRequest("query text outside the Western code page") from None
+
+
+def decode_query(query, strict=False):
+    """The query's pairs, "+" a space. Strict, as the service reads its requests: only well-formed escapes and
+    characters that may stand in a query, text in the Western code page; anything else is refused."""
+    if strict and (not QUERY_CHARACTERS.fullmatch(query) or BAD_ESCAPE.search(query)):
+        raise BadRequest(f"malformed query: {query!r}")
+    decode = decode_service_text if strict else decode_text
     pairs = urllib.parse.parse_qsl(query, keep_blank_values=True, encoding="latin-1")
-    return [(decode_text(k.encode("latin-1")), decode_text(v.encode("latin-1"))) for k, v in pairs]
+    return [(decode(k.encode("latin-1")), decode(v.encode("latin-1"))) for k, v in pairs]
 
 
 def scope_of(path):
@@ -87,7 +106,7 @@ class Request:
             raise BadRequest(f"unsupported scheme: {split.scheme}")
         self.path = split.path or "/"
         self.target_path = self.path + ("?" + split.query if split.query else "")
-        self.query = decode_query(split.query)
+        self.query = decode_query(split.query, strict=not self.path.startswith("/_control/"))
         self.params = dict(self.query)  # the last value of a repeated name wins
         self.host = split.netloc or self.header("Host") or default_host
         self.scope = scope_of(self.path)
@@ -192,6 +211,11 @@ class Connection(socketserver.BaseRequestHandler):
             if not plan.send_after_hold:
                 return "close"
         data = plan.data
+        if plan.pause:
+            offset, seconds = plan.pause
+            self.sock.sendall(data[:offset])
+            self.server.hold(seconds)
+            data = data[offset:]
         if plan.trickle:
             limit, delay = plan.trickle
             for i in range(min(limit, len(data))):
@@ -328,8 +352,8 @@ class QuorvexServer(socketserver.ThreadingTCPServer):
             return html_page("Method Not Allowed", "Only GET is served here.", 405)
         path = request.path
         if request.scope == "api":
-            body = self.catalog.reply(request.params, request.host).encode("utf-8")
-            return Response(200, body, "text/xml; charset=utf-8", headers=[("Response-From", "QXAPI")])
+            body = self.catalog.reply(request.params, request.host).encode(catalog.ENCODING)
+            return Response(200, body, "text/xml; charset=windows-1252", headers=[("Response-From", "QXAPI")])
         if match := PICTURE.match(path):
             return self.picture(int(match[1]), int(match[2]), int(match[3]), path_text(match[4]))
         if match := BLOB.match(path):

@@ -122,7 +122,8 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(status, "HTTP/1.0 200 OK")
         self.assertEqual(headers["Response-From"], "QXAPI")
         self.assertEqual(int(headers["Content-Length"]), len(body))
-        text = body.decode("utf-8")
+        self.assertEqual(headers["Content-Type"], "text/xml; charset=windows-1252")
+        text = body.decode("cp1252")
         self.assertNotIn("\r", text)
         lines = text.split("\n")
         root = ET.fromstring(text)
@@ -290,12 +291,17 @@ class WallpaperQueryTests(ServiceTest):
         self.assertEqual(self.ids(self.browse(tag="*ee*")), [1015, 1013, 1001])
         self.assertEqual(self.browse(tag=" , ").findtext("number"), "69")
 
-    def test_gallery_and_category_in_either_encoding(self):
-        for gallery in ("Fotograf%EDa", "Fotograf%C3%ADa"):  # Western code page, UTF-8
+    def test_query_text_is_the_western_code_page_only(self):
+        def browse_raw(gallery):
             request = self.api_request("qx.wallpapers.browse", perpage="50")
-            request = request.replace(" HTTP", f"&gallery={gallery} HTTP")
-            body = split_reply(self.exchange(request))[2]
-            self.assertEqual(self.ids(ET.fromstring(body)), [1016, 1015, 1014, 1013])
+            status, _, body = split_reply(self.exchange(request.replace(" HTTP", f"&gallery={gallery} HTTP")))
+            return status, ET.fromstring(body.decode("cp1252")) if status.endswith(" 200 OK") else None
+
+        self.assertEqual(self.ids(browse_raw("Fotograf%EDa")[1]), [1016, 1015, 1014, 1013])
+        # UTF-8 bytes read as the code page name no gallery.
+        self.assertEqual(browse_raw("Fotograf%C3%ADa")[1].findtext("number"), "69")
+        for bad in ("Fotograf%81a", "Fotograf%G1a", "50%", "Fotograf\xeda", "a<b"):
+            self.assertEqual(browse_raw(bad)[0], "HTTP/1.0 400 Bad Request", bad)
         self.assertEqual(self.ids(self.browse(gallery="Fotografía", category="Straßen")), [1015, 1013])
         self.assertEqual(self.ids(self.browse(gallery="Anime", category="Ah! My Goddess")), [1009])
 
@@ -476,6 +482,21 @@ class FaultTests(ServiceTest):
             pieces.append(chunk)
         self.assertGreaterEqual(sum(len(p) == 1 for p in pieces), 10)
         self.assertTrue(b"".join(pieces).endswith(b"</galleries>\n"))
+
+    def test_pause_holds_the_rest_after_a_text(self):
+        self.fault("pause", after="</gallery>\n", seconds="0.5")
+        sock = self.connect()
+        sock.sendall(self.api_request("qx.getGalleries").encode())
+        first = b""
+        while not first.endswith(b"</gallery>\n"):
+            first += sock.recv(65536)
+        started = time.monotonic()
+        rest = receive_all(sock)
+        self.assertGreaterEqual(time.monotonic() - started, 0.4)
+        self.assertEqual(first.count(b"</gallery>"), 1)
+        self.assertTrue(rest.endswith(b"</galleries>\n"))
+        self.fault("pause", body="<a>\nCaf\u00e9\n</a>\n", seconds="0")
+        self.assertTrue(self.exchange(self.api_request("qx.getGalleries")).endswith(b"\r\n\r\n<a>\nCaf\xe9\n</a>\n"))
 
     def test_reset_in_mid_body(self):
         self.fault("reset", scope="dl", after="100")

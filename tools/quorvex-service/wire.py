@@ -50,6 +50,7 @@ class Plan:
 
     hold: seconds to wait before anything is sent (send_after_hold False: nothing is sent at all);
     trickle: (limit, delay): the first limit bytes go one at a time, delay seconds apart;
+    pause: (offset, seconds): the first offset bytes go, then nothing for that long, then the rest;
     end: "close" (orderly close, or kept open when keep_open) or "reset" (RST instead of FIN).
     """
 
@@ -59,4 +60,5 @@ class Plan:
         self.hold = 0.0
         self.send_after_hold = True
         self.trickle = None
+        self.pause = None
         self.end = "close"
