@@ -150,9 +150,10 @@ void FrmMain::showFatalPermissionsError() {
 // A failed extraction has left the installation as it was: the archive stays,
 // nothing is restarted, and the log says why.
 bool FrmMain::extractArchive(const std::wstring& archive, const std::wstring& installFolder) {
-    if (UnzipArchive(archive, installFolder) == kUnzipOk) return true;
-    AddStatus(L"Archive extraction failed, aborting! No files were changed.");
-    AddStatus(lastLine(LastMessageText));
+    const int32_t result = UnzipArchive(archive, installFolder);
+    if (result == kUnzipOk) return true;
+    for (const std::wstring& line : extractionFailureLines(result != kUnzipNotRestored, LastMessageText))
+        AddStatus(line);
     AbortUpdate();
     return false;
 }
@@ -166,10 +167,22 @@ void FrmMain::AbortUpdate() {
     SetFocus(cmdDone);
 }
 
+// The line is added at the end of the box's text rather than the whole log set
+// anew, and the log is kept bounded: each line costs the same however long
+// the log has grown.
 void FrmMain::AddStatus(const std::wstring& LineText) {
-    log_ += LineText + L"\r\n";
-    SetWindowTextW(txtStatus, log_.c_str());
-    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(txtStatus));
+    const std::wstring line = LineText + L"\r\n";
+    log_ += line;
+    const std::wstring_view kept = boundedLog(log_, kLogLimit);
+    if (kept.size() < log_.size()) {
+        log_ = std::wstring(kept);
+        SetWindowTextW(txtStatus, log_.c_str());
+    } else {
+        const auto before = static_cast<WPARAM>(log_.size() - line.size());
+        SendMessageW(txtStatus, EM_SETSEL, before, static_cast<LPARAM>(before));
+        SendMessageW(txtStatus, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    const auto end = static_cast<WPARAM>(log_.size());
     SendMessageW(txtStatus, EM_SETSEL, end, static_cast<LPARAM>(end));
     SendMessageW(txtStatus, EM_SCROLLCARET, 0, 0);
 }

@@ -32,8 +32,10 @@ public:
     bool ended() const { return ended_; }
     HWND hwnd() const { return window_.get(); }
 
-    // Appends a line to the log and puts the caret at its end.
+    // Appends a line to the log and puts the caret at its end. The log keeps
+    // its latest kLogLimit characters at most.
     void AddStatus(const std::wstring& LineText);
+    static constexpr size_t kLogLimit = 64 * 1024;
     // Ends the program at once.
     [[noreturn]] void cmdDone_Click();
 

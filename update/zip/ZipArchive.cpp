@@ -8,6 +8,7 @@
 #include "update/zip/Crc32.h"
 #include "update/zip/ZipCipher.h"
 #include "update/zip/ZipFailure.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
@@ -169,21 +170,48 @@ void ZipArchive::readDirectory() {
                                      end.entryCount);
     directoryStart_ = end.directoryOffset;
     comment_ = std::move(end.comment);
+    for (ZipEntry& entry : entries_) readLocalHeader(entry);
+    refuseOverlaps();
 }
 
-uint64_t ZipArchive::dataStart(const ZipEntry& entry) {
-    const uint64_t start = entry.localHeaderOffset + localHeaderLength(readString(entry.localHeaderOffset,
-                                                                                  kLocalHeaderSize));
+// The local header must name the same file, in the same encoding, with the
+// same method and encryption, as the central record.
+void ZipArchive::readLocalHeader(ZipEntry& entry) {
+    const uint64_t length = localHeaderLength(readString(entry.localHeaderOffset, kLocalHeaderSize));
+    const LocalHeader local = parseLocalHeader(readString(entry.localHeaderOffset, static_cast<size_t>(length)));
+    constexpr uint16_t kMeaningFlags = 0x0001 | 0x0040 | 0x0800;  // encrypted, strongly so, UTF-8 name
+    if (local.name != entry.name)
+        throw ZipFailure(kUnzipAmbiguous,
+                         visibleBytes(entry.name) + ": its local header names " + visibleBytes(local.name));
+    if (local.unicodeName != entry.unicodeName || local.method != entry.method ||
+        (local.flags & kMeaningFlags) != (entry.flags & kMeaningFlags))
+        throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its local header disagrees with the directory");
+    const uint64_t start = entry.localHeaderOffset + length;
     if (start > directoryStart_ || entry.packedSize > directoryStart_ - start)
-        throw ZipFailure(kUnzipBadArchive, "data runs into the archive's directory");
-    return start;
+        throw ZipFailure(kUnzipBadArchive, visibleBytes(entry.name) + ": data runs into the archive's directory");
+    entry.dataOffset = start;
+}
+
+// Members in the order of their bytes: each must end before the next begins.
+void ZipArchive::refuseOverlaps() const {
+    std::vector<const ZipEntry*> byPlace;
+    byPlace.reserve(entries_.size());
+    for (const ZipEntry& entry : entries_) byPlace.push_back(&entry);
+    std::sort(byPlace.begin(), byPlace.end(),
+              [](const ZipEntry* a, const ZipEntry* b) { return a->localHeaderOffset < b->localHeaderOffset; });
+    for (size_t i = 1; i < byPlace.size(); ++i) {
+        const ZipEntry& before = *byPlace[i - 1];
+        if (before.dataOffset + before.packedSize > byPlace[i]->localHeaderOffset)
+            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before.name) + " and " + visibleBytes(byPlace[i]->name) +
+                                                  " share data");
+    }
 }
 
 bool ZipArchive::opens(const ZipEntry& entry, std::string_view password) {
     if (!entry.encrypted()) return true;
     if (entry.packedSize < ZipCipher::kHeaderSize) throw ZipFailure(kUnzipBadArchive, "cipher header is missing");
     char header[ZipCipher::kHeaderSize];
-    readAt(dataStart(entry), header, sizeof header);
+    readAt(entry.dataOffset, header, sizeof header);
     return ZipCipher(password).acceptsHeader(header, entry.checkByte());
 }
 
@@ -192,7 +220,7 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
     if (entry.method != kMethodStored && entry.method != kMethodDeflated)
         throw ZipFailure(kUnzipUnsupported, "uses compression method " + std::to_string(entry.method) +
                                                 ", which is not supported");
-    uint64_t start = dataStart(entry);
+    uint64_t start = entry.dataOffset;
     uint64_t length = entry.packedSize;
     std::unique_ptr<ZipCipher> cipher;
     if (entry.encrypted()) {

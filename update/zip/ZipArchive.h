@@ -1,5 +1,9 @@
 // One zip archive on disk: its directory read and checked when it is opened,
 // its members unpacked on demand as a stream of checked bytes.
+//
+// Opening also makes sure the archive has one meaning: each member's local
+// header agrees with its central record, and no two members share bytes (nor
+// reach into the directory), so that no reader can find other members in it.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +22,8 @@ using ByteSink = std::function<void(std::string_view)>;
 class ZipArchive {
 public:
     // ZipFailure: kUnzipNoArchive when the file cannot be opened,
-    // kUnzipBadArchive when it holds no intact zip directory.
+    // kUnzipBadArchive when it holds no intact zip directory, kUnzipAmbiguous
+    // when its headers disagree or its members overlap.
     explicit ZipArchive(const std::wstring& path);
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
@@ -37,7 +42,8 @@ private:
     void readAt(uint64_t offset, char* buffer, size_t length);
     std::string readString(uint64_t offset, size_t length);
     void readDirectory();
-    uint64_t dataStart(const ZipEntry& entry);
+    void readLocalHeader(ZipEntry& entry);
+    void refuseOverlaps() const;
 
     FileHandle file_;
     uint64_t fileSize_ = 0;
