@@ -167,21 +167,33 @@ void FrmMain::AbortUpdate() {
     SetFocus(cmdDone);
 }
 
-// The line is added at the end of the box's text rather than the whole log set
-// anew, and the log is kept bounded: each line costs the same however long
-// the log has grown.
+// Each line costs the same however long the log has grown: the log is kept
+// bounded, and the box (whose every change costs as much as the text it
+// holds) is only written while the window shows. It takes the whole log when
+// the window is shown.
 void FrmMain::AddStatus(const std::wstring& LineText) {
     const std::wstring line = LineText + L"\r\n";
     log_ += line;
     const std::wstring_view kept = boundedLog(log_, kLogLimit);
-    if (kept.size() < log_.size()) {
-        log_ = std::wstring(kept);
+    const bool trimmed = kept.size() < log_.size();
+    if (trimmed) log_ = std::wstring(kept);
+    if (!IsWindowVisible(window_.get())) return;
+    if (trimmed) {
         SetWindowTextW(txtStatus, log_.c_str());
     } else {
         const auto before = static_cast<WPARAM>(log_.size() - line.size());
         SendMessageW(txtStatus, EM_SETSEL, before, static_cast<LPARAM>(before));
         SendMessageW(txtStatus, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
     }
+    caretToEnd();
+}
+
+void FrmMain::showLog() {
+    SetWindowTextW(txtStatus, log_.c_str());
+    caretToEnd();
+}
+
+void FrmMain::caretToEnd() {
     const auto end = static_cast<WPARAM>(log_.size());
     SendMessageW(txtStatus, EM_SETSEL, end, static_cast<LPARAM>(end));
     SendMessageW(txtStatus, EM_SCROLLCARET, 0, 0);

@@ -33,9 +33,10 @@ public:
     HWND hwnd() const { return window_.get(); }
 
     // Appends a line to the log and puts the caret at its end. The log keeps
-    // its latest kLogLimit characters at most.
+    // its latest lines, kLogLimit characters at most: a few hundred lines,
+    // where a run writes a dozen.
     void AddStatus(const std::wstring& LineText);
-    static constexpr size_t kLogLimit = 64 * 1024;
+    static constexpr size_t kLogLimit = 16 * 1024;
     // Ends the program at once.
     [[noreturn]] void cmdDone_Click();
 
@@ -52,6 +53,8 @@ private:
     bool setUpDataFolder();
     void showFatalPermissionsError();
     bool extractArchive(const std::wstring& archive, const std::wstring& installFolder);
+    void showLog();
+    void caretToEnd();
 
     // The window.
     void createWindow();

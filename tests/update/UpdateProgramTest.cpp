@@ -229,5 +229,33 @@ TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     EXPECT_EQ(readFile(install + L"\\config.ini"), "[main]\r\nvalue=1\r\n");
 }
 
+// The fault this guards against: a log set anew with all its text on every
+// line, slower with each one, and without end.
+TEST(UpdateLogTest, AStatusLogOfManyLinesKeepsItsLatestLinesAndStaysBounded) {
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", kService);
+    FrmMain form;
+    form.Load(L"");  // no archive named: the run stops with its window open
+    ASSERT_FALSE(form.ended());
+    auto expectBoundedEndingWith = [&form](const std::wstring& lastLine) {
+        const std::wstring text = textOf(form.txtStatus);
+        EXPECT_LE(text.size(), FrmMain::kLogLimit);
+        EXPECT_TRUE(text.starts_with(L"line ")) << "whole lines go";
+        EXPECT_TRUE(text.ends_with(lastLine + L"\r\n"));
+        DWORD start = 0, end = 0;
+        SendMessageW(form.txtStatus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, text.size());
+        EXPECT_EQ(end, text.size());
+    };
+    const std::wstring dots(90, L'.');
+    // As during a run, with the window hidden, then shown.
+    ShowWindow(form.hwnd(), SW_HIDE);
+    for (int i = 0; i < 1000; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
+    ShowWindow(form.hwnd(), SW_SHOW);
+    expectBoundedEndingWith(L"line 999" + dots);
+    // And with the window open.
+    for (int i = 1000; i < 1200; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
+    expectBoundedEndingWith(L"line 1199" + dots);
+}
+
 }  // namespace
 }  // namespace vorlane::test
