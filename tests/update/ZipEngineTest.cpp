@@ -86,9 +86,8 @@ protected:
     std::wstring target() const { return temp.file(L"install"); }
     std::string fileIn(const std::wstring& relative) const { return readFile(target() + L"\\" + relative); }
 
-    int32_t unzip(const std::wstring& fixture) { return unzipPath(zipFixture(fixture)); }
-    int32_t unzipPath(const std::wstring& archive) {
-        const std::wstring folder = target();
+    int32_t unzip(const std::wstring& fixture) { return unzipInto(zipFixture(fixture), target()); }
+    int32_t unzipInto(const std::wstring& archive, const std::wstring& folder) {
         options.ZipFileName = archive.c_str();
         options.ExtractDir = folder.c_str();
         return zipEngineUnzip(includeCount, &includes, excludeCount, &excludes, &options, &callbacks);
@@ -167,10 +166,7 @@ TEST_F(ZipEngineTest, ReplacesAnInstallationAndLeavesNothingBeside) {
 
 TEST_F(ZipEngineTest, MakesAMissingTargetFolderWithItsParents) {
     const std::wstring deep = temp.file(L"a\\b\\c");
-    const std::wstring archive = zipFixture(L"good.zip");
-    options.ZipFileName = archive.c_str();
-    options.ExtractDir = deep.c_str();
-    ASSERT_EQ(zipEngineUnzip(0, &includes, 0, &excludes, &options, &callbacks), kUnzipOk);
+    ASSERT_EQ(unzipInto(zipFixture(L"good.zip"), deep), kUnzipOk);
     EXPECT_EQ(treeOf(deep), kGoodTree);
 }
 
@@ -490,10 +486,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
 TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {
     // Z: is the host's root under Wine, and its process file system has no room at all.
     const std::wstring noRoom = L"Z:\\proc\\vorlane-" + std::to_wstring(GetCurrentProcessId()) + L"\\install";
-    const std::wstring archive = zipFixture(L"good.zip");
-    options.ZipFileName = archive.c_str();
-    options.ExtractDir = noRoom.c_str();
-    EXPECT_EQ(zipEngineUnzip(0, &includes, 0, &excludes, &options, &callbacks), kUnzipTooLarge);
+    EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), noRoom), kUnzipTooLarge);
     EXPECT_NE(recorder.printed.find("has only 0 free"), std::string::npos) << recorder.printed;
 }
 
@@ -515,11 +508,7 @@ TEST_F(ZipEngineTest, AFolderThatLeadsElsewhereIsNotWrittenThrough) {
     const std::wstring real = temp.file(L"real");
     CreateDirectoryW(real.c_str(), nullptr);
     ASSERT_TRUE(test::makeFolderLink(temp.path(), L"linked", L"real"));
-    const std::wstring linked = temp.file(L"linked");
-    const std::wstring archive = zipFixture(L"good.zip");
-    options.ZipFileName = archive.c_str();
-    options.ExtractDir = linked.c_str();
-    EXPECT_EQ(zipEngineUnzip(0, &includes, 0, &excludes, &options, &callbacks), kUnzipOk);
+    EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), temp.file(L"linked")), kUnzipOk);
     EXPECT_EQ(treeOf(real), kGoodTree);
 }
 

@@ -22,7 +22,7 @@ enum UnzipResult : int32_t {
     kUnzipBadArchive = 3,     // not a zip archive, or its structure is damaged or incomplete
     kUnzipBadData = 4,        // a member's data is damaged: wrong checksum, size or compressed stream
     kUnzipUnsupported = 5,    // a compression method or encryption the engine does not know
-    kUnzipUnsafePath = 6,     // a member would be written outside the target folder
+    kUnzipUnsafePath = 6,     // a member would be written outside the target folder, or through a link
     kUnzipNoPassword = 7,     // an encrypted member and no password for it
     kUnzipBadPassword = 8,    // an encrypted member and only wrong passwords
     kUnzipDiskError = 9,      // the target folder cannot be written

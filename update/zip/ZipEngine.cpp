@@ -277,8 +277,8 @@ private:
         staging.removeLeftovers(ownPlaces(members, staging.root()));
     }
 
-    // The files this run has written, and the running program when it lies
-    // in the target: its old copy could not be deleted by the run that
+    // The places of the archive's files, and of the running program when it
+    // lies in the target: its old copy could not be deleted by the run that
     // replaced it.
     static std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) {
         std::vector<std::wstring> places;
@@ -287,7 +287,7 @@ private:
         wchar_t program[MAX_PATH];
         const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
         const std::wstring folded = foldedName(std::wstring_view(program, length < MAX_PATH ? length : 0));
-        const std::wstring prefix = foldedName(root) + L"\\";
+        const std::wstring prefix = foldedName(root.ends_with(L'\\') ? root : root + L"\\");
         if (folded.starts_with(prefix)) places.emplace_back(program + prefix.size(), length - prefix.size());
         return places;
     }
