@@ -147,8 +147,9 @@ void FrmMain::showFatalPermissionsError() {
     MessageBoxW(nullptr, text.c_str(), L"Fatal Permissions Error", MB_OK | MB_ICONERROR);
 }
 
-// A failed extraction has left the installation as it was: the archive stays,
-// nothing is restarted, and the log says why.
+// A failed extraction has left the installation as it was, or names the files
+// it could not put back: the archive stays, nothing is restarted, and the log
+// says why.
 bool FrmMain::extractArchive(const std::wstring& archive, const std::wstring& installFolder) {
     const int32_t result = UnzipArchive(archive, installFolder);
     if (result == kUnzipOk) return true;

@@ -33,8 +33,8 @@ public:
     HWND hwnd() const { return window_.get(); }
 
     // Appends a line to the log and puts the caret at its end. The log keeps
-    // its latest lines, kLogLimit characters at most: a few hundred lines,
-    // where a run writes a dozen.
+    // its latest lines, kLogLimit characters at most: a hundred lines and
+    // more, where a run writes a dozen.
     void AddStatus(const std::wstring& LineText);
     static constexpr size_t kLogLimit = 16 * 1024;
     // Ends the program at once.
