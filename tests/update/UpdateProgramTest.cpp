@@ -219,6 +219,10 @@ TEST_F(UpdateProgramTest, AMemberOutsideTheInstallationRefusesTheArchive) {
 
 TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     placeArchive(L"good.zip", archiveName);
+    // The old copy of the engine that an earlier update replaced while it ran:
+    // it goes, though this archive holds no engine.
+    const std::wstring oldEngine = engine + L".4242-8.old";
+    writeFile(oldEngine, "the engine before the last update");
     ChildProcess update(engine, archiveName);
     const auto [title, text] = answerMessageBox(update);
     EXPECT_EQ(title, L"VorlaneUpdater");
@@ -227,6 +231,7 @@ TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     // The steps before the start were done.
     EXPECT_FALSE(exists(archive()));
     EXPECT_EQ(readFile(install + L"\\config.ini"), "[main]\r\nvalue=1\r\n");
+    EXPECT_FALSE(exists(oldEngine));
 }
 
 // The fault this guards against: a log set anew with all its text on every

@@ -65,13 +65,16 @@ void StagedFolder::makeFolder(const std::wstring& relative) { makeLevels(fullPat
 
 // Makes each missing level from the top down, remembering them for undo.
 void StagedFolder::makeLevels(const std::wstring& folder) {
-    if (isFolder(folder)) return;
-    const size_t parentEnd = folder.find_last_of(L'\\');
-    if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
-        folder[parentEnd - 1] != L'\\')
-        makeLevels(folder.substr(0, parentEnd));
-    if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
-    madeFolders_.push_back(folder);
+    if (knownFolders_.contains(folder)) return;
+    if (!isFolder(folder)) {
+        const size_t parentEnd = folder.find_last_of(L'\\');
+        if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
+            folder[parentEnd - 1] != L'\\')
+            makeLevels(folder.substr(0, parentEnd));
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
+        madeFolders_.push_back(folder);
+    }
+    knownFolders_.insert(folder);
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
@@ -158,6 +161,7 @@ void StagedFolder::undo() {
     files_.clear();
     for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) RemoveDirectoryW(it->c_str());
     madeFolders_.clear();
+    knownFolders_.clear();
 }
 
 void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) const {

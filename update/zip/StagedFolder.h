@@ -17,6 +17,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/Handles.h"
@@ -78,6 +79,7 @@ private:
     std::wstring root_;
     std::vector<StagedFile> files_;
     std::vector<std::wstring> madeFolders_;
+    std::unordered_set<std::wstring> knownFolders_;  // there already, or made: not asked again
     std::vector<NotRestored> notRestored_;
     FileHandle open_;
     unsigned counter_ = 0;

@@ -22,19 +22,19 @@ constexpr size_t kChunk = 64 * 1024;
 class PackedStream {
 public:
     PackedStream(std::function<void(uint64_t, char*, size_t)> read, uint64_t start, uint64_t length,
-                 std::unique_ptr<ZipCipher> cipher)
-        : read_(std::move(read)), next_(start), left_(length), cipher_(std::move(cipher)) {}
+                 std::unique_ptr<ZipCipher> cipher, char* buffer)
+        : read_(std::move(read)), next_(start), left_(length), cipher_(std::move(cipher)), buffer_(buffer) {}
 
     uint64_t left() const { return left_; }
 
     // Up to one chunk; empty at the end.
     std::string_view next() {
         const size_t length = static_cast<size_t>(std::min<uint64_t>(left_, kChunk));
-        read_(next_, buffer_.get(), length);
-        if (cipher_) cipher_->decrypt(buffer_.get(), length);
+        read_(next_, buffer_, length);
+        if (cipher_) cipher_->decrypt(buffer_, length);
         next_ += length;
         left_ -= length;
-        return {buffer_.get(), length};
+        return {buffer_, length};
     }
 
 private:
@@ -42,7 +42,7 @@ private:
     uint64_t next_;
     uint64_t left_;
     std::unique_ptr<ZipCipher> cipher_;
-    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);
+    char* buffer_;  // kChunk bytes
 };
 
 // Counts and checks what comes out of a member before handing it on.
@@ -84,10 +84,9 @@ struct InflateStream {
     InflateStream& operator=(const InflateStream&) = delete;
 };
 
-void inflateInto(PackedStream& packed, CheckedSink& out) {
+void inflateInto(PackedStream& packed, CheckedSink& out, char* output) {
     InflateStream inflater;
     z_stream& z = inflater.stream;
-    auto output = std::make_unique<char[]>(kChunk);
     int status = Z_OK;
     while (status != Z_STREAM_END) {
         if (z.avail_in == 0) {
@@ -96,13 +95,13 @@ void inflateInto(PackedStream& packed, CheckedSink& out) {
             z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
             z.avail_in = static_cast<uInt>(piece.size());
         }
-        z.next_out = reinterpret_cast<Bytef*>(output.get());
+        z.next_out = reinterpret_cast<Bytef*>(output);
         z.avail_out = static_cast<uInt>(kChunk);
         status = inflate(&z, Z_NO_FLUSH);
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
             damagedData("compressed data is damaged");
-        out.put({output.get(), kChunk - z.avail_out});
+        out.put({output, kChunk - z.avail_out});
     }
 }
 
@@ -177,8 +176,16 @@ void ZipArchive::readDirectory() {
 // The local header must name the same file, in the same encoding, with the
 // same method and encryption, as the central record.
 void ZipArchive::readLocalHeader(ZipEntry& entry) {
-    const uint64_t length = localHeaderLength(readString(entry.localHeaderOffset, kLocalHeaderSize));
-    const LocalHeader local = parseLocalHeader(readString(entry.localHeaderOffset, static_cast<size_t>(length)));
+    // One read for the usual header: its fixed part, the same name and an extra field of modest size.
+    const uint64_t room = entry.localHeaderOffset < directoryStart_ ? directoryStart_ - entry.localHeaderOffset : 0;
+    std::string header = readString(entry.localHeaderOffset,
+                                    static_cast<size_t>(std::min<uint64_t>(room, kLocalHeaderSize + entry.name.size() + 256)));
+    const uint64_t length = localHeaderLength(header);
+    if (length > header.size())
+        header = readString(entry.localHeaderOffset, static_cast<size_t>(length));
+    else
+        header.resize(static_cast<size_t>(length));
+    const LocalHeader local = parseLocalHeader(header);
     constexpr uint16_t kMeaningFlags = 0x0001 | 0x0040 | 0x0800;  // encrypted, strongly so, UTF-8 name
     if (local.name != entry.name)
         throw ZipFailure(kUnzipAmbiguous,
@@ -233,13 +240,15 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
         start += ZipCipher::kHeaderSize;
         length -= ZipCipher::kHeaderSize;
     }
+    // The buffers serve every member: each costs the platform a mapping of its own.
+    if (!buffers_) buffers_ = std::make_unique<char[]>(2 * kChunk);
     PackedStream packed([this](uint64_t at, char* buffer, size_t count) { readAt(at, buffer, count); }, start, length,
-                        std::move(cipher));
+                        std::move(cipher), buffers_.get());
     CheckedSink out(entry, sink);
     if (entry.method == kMethodStored)
         copyStored(packed, out);
     else
-        inflateInto(packed, out);
+        inflateInto(packed, out, buffers_.get() + kChunk);
     out.finish();
 }
 

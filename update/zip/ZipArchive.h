@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,7 @@ private:
     uint64_t directoryStart_ = 0;  // member data must end before it
     std::vector<ZipEntry> entries_;
     std::string comment_;
+    std::unique_ptr<char[]> buffers_;  // packed and unpacked data, a chunk each
 };
 
 }  // namespace vorlane::updater
