@@ -258,7 +258,8 @@ private:
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": would be written outside the target folder");
             if (place->empty() && !member.entry->isFolder())
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": names no file to write");
-            member.target = *place;
+            // Without the archive's folders, a folder member makes nothing.
+            if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }
     }
 
@@ -311,7 +312,7 @@ private:
         } else if (options_.toPrint) {
             if (!entry.isFolder()) archive.unpack(entry, password, [&](std::string_view b) { printer_.raw(converted(b)); });
         } else if (entry.isFolder()) {
-            if (!options_.honorDirectories || member.target.empty()) return;
+            if (member.target.empty()) return;
             staging->makeFolder(member.target);
             printer_.member("Made folder: " + member.shownName);
         } else if (!shouldWrite(member, staging->fullPath(member.target))) {
