@@ -40,4 +40,26 @@ std::wstring lastLine(std::wstring_view text) {
                                                                      : text.substr(start + 1, end - start - 1));
 }
 
+std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_view printed) {
+    if (restored) return {L"Archive extraction failed, aborting! No files were changed.", lastLine(printed)};
+    std::vector<std::wstring> lines{L"Archive extraction failed, aborting! Some files could not be restored:"};
+    constexpr std::wstring_view kNotRestored = L"Not restored: ";
+    for (size_t start = 0; start < printed.size();) {
+        const size_t end = std::min(printed.find(L"\r\n", start), printed.size());
+        const std::wstring_view line = printed.substr(start, end - start);
+        if (line.starts_with(kNotRestored)) lines.emplace_back(line);
+        start = end + 2;
+    }
+    lines.push_back(lastLine(printed));
+    return lines;
+}
+
+std::wstring_view boundedLog(std::wstring_view log, size_t limit) {
+    if (log.size() <= limit) return log;
+    const size_t keep = limit / 2;
+    const size_t lineEnd = log.find(L"\r\n", log.size() - keep);
+    return lineEnd == std::wstring_view::npos || lineEnd + 2 >= log.size() ? log.substr(log.size() - keep)
+                                                                           : log.substr(lineEnd + 2);
+}
+
 }  // namespace vorlane::updater

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlane::updater {
 
@@ -30,5 +31,15 @@ std::wstring webRoot(std::wstring_view serviceOverride);
 
 // The last line of a log that holds any text.
 std::wstring lastLine(std::wstring_view text);
+
+// The status lines after a failed extraction, from what the engine printed:
+// whether the installation was put back as it was or which files were not
+// ("Not restored: " lines), then the engine's last line.
+std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_view printed);
+
+// The status log kept within limit characters: when it has grown beyond, its
+// oldest lines go until at most half the limit is left (so that trimming
+// happens seldom and costs little per line).
+std::wstring_view boundedLog(std::wstring_view log, size_t limit);
 
 }  // namespace vorlane::updater

@@ -147,12 +147,14 @@ void FrmMain::showFatalPermissionsError() {
     MessageBoxW(nullptr, text.c_str(), L"Fatal Permissions Error", MB_OK | MB_ICONERROR);
 }
 
-// A failed extraction has left the installation as it was: the archive stays,
-// nothing is restarted, and the log says why.
+// A failed extraction has left the installation as it was, or names the files
+// it could not put back: the archive stays, nothing is restarted, and the log
+// says why.
 bool FrmMain::extractArchive(const std::wstring& archive, const std::wstring& installFolder) {
-    if (UnzipArchive(archive, installFolder) == kUnzipOk) return true;
-    AddStatus(L"Archive extraction failed, aborting! No files were changed.");
-    AddStatus(lastLine(LastMessageText));
+    const int32_t result = UnzipArchive(archive, installFolder);
+    if (result == kUnzipOk) return true;
+    for (const std::wstring& line : extractionFailureLines(result != kUnzipNotRestored, LastMessageText))
+        AddStatus(line);
     AbortUpdate();
     return false;
 }
@@ -166,10 +168,34 @@ void FrmMain::AbortUpdate() {
     SetFocus(cmdDone);
 }
 
+// Each line costs the same however long the log has grown: the log is kept
+// bounded, and the box (whose every change costs as much as the text it
+// holds) is only written while the window shows. It takes the whole log when
+// the window is shown.
 void FrmMain::AddStatus(const std::wstring& LineText) {
-    log_ += LineText + L"\r\n";
+    const std::wstring line = LineText + L"\r\n";
+    log_ += line;
+    const std::wstring_view kept = boundedLog(log_, kLogLimit);
+    const bool trimmed = kept.size() < log_.size();
+    if (trimmed) log_ = std::wstring(kept);
+    if (!IsWindowVisible(window_.get())) return;
+    if (trimmed) {
+        SetWindowTextW(txtStatus, log_.c_str());
+    } else {
+        const auto before = static_cast<WPARAM>(log_.size() - line.size());
+        SendMessageW(txtStatus, EM_SETSEL, before, static_cast<LPARAM>(before));
+        SendMessageW(txtStatus, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    caretToEnd();
+}
+
+void FrmMain::showLog() {
     SetWindowTextW(txtStatus, log_.c_str());
-    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(txtStatus));
+    caretToEnd();
+}
+
+void FrmMain::caretToEnd() {
+    const auto end = static_cast<WPARAM>(log_.size());
     SendMessageW(txtStatus, EM_SETSEL, end, static_cast<LPARAM>(end));
     SendMessageW(txtStatus, EM_SCROLLCARET, 0, 0);
 }

@@ -32,8 +32,11 @@ public:
     bool ended() const { return ended_; }
     HWND hwnd() const { return window_.get(); }
 
-    // Appends a line to the log and puts the caret at its end.
+    // Appends a line to the log and puts the caret at its end. The log keeps
+    // its latest lines, kLogLimit characters at most: a hundred lines and
+    // more, where a run writes a dozen.
     void AddStatus(const std::wstring& LineText);
+    static constexpr size_t kLogLimit = 16 * 1024;
     // Ends the program at once.
     [[noreturn]] void cmdDone_Click();
 
@@ -50,6 +53,8 @@ private:
     bool setUpDataFolder();
     void showFatalPermissionsError();
     bool extractArchive(const std::wstring& archive, const std::wstring& installFolder);
+    void showLog();
+    void caretToEnd();
 
     // The window.
     void createWindow();

@@ -119,6 +119,9 @@ LRESULT FrmMain::message(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     }
     case WM_ERASEBKGND: return TRUE;
+    case WM_SHOWWINDOW:
+        if (wParam) showLog();
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_CTLCOLORSTATIC:
         // The read-only log: bold text on the button-face colour.
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));

@@ -90,8 +90,10 @@ int32_t UnzipPrintCallback(const char* text, uint32_t length) noexcept {
     try {
         std::wstring piece = fromAnsi(bufferText(text, length));
         if (!piece.empty() && piece.front() == L'\n') piece = L"\r\n";
+        // Both grow by the piece: a copy of the whole text on each piece would
+        // cost the square of what is printed.
         PrintText += piece;
-        LastMessageText = PrintText;
+        LastMessageText += piece;
     } catch (...) {
         // The engine must never see an error from here; the piece is lost.
     }

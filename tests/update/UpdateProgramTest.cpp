@@ -219,6 +219,10 @@ TEST_F(UpdateProgramTest, AMemberOutsideTheInstallationRefusesTheArchive) {
 
 TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     placeArchive(L"good.zip", archiveName);
+    // The old copy of the engine that an earlier update replaced while it ran:
+    // it goes, though this archive holds no engine.
+    const std::wstring oldEngine = engine + L".4242-8.old";
+    writeFile(oldEngine, "the engine before the last update");
     ChildProcess update(engine, archiveName);
     const auto [title, text] = answerMessageBox(update);
     EXPECT_EQ(title, L"VorlaneUpdater");
@@ -227,6 +231,35 @@ TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     // The steps before the start were done.
     EXPECT_FALSE(exists(archive()));
     EXPECT_EQ(readFile(install + L"\\config.ini"), "[main]\r\nvalue=1\r\n");
+    EXPECT_FALSE(exists(oldEngine));
+}
+
+// The fault this guards against: a log set anew with all its text on every
+// line, slower with each one, and without end.
+TEST(UpdateLogTest, AStatusLogOfManyLinesKeepsItsLatestLinesAndStaysBounded) {
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", kService);
+    FrmMain form;
+    form.Load(L"");  // no archive named: the run stops with its window open
+    ASSERT_FALSE(form.ended());
+    auto expectBoundedEndingWith = [&form](const std::wstring& lastLine) {
+        const std::wstring text = textOf(form.txtStatus);
+        EXPECT_LE(text.size(), FrmMain::kLogLimit);
+        EXPECT_TRUE(text.starts_with(L"line ")) << "whole lines go";
+        EXPECT_TRUE(text.ends_with(lastLine + L"\r\n"));
+        DWORD start = 0, end = 0;
+        SendMessageW(form.txtStatus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, text.size());
+        EXPECT_EQ(end, text.size());
+    };
+    const std::wstring dots(90, L'.');
+    // As during a run, with the window hidden, then shown.
+    ShowWindow(form.hwnd(), SW_HIDE);
+    for (int i = 0; i < 1000; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
+    ShowWindow(form.hwnd(), SW_SHOW);
+    expectBoundedEndingWith(L"line 999" + dots);
+    // And with the window open.
+    for (int i = 1000; i < 1200; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
+    expectBoundedEndingWith(L"line 1199" + dots);
 }
 
 }  // namespace

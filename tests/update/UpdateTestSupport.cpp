@@ -77,4 +77,30 @@ void setAge(const std::wstring& path, int64_t secondsFromNow) {
     SetFileTime(file.get(), nullptr, nullptr, &stamp);
 }
 
+bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo) {
+    const std::wstring link = folder + L"\\" + name;
+    auto leadsToAFolder = [&link] {
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    std::wstring windowsTarget = pointsTo;
+    std::replace(windowsTarget.begin(), windowsTarget.end(), L'/', L'\\');
+    CreateSymbolicLinkW(link.c_str(), windowsTarget.c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    if (leadsToAFolder()) return true;
+    // The host's own program, started in the folder; the link shows once it has run.
+    std::wstring commandLine = L"/bin/ln -s " + pointsTo + L" " + name;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\ln", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int i = 0; i < 500 && !leadsToAFolder(); ++i) Sleep(20);
+    return leadsToAFolder();
+}
+
 }  // namespace vorlane::test

@@ -28,4 +28,10 @@ bool hasLocalTime(const std::wstring& path, int year, int month, int day, int ho
 // Sets a file's last write time this many seconds from now.
 void setAge(const std::wstring& path, int64_t secondsFromNow);
 
+// Makes name in folder a symbolic link to the folder pointsTo ("../outside",
+// relative to folder), by the platform's call where it makes one, else as a
+// program on the host would (Wine shows host links as reparse points that
+// lead where they point). True once the link leads to a folder.
+bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo);
+
 }  // namespace vorlane::test

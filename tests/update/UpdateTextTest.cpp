@@ -48,5 +48,22 @@ TEST(UpdateTextTest, LastLineOfALog) {
     EXPECT_EQ(lastLine(L"\r\n"), L"");
 }
 
+TEST(UpdateTextTest, AFailedExtractionSaysWhetherTheInstallationIsAsItWas) {
+    const std::wstring undone = L"Archive: C:\\data\\u.zip\r\nError: x.dll: checksum does not match its data\r\n";
+    EXPECT_EQ(extractionFailureLines(true, undone),
+              (std::vector<std::wstring>{L"Archive extraction failed, aborting! No files were changed.",
+                                         L"Error: x.dll: checksum does not match its data"}));
+    const std::wstring notUndone =
+        L"Archive: C:\\data\\u.zip\r\nUnpacked: a.dll\r\n"
+        L"Not restored: C:\\V\\a.dll (the old file is kept as C:\\V\\a.dll.7-2.old)\r\n"
+        L"Not restored: C:\\V\\b.dll (the new file could not be removed)\r\n"
+        L"Error: cannot replace C:\\V\\c.dll (system error 32)\r\n";
+    EXPECT_EQ(extractionFailureLines(false, notUndone),
+              (std::vector<std::wstring>{L"Archive extraction failed, aborting! Some files could not be restored:",
+                                         L"Not restored: C:\\V\\a.dll (the old file is kept as C:\\V\\a.dll.7-2.old)",
+                                         L"Not restored: C:\\V\\b.dll (the new file could not be removed)",
+                                         L"Error: cannot replace C:\\V\\c.dll (system error 32)"}));
+}
+
 }  // namespace
 }  // namespace vorlane::updater

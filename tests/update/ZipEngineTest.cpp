@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 
 #include "core/Handles.h"
 #include "tests/support/TestFiles.h"
+#include "update/AnsiText.h"
 #include "tests/update/UpdateTestSupport.h"
 
 namespace vorlane::updater {
@@ -29,6 +31,7 @@ struct Recorder {
     std::vector<std::string> listed;
     std::vector<std::string> serviced;
     std::optional<size_t> stopAtService;
+    std::function<void(const std::string&)> onService;
     std::deque<std::optional<std::string>> passwords;  // nothing: the member declines
     int passwordCalls = 0;
     std::map<std::string, int> replaceAnswers;
@@ -63,6 +66,7 @@ void message(uint64_t size, uint64_t, int32_t, int32_t month, int32_t day, int32
 }
 int32_t service(const char* name, uint32_t length) {
     recorder.serviced.emplace_back(name, length);
+    if (recorder.onService) recorder.onService(recorder.serviced.back());
     return recorder.stopAtService && recorder.serviced.size() > *recorder.stopAtService ? 1 : 0;
 }
 
@@ -82,9 +86,8 @@ protected:
     std::wstring target() const { return temp.file(L"install"); }
     std::string fileIn(const std::wstring& relative) const { return readFile(target() + L"\\" + relative); }
 
-    int32_t unzip(const std::wstring& fixture) { return unzipPath(zipFixture(fixture)); }
-    int32_t unzipPath(const std::wstring& archive) {
-        const std::wstring folder = target();
+    int32_t unzip(const std::wstring& fixture) { return unzipInto(zipFixture(fixture), target()); }
+    int32_t unzipInto(const std::wstring& archive, const std::wstring& folder) {
         options.ZipFileName = archive.c_str();
         options.ExtractDir = folder.c_str();
         return zipEngineUnzip(includeCount, &includes, excludeCount, &excludes, &options, &callbacks);
@@ -163,10 +166,7 @@ TEST_F(ZipEngineTest, ReplacesAnInstallationAndLeavesNothingBeside) {
 
 TEST_F(ZipEngineTest, MakesAMissingTargetFolderWithItsParents) {
     const std::wstring deep = temp.file(L"a\\b\\c");
-    const std::wstring archive = zipFixture(L"good.zip");
-    options.ZipFileName = archive.c_str();
-    options.ExtractDir = deep.c_str();
-    ASSERT_EQ(zipEngineUnzip(0, &includes, 0, &excludes, &options, &callbacks), kUnzipOk);
+    ASSERT_EQ(unzipInto(zipFixture(L"good.zip"), deep), kUnzipOk);
     EXPECT_EQ(treeOf(deep), kGoodTree);
 }
 
@@ -380,6 +380,136 @@ TEST_F(ZipEngineTest, AFileThatCannotBeReplacedPutsEveryOtherBack) {
     EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"read me.txt"}));
     EXPECT_EQ(fileIn(L"config.ini"), "old config");
     EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+}
+
+// The first file in the folder whose name matches the pattern.
+std::wstring fileLike(const std::wstring& folder, const std::wstring& pattern) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return L"";
+    FindClose(search);
+    return folder + L"\\" + found.cFileName;
+}
+
+// The fault this guards against: an undo that could not put a file back, and
+// a log that still says nothing was changed.
+TEST_F(ZipEngineTest, AFileThatCannotBePutBackIsNamedAndItsOldCopyKept) {
+    install({{L"config.ini", "old config"}, {L"read me.txt", "old read me"}});
+    // Held without leave to be renamed: it cannot be moved aside, so the commit fails there.
+    FileHandle held(CreateFileW((target() + L"\\read me.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    // The new config.ini is open by then (with leave to be renamed, so it moves
+    // in): an open file cannot be replaced by the old one again.
+    FileHandle newConfig;
+    recorder.onService = [&](const std::string& name) {
+        if (name == "read me.txt")
+            newConfig.reset(CreateFileW(fileLike(target(), L"config.ini.*.new").c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    };
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipNotRestored);
+    ASSERT_TRUE(newConfig);
+    newConfig.reset();
+    held.reset();
+
+    const std::wstring kept = fileLike(target(), L"config.ini.*.old");
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(readFile(kept), "old config");
+    EXPECT_NE(recorder.printed.find("Not restored: " + toAnsi(target()) + "\\config.ini (the old file is kept as " +
+                                    toAnsi(kept) + ")\n"),
+              std::string::npos)
+        << recorder.printed;
+    // Every other file is back.
+    EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+    EXPECT_EQ(treeOf(target()).size(), 3u);
+}
+
+TEST_F(ZipEngineTest, LeftoversOfEarlierRunsBesideTheMembersGoAndNothingElse) {
+    install({{L"app.exe", "old app"},
+             {L"app.exe.4242-8.old", "the old copy of a program that ran while it was replaced"},
+             {L"APP.EXE.77-1.new", "a new copy of a run ended half way"},
+             {L"app.exe.12-3.old", "an earlier copy of a member"},
+             {L"app.exe.old", "not a side file"},
+             {L"app.exe.1-x.old", "not a side file"},
+             {L"other.txt.1-2.old", "not beside a member"}});
+    ASSERT_EQ(unzip(L"leftovers.zip"), kUnzipOk);
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"app.exe", L"app.exe.1-x.old", L"app.exe.12-3.old",
+                                                           L"app.exe.old", L"other.txt.1-2.old"}));
+    EXPECT_EQ(fileIn(L"app.exe"), "the new app");
+    EXPECT_EQ(fileIn(L"app.exe.12-3.old"), "a member named like a side file");
+}
+
+// The fault these guard against: an archive that means one thing to one
+// reader and another to the next, or that costs far more than any release,
+// half handled before it is found out.
+TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnythingIsWritten) {
+    struct Refusal {
+        const wchar_t* fixture;
+        UnzipResult code;
+        const char* says;
+    };
+    const Refusal refusals[] = {
+        {L"case-ascii.zip", kUnzipAmbiguous, "Error: App.exe and app.exe would be written to the same place"},
+        {L"case-unicode.zip", kUnzipAmbiguous, "rger.txt would be written to the same place"},
+        {L"slashes.zip", kUnzipAmbiguous, "docs/a.txt and docs\\a.txt would be written to the same place"},
+        {L"same-name.zip", kUnzipAmbiguous, "a.txt and a.txt would be written to the same place"},
+        {L"file-and-folder.zip", kUnzipAmbiguous, "docs and docs/readme.txt would be written to the same place"},
+        {L"local-name.zip", kUnzipAmbiguous, "readme.txt: its local header names Vorlane.exe"},
+        {L"unicode-path.zip", kUnzipAmbiguous, "readme.txt: its Unicode name is Vorlane.exe"},
+        {L"unicode-stale.zip", kUnzipAmbiguous, "readme.txt: its Unicode name was made for another name"},
+        {L"shared-data.zip", kUnzipAmbiguous, "a.txt and a.txt share data"},
+        {L"overlap.zip", kUnzipAmbiguous, "outer.bin and inner.txt share data"},
+        {L"symlink.zip", kUnzipUnsupported, "plugins: is a symbolic link"},
+        {L"method-after-password.zip", kUnzipUnsupported, "packed.bin: uses compression method 12"},
+        {L"nul-name.zip", kUnzipUnsafePath, "Error: evil\\x00.txt: would be written outside the target folder"},
+        {L"many-members.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
+        {L"ratio.zip", kUnzipTooLarge, "zeros.bin: unpacks 20971520 bytes from"},
+        {L"total-size.zip", kUnzipTooLarge, "unpacks to more than the 1024 MiB"},
+    };
+    install({{L"keep.txt", "old"}});
+    for (const Refusal& refusal : refusals) {
+        recorder = Recorder{};
+        recorder.passwords = {std::string("tulips2008")};
+        EXPECT_EQ(unzip(refusal.fixture), refusal.code) << refusal.fixture;
+        EXPECT_NE(recorder.printed.find(refusal.says), std::string::npos) << refusal.fixture << ": " << recorder.printed;
+        EXPECT_EQ(treeOf(target()), std::vector<std::wstring>{L"keep.txt"}) << refusal.fixture;
+        EXPECT_TRUE(recorder.serviced.empty()) << refusal.fixture;
+        EXPECT_EQ(recorder.passwordCalls, 0) << refusal.fixture;
+    }
+
+    // A Unicode name that says what the stored one says is no reason to refuse.
+    ASSERT_EQ(unzip(L"unicode-agrees.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
+}
+
+TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {
+    // Z: is the host's root under Wine, and its process file system has no room at all.
+    const std::wstring noRoom = L"Z:\\proc\\vorlane-" + std::to_wstring(GetCurrentProcessId()) + L"\\install";
+    EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), noRoom), kUnzipTooLarge);
+    EXPECT_NE(recorder.printed.find("has only 0 free"), std::string::npos) << recorder.printed;
+}
+
+// The fault this guards against: a folder of the installation that is a link
+// to elsewhere, and the elevated engine writing wherever it leads.
+TEST_F(ZipEngineTest, AFolderThatLeadsElsewhereIsNotWrittenThrough) {
+    install({{L"config.ini", "old"}});
+    const std::wstring outside = temp.file(L"outside");
+    CreateDirectoryW(outside.c_str(), nullptr);
+    ASSERT_TRUE(test::makeFolderLink(target(), L"docs", L"../outside"));
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipUnsafePath);
+    EXPECT_NE(recorder.printed.find("would be written through docs, a link to another place"), std::string::npos)
+        << recorder.printed;
+    EXPECT_EQ(treeOf(outside), std::vector<std::wstring>{});
+    EXPECT_EQ(fileIn(L"config.ini"), "old");
+    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"docs\\"}));
+
+    // The installation folder itself may be where a link leads.
+    const std::wstring real = temp.file(L"real");
+    CreateDirectoryW(real.c_str(), nullptr);
+    ASSERT_TRUE(test::makeFolderLink(temp.path(), L"linked", L"real"));
+    EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), temp.file(L"linked")), kUnzipOk);
+    EXPECT_EQ(treeOf(real), kGoodTree);
 }
 
 TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {

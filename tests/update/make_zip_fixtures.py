@@ -157,30 +157,64 @@ class Cipher:
         return bytes(out)
 
 
-def raw_zip(members):
-    """A zip archive from (name, data, method, password or None)."""
-    body, directory = io.BytesIO(), io.BytesIO()
+def dos_stamp():
     dos_time = (STAMP[3] << 11) | (STAMP[4] << 5) | (STAMP[5] // 2)
     dos_date = ((STAMP[0] - 1980) << 9) | (STAMP[1] << 5) | STAMP[2]
-    for name, data, method, password in members:
+    return dos_time, dos_date
+
+
+def header_fields(flags, method, crc, packed, size, name, extra):
+    dos_time, dos_date = dos_stamp()
+    return (20, flags, method, dos_time, dos_date, crc, packed, size, len(name), len(extra))
+
+
+def local_header(name, flags, method, crc, packed, size, extra=b""):
+    return b"PK\x03\x04" + struct.pack("<HHHHHIIIHH", *header_fields(flags, method, crc, packed, size, name,
+                                                                       extra)) + name + extra
+
+
+def central_record(name, flags, method, crc, packed, size, offset, extra=b"", made_by=20, external=0):
+    fields = header_fields(flags, method, crc, packed, size, name, extra)
+    return (b"PK\x01\x02" + struct.pack("<HHHHHHIIIHHHHHII", made_by, *fields, 0, 0, 0, external, offset) +
+            name + extra)
+
+
+def end_record(count, size, start):
+    return b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, count, count, size, start, 0)
+
+
+def unicode_path(name, unicode_name):
+    """The Unicode path extra field: version 1, the CRC of the stored name, the name in UTF-8."""
+    data = b"\x01" + struct.pack("<I", zlib.crc32(name)) + unicode_name.encode()
+    return struct.pack("<HH", 0x7075, len(data)) + data
+
+
+def raw_zip(members):
+    """A zip archive from (name, data, method, password or None) and optionally a dict of
+    local_name, extra (both headers), made_by, external; names as text or bytes."""
+    body, directory = io.BytesIO(), io.BytesIO()
+    for name, data, method, password, *more in members:
+        more = more[0] if more else {}
+        flags = 0
+        if not isinstance(name, bytes):
+            flags = 0 if name.isascii() else 0x800  # the name is UTF-8
+            name = name.encode()
         crc = zlib.crc32(data)
         packed = data
         if method == zipfile.ZIP_DEFLATED:
             squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
             packed = squeezer.compress(data) + squeezer.flush()
-        flags = 0
         if password:
             flags |= 1
             header = bytes(range(11)) + bytes([crc >> 24])
             packed = Cipher(password).encrypt(header + packed)
         offset = body.tell()
-        fields = (20, flags, method, dos_time, dos_date, crc, len(packed), len(data), len(name), 0)
-        body.write(b"PK\x03\x04" + struct.pack("<HHHHHIIIHH", *fields) + name.encode() + packed)
-        directory.write(b"PK\x01\x02" + struct.pack("<HHHHHHIIIHHHHHII", 20, *fields, 0, 0, 0, 0, offset) +
-                        name.encode())
-    count, start, size = len(members), body.tell(), directory.tell()
-    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, count, count, size, start, 0)
-    return body.getvalue() + directory.getvalue() + end
+        extra = more.get("extra", b"")
+        body.write(local_header(more.get("local_name", name), flags, method, crc, len(packed), len(data), extra))
+        body.write(packed)
+        directory.write(central_record(name, flags, method, crc, len(packed), len(data), offset, extra,
+                                       more.get("made_by", 20), more.get("external", 0)))
+    return body.getvalue() + directory.getvalue() + end_record(len(members), directory.tell(), body.tell())
 
 
 def write_encrypted(out):
@@ -201,6 +235,90 @@ def write_update(out, fake_vorlane):
         archive.writestr(info("docs/readme.txt", zipfile.ZIP_DEFLATED, text=True), README)
 
 
+def write_raw(out, name, members):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(raw_zip(members))
+
+
+def write_ambiguous(out):
+    """Archives that readers could take in more than one way."""
+    for fixture, names in [("case-ascii.zip", ["App.exe", "app.exe"]),
+                           ("case-unicode.zip", ["\u00c4rger.txt", "\u00e4rger.txt"]),
+                           ("slashes.zip", ["docs/a.txt", "docs\\a.txt"]),
+                           ("same-name.zip", ["a.txt", "a.txt"]),
+                           ("file-and-folder.zip", ["docs", "docs/readme.txt"])]:
+        write_raw(out, fixture, [(name, b"one of two", zipfile.ZIP_STORED, None) for name in names])
+    write_raw(out, "local-name.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
+                                       {"local_name": b"Vorlane.exe"})])
+    write_raw(out, "unicode-path.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
+                                         {"extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    write_raw(out, "unicode-stale.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
+                                          {"extra": unicode_path(b"other.txt", "readme.txt")})])
+    # The same name in code page 437 and in the Unicode field: one meaning.
+    write_raw(out, "unicode-agrees.zip", [(UMLAUT_NAME.encode("cp437"), b"umlaut", zipfile.ZIP_STORED, None,
+                                           {"extra": unicode_path(UMLAUT_NAME.encode("cp437"), UMLAUT_NAME)})])
+
+    # Three records of one member's bytes.
+    data = b"shared bytes"
+    shared = local_header(b"a.txt", 0, 0, zlib.crc32(data), len(data), len(data)) + data
+    records = b"".join(central_record(b"a.txt", 0, 0, zlib.crc32(data), len(data), len(data), 0) for _ in range(3))
+    with open(os.path.join(out, "shared-data.zip"), "wb") as f:
+        f.write(shared + records + end_record(3, len(records), len(shared)))
+
+    # A stored member whose data is a whole second member, listed as well.
+    inner = local_header(b"inner.txt", 0, 0, zlib.crc32(data), len(data), len(data)) + data
+    outer_head = local_header(b"outer.bin", 0, 0, zlib.crc32(inner), len(inner), len(inner))
+    records = (central_record(b"outer.bin", 0, 0, zlib.crc32(inner), len(inner), len(inner), 0) +
+               central_record(b"inner.txt", 0, 0, zlib.crc32(data), len(data), len(data), len(outer_head)))
+    body = outer_head + inner
+    with open(os.path.join(out, "overlap.zip"), "wb") as f:
+        f.write(body + records + end_record(2, len(records), len(body)))
+
+
+def write_refused(out):
+    """Archives the engine will not unpack, for reasons other than ambiguity."""
+    write_raw(out, "symlink.zip", [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
+                                   ("plugins", b"../outside", zipfile.ZIP_STORED, None,
+                                    {"made_by": 0x031E, "external": 0o120777 << 16})])
+    write_raw(out, "nul-name.zip", [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
+                                    (b"evil\x00.txt", b"evil", zipfile.ZIP_STORED, None)])
+    write_raw(out, "method-after-password.zip", [("secret.txt", b"the secret text", zipfile.ZIP_DEFLATED,
+                                                  b"tulips2008"),
+                                                 ("packed.bin", b"not really bzip2", zipfile.ZIP_BZIP2, None)])
+
+
+def write_oversized(out):
+    """Beyond the limits of an update: members, ratio, total."""
+    write_many(os.path.join(out, "many-members.zip"), 10001, b"")
+    mib = b"\0" * 2**20
+    squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    packed_mib = squeezer.compress(mib) + squeezer.flush()
+    with zipfile.ZipFile(os.path.join(out, "ratio.zip"), "w") as archive:
+        archive.writestr(info("zeros.bin", zipfile.ZIP_DEFLATED), mib * 20)
+    # 1,100 members of 1 MiB: each within what small members may pack to.
+    body, directory = io.BytesIO(), io.BytesIO()
+    for i in range(1100):
+        name = b"zeros/%04d.bin" % i
+        offset = body.tell()
+        body.write(local_header(name, 0, 8, zlib.crc32(mib), len(packed_mib), len(mib)) + packed_mib)
+        directory.write(central_record(name, 0, 8, zlib.crc32(mib), len(packed_mib), len(mib), offset))
+    with open(os.path.join(out, "total-size.zip"), "wb") as f:
+        f.write(body.getvalue() + directory.getvalue() + end_record(1100, directory.tell(), body.tell()))
+
+
+def write_many(path, count, content, per_folder=100):
+    """count small members, per_folder of them in each folder."""
+    with zipfile.ZipFile(path, "w") as archive:
+        for i in range(count):
+            archive.writestr(info("f%03d/m%05d.txt" % (i // per_folder, i), zipfile.ZIP_DEFLATED), content)
+
+
+def write_leftovers(out):
+    with zipfile.ZipFile(os.path.join(out, "leftovers.zip"), "w") as archive:
+        archive.writestr(info("app.exe", zipfile.ZIP_STORED), b"the new app")
+        archive.writestr(info("app.exe.12-3.old", zipfile.ZIP_STORED), b"a member named like a side file")
+
+
 def main():
     out, fake_vorlane = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
@@ -212,10 +330,16 @@ def main():
     write_zip64(out)
     write_encrypted(out)
     write_update(out, fake_vorlane)
+    write_ambiguous(out)
+    write_refused(out)
+    write_oversized(out)
+    write_leftovers(out)
+    for count in [1000, 10000]:
+        write_many(os.path.join(out, "bench-%d.zip" % count), count, b"a small member of a release\n" * 4)
     with zipfile.ZipFile(os.path.join(out, "bzip2.zip"), "w") as archive:
         archive.writestr(info("packed.txt", zipfile.ZIP_BZIP2), b"bzip2 is not supported" * 10)
 
-    for name in ["good.zip", "large.zip", "zip64.zip", "update.zip"]:
+    for name in ["good.zip", "large.zip", "zip64.zip", "update.zip", "unicode-agrees.zip", "bench-1000.zip"]:
         with zipfile.ZipFile(os.path.join(out, name)) as archive:
             assert archive.testzip() is None, name
     with open(os.path.join(out, "stamp"), "w") as f:

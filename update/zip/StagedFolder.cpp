@@ -1,9 +1,12 @@
 #include "update/zip/StagedFolder.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "update/AnsiText.h"
+#include "update/zip/FoldedName.h"
 #include "update/zip/ZipFailure.h"
 
 namespace vorlane::updater {
@@ -15,10 +18,23 @@ namespace {
     throw ZipFailure(kUnzipDiskError, what + " " + toAnsi(path) + " (system error " + std::to_string(code) + ")");
 }
 
-bool samePlace(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return std::towupper(x) == std::towupper(y);
-           });
+// "<owner>.<digits>-<digits>.old" or ".new": the owner's name, else nothing.
+std::optional<std::wstring_view> sideFileOwner(std::wstring_view name) {
+    if (name.size() < 4 || (!name.ends_with(L".old") && !name.ends_with(L".new"))) return std::nullopt;
+    name.remove_suffix(4);
+    auto dropDigits = [&name] {
+        size_t digits = 0;
+        while (digits < name.size() && name[name.size() - 1 - digits] >= L'0' && name[name.size() - 1 - digits] <= L'9')
+            ++digits;
+        name.remove_suffix(digits);
+        return digits > 0;
+    };
+    if (!dropDigits() || !name.ends_with(L'-')) return std::nullopt;
+    name.remove_suffix(1);
+    if (!dropDigits() || !name.ends_with(L'.')) return std::nullopt;
+    name.remove_suffix(1);
+    if (name.empty()) return std::nullopt;
+    return name;
 }
 
 bool isFolder(const std::wstring& path) {
@@ -49,13 +65,16 @@ void StagedFolder::makeFolder(const std::wstring& relative) { makeLevels(fullPat
 
 // Makes each missing level from the top down, remembering them for undo.
 void StagedFolder::makeLevels(const std::wstring& folder) {
-    if (isFolder(folder)) return;
-    const size_t parentEnd = folder.find_last_of(L'\\');
-    if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
-        folder[parentEnd - 1] != L'\\')
-        makeLevels(folder.substr(0, parentEnd));
-    if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
-    madeFolders_.push_back(folder);
+    if (knownFolders_.contains(folder)) return;
+    if (!isFolder(folder)) {
+        const size_t parentEnd = folder.find_last_of(L'\\');
+        if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
+            folder[parentEnd - 1] != L'\\')
+            makeLevels(folder.substr(0, parentEnd));
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
+        madeFolders_.push_back(folder);
+    }
+    knownFolders_.insert(folder);
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
@@ -68,12 +87,6 @@ void StagedFolder::beginFile(const std::wstring& relative) {
     if (isFolder(file.target)) {
         SetLastError(ERROR_ALREADY_EXISTS);
         diskFailure("a folder is in the way of", file.target);
-    }
-    for (auto it = files_.begin(); it != files_.end(); ++it) {
-        if (!samePlace(it->target, file.target)) continue;
-        DeleteFileW(it->temporary.c_str());
-        files_.erase(it);
-        break;
     }
     file.temporary = sideName(file.target, L".new");
     file.backup = sideName(file.target, L".old");
@@ -136,16 +149,47 @@ void StagedFolder::commit() {
 void StagedFolder::undo() {
     open_.reset();
     for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+        bool putBack = true;
         if (it->oldMovedAside)
-            MoveFileExW(it->backup.c_str(), it->target.c_str(), MOVEFILE_REPLACE_EXISTING);
+            putBack = MoveFileExW(it->backup.c_str(), it->target.c_str(), MOVEFILE_REPLACE_EXISTING);
         else if (it->newMovedIn)
-            DeleteFileW(it->target.c_str());
+            putBack = DeleteFileW(it->target.c_str());
+        if (!putBack) notRestored_.push_back({it->target, it->oldMovedAside ? it->backup : L""});
         if (!it->newMovedIn) DeleteFileW(it->temporary.c_str());
-        if (it->attributesCleared) SetFileAttributesW(it->target.c_str(), it->oldAttributes);
+        if (putBack && it->attributesCleared) SetFileAttributesW(it->target.c_str(), it->oldAttributes);
     }
     files_.clear();
     for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) RemoveDirectoryW(it->c_str());
     madeFolders_.clear();
+    knownFolders_.clear();
+}
+
+void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) const {
+    // The places' names, by folder.
+    std::unordered_map<std::wstring, std::pair<std::wstring, std::unordered_set<std::wstring>>> folders;
+    for (const std::wstring& place : places) {
+        const size_t slash = place.find_last_of(L'\\');
+        const std::wstring folder = slash == std::wstring::npos ? L"" : place.substr(0, slash);
+        auto& [path, names] = folders[foldedName(folder)];
+        path = folder;
+        names.insert(foldedName(slash == std::wstring::npos ? place : place.substr(slash + 1)));
+    }
+    for (const auto& [key, folder] : folders) {
+        const auto& [path, names] = folder;
+        const std::wstring base = fullPath(path);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileExW((base + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                         nullptr, 0);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            const std::wstring_view name = found.cFileName;
+            const std::optional<std::wstring_view> owner = sideFileOwner(name);
+            if (owner && names.contains(foldedName(*owner)) && !names.contains(foldedName(name)))
+                DeleteFileW((base + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
 }
 
 }  // namespace vorlane::updater

@@ -3,15 +3,21 @@
 // and deletes the old ones only when every move has worked. Whatever has not
 // been committed when the object goes is undone, so the folder ends either
 // wholly changed or as it was (folders made on the way are removed again).
+// Should putting a file back fail, the undo goes on with the others and tells
+// which files are not as they were; their old copies stay beside them.
 //
-// Moving a file aside works even while it runs as a program, so the update
-// engine can replace its own program file.
+// The files beside the final places are named after them:
+// "<place>.<process>-<number>.new" and ".old". Moving a file aside works even
+// while it runs as a program, so the update engine can replace its own
+// program file; that old copy, or a new one left by a run that was ended half
+// way, is removed by a later run that replaces the same place.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/Handles.h"
@@ -34,12 +40,25 @@ public:
     void makeFolder(const std::wstring& relative);
 
     // One new file at a time: begin, write its bytes, end with its time stamp.
-    // A second file for the same place replaces the first.
+    // Each place takes one file.
     void beginFile(const std::wstring& relative);
     void write(std::string_view bytes);
     void endFile(const FILETIME& modified);
 
+    // On failure the folder is put back as far as it can be; the files that
+    // could not be are in notRestored() afterwards.
     void commit();
+
+    struct NotRestored {
+        std::wstring place;     // relative to the root
+        std::wstring keptCopy;  // the old copy left beside it; empty when a new file could not be removed
+    };
+    const std::vector<NotRestored>& notRestored() const { return notRestored_; }
+
+    // Deletes what earlier runs left beside these places (relative to the
+    // root): files named as this class names its side files after one of
+    // them, unless that name is itself one of the places.
+    void removeLeftovers(const std::vector<std::wstring>& places) const;
 
 private:
     struct StagedFile {
@@ -60,6 +79,8 @@ private:
     std::wstring root_;
     std::vector<StagedFile> files_;
     std::vector<std::wstring> madeFolders_;
+    std::unordered_set<std::wstring> knownFolders_;  // there already, or made: not asked again
+    std::vector<NotRestored> notRestored_;
     FileHandle open_;
     unsigned counter_ = 0;
     bool committed_ = false;

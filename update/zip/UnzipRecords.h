@@ -3,9 +3,11 @@
 // one zip archive into one folder, calling the routines back on the caller's
 // thread while it works.
 //
-// An extraction is all or nothing: every member is unpacked and checked beside
-// its final place first, and only when all of them are good do they replace
-// the folder's files. Any failure leaves the folder as it was.
+// An extraction is all or nothing: the archive, its names and the target
+// folder are checked before anything is written, every member is unpacked and
+// checked beside its final place, and only when all of them are good do they
+// replace the folder's files. Any failure leaves the folder as it was, or,
+// should putting a file back fail, says which files are not (kUnzipNotRestored).
 #pragma once
 
 #include <cstdint>
@@ -20,12 +22,16 @@ enum UnzipResult : int32_t {
     kUnzipBadArchive = 3,     // not a zip archive, or its structure is damaged or incomplete
     kUnzipBadData = 4,        // a member's data is damaged: wrong checksum, size or compressed stream
     kUnzipUnsupported = 5,    // a compression method or encryption the engine does not know
-    kUnzipUnsafePath = 6,     // a member would be written outside the target folder
+    kUnzipUnsafePath = 6,     // a member would be written outside the target folder, or through a link
     kUnzipNoPassword = 7,     // an encrypted member and no password for it
     kUnzipBadPassword = 8,    // an encrypted member and only wrong passwords
     kUnzipDiskError = 9,      // the target folder cannot be written
     kUnzipCancelled = 10,     // the service routine asked to stop
     kUnzipOutOfMemory = 11,
+    kUnzipAmbiguous = 12,     // readers would differ on what the archive holds: names that are one file,
+                              // headers that disagree, members sharing data
+    kUnzipTooLarge = 13,      // beyond any real release, or beyond the free space of the target's disk
+    kUnzipNotRestored = 14,   // a failure whose undo could not put every file back (each one is printed)
 };
 
 // Fields 1 to 15 are option values (a 16-bit value widened with its sign; flags

@@ -8,6 +8,7 @@
 #include "update/zip/Crc32.h"
 #include "update/zip/ZipCipher.h"
 #include "update/zip/ZipFailure.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
@@ -21,19 +22,19 @@ constexpr size_t kChunk = 64 * 1024;
 class PackedStream {
 public:
     PackedStream(std::function<void(uint64_t, char*, size_t)> read, uint64_t start, uint64_t length,
-                 std::unique_ptr<ZipCipher> cipher)
-        : read_(std::move(read)), next_(start), left_(length), cipher_(std::move(cipher)) {}
+                 std::unique_ptr<ZipCipher> cipher, char* buffer)
+        : read_(std::move(read)), next_(start), left_(length), cipher_(std::move(cipher)), buffer_(buffer) {}
 
     uint64_t left() const { return left_; }
 
     // Up to one chunk; empty at the end.
     std::string_view next() {
         const size_t length = static_cast<size_t>(std::min<uint64_t>(left_, kChunk));
-        read_(next_, buffer_.get(), length);
-        if (cipher_) cipher_->decrypt(buffer_.get(), length);
+        read_(next_, buffer_, length);
+        if (cipher_) cipher_->decrypt(buffer_, length);
         next_ += length;
         left_ -= length;
-        return {buffer_.get(), length};
+        return {buffer_, length};
     }
 
 private:
@@ -41,7 +42,7 @@ private:
     uint64_t next_;
     uint64_t left_;
     std::unique_ptr<ZipCipher> cipher_;
-    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kChunk);
+    char* buffer_;  // kChunk bytes
 };
 
 // Counts and checks what comes out of a member before handing it on.
@@ -83,10 +84,9 @@ struct InflateStream {
     InflateStream& operator=(const InflateStream&) = delete;
 };
 
-void inflateInto(PackedStream& packed, CheckedSink& out) {
+void inflateInto(PackedStream& packed, CheckedSink& out, char* output) {
     InflateStream inflater;
     z_stream& z = inflater.stream;
-    auto output = std::make_unique<char[]>(kChunk);
     int status = Z_OK;
     while (status != Z_STREAM_END) {
         if (z.avail_in == 0) {
@@ -95,13 +95,13 @@ void inflateInto(PackedStream& packed, CheckedSink& out) {
             z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
             z.avail_in = static_cast<uInt>(piece.size());
         }
-        z.next_out = reinterpret_cast<Bytef*>(output.get());
+        z.next_out = reinterpret_cast<Bytef*>(output);
         z.avail_out = static_cast<uInt>(kChunk);
         status = inflate(&z, Z_NO_FLUSH);
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
             damagedData("compressed data is damaged");
-        out.put({output.get(), kChunk - z.avail_out});
+        out.put({output, kChunk - z.avail_out});
     }
 }
 
@@ -169,21 +169,56 @@ void ZipArchive::readDirectory() {
                                      end.entryCount);
     directoryStart_ = end.directoryOffset;
     comment_ = std::move(end.comment);
+    for (ZipEntry& entry : entries_) readLocalHeader(entry);
+    refuseOverlaps();
 }
 
-uint64_t ZipArchive::dataStart(const ZipEntry& entry) {
-    const uint64_t start = entry.localHeaderOffset + localHeaderLength(readString(entry.localHeaderOffset,
-                                                                                  kLocalHeaderSize));
+// The local header must name the same file, in the same encoding, with the
+// same method and encryption, as the central record.
+void ZipArchive::readLocalHeader(ZipEntry& entry) {
+    // One read for the usual header: its fixed part, the same name and an extra field of modest size.
+    const uint64_t room = entry.localHeaderOffset < directoryStart_ ? directoryStart_ - entry.localHeaderOffset : 0;
+    std::string header = readString(entry.localHeaderOffset,
+                                    static_cast<size_t>(std::min<uint64_t>(room, kLocalHeaderSize + entry.name.size() + 256)));
+    const uint64_t length = localHeaderLength(header);
+    if (length > header.size())
+        header = readString(entry.localHeaderOffset, static_cast<size_t>(length));
+    else
+        header.resize(static_cast<size_t>(length));
+    const LocalHeader local = parseLocalHeader(header);
+    constexpr uint16_t kMeaningFlags = 0x0001 | 0x0040 | 0x0800;  // encrypted, strongly so, UTF-8 name
+    if (local.name != entry.name)
+        throw ZipFailure(kUnzipAmbiguous,
+                         visibleBytes(entry.name) + ": its local header names " + visibleBytes(local.name));
+    if (local.unicodeName != entry.unicodeName || local.method != entry.method ||
+        (local.flags & kMeaningFlags) != (entry.flags & kMeaningFlags))
+        throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its local header disagrees with the directory");
+    const uint64_t start = entry.localHeaderOffset + length;
     if (start > directoryStart_ || entry.packedSize > directoryStart_ - start)
-        throw ZipFailure(kUnzipBadArchive, "data runs into the archive's directory");
-    return start;
+        throw ZipFailure(kUnzipBadArchive, visibleBytes(entry.name) + ": data runs into the archive's directory");
+    entry.dataOffset = start;
+}
+
+// Members in the order of their bytes: each must end before the next begins.
+void ZipArchive::refuseOverlaps() const {
+    std::vector<const ZipEntry*> byPlace;
+    byPlace.reserve(entries_.size());
+    for (const ZipEntry& entry : entries_) byPlace.push_back(&entry);
+    std::sort(byPlace.begin(), byPlace.end(),
+              [](const ZipEntry* a, const ZipEntry* b) { return a->localHeaderOffset < b->localHeaderOffset; });
+    for (size_t i = 1; i < byPlace.size(); ++i) {
+        const ZipEntry& before = *byPlace[i - 1];
+        if (before.dataOffset + before.packedSize > byPlace[i]->localHeaderOffset)
+            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before.name) + " and " + visibleBytes(byPlace[i]->name) +
+                                                  " share data");
+    }
 }
 
 bool ZipArchive::opens(const ZipEntry& entry, std::string_view password) {
     if (!entry.encrypted()) return true;
     if (entry.packedSize < ZipCipher::kHeaderSize) throw ZipFailure(kUnzipBadArchive, "cipher header is missing");
     char header[ZipCipher::kHeaderSize];
-    readAt(dataStart(entry), header, sizeof header);
+    readAt(entry.dataOffset, header, sizeof header);
     return ZipCipher(password).acceptsHeader(header, entry.checkByte());
 }
 
@@ -192,7 +227,7 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
     if (entry.method != kMethodStored && entry.method != kMethodDeflated)
         throw ZipFailure(kUnzipUnsupported, "uses compression method " + std::to_string(entry.method) +
                                                 ", which is not supported");
-    uint64_t start = dataStart(entry);
+    uint64_t start = entry.dataOffset;
     uint64_t length = entry.packedSize;
     std::unique_ptr<ZipCipher> cipher;
     if (entry.encrypted()) {
@@ -205,13 +240,15 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
         start += ZipCipher::kHeaderSize;
         length -= ZipCipher::kHeaderSize;
     }
+    // The buffers serve every member: each costs the platform a mapping of its own.
+    if (!buffers_) buffers_ = std::make_unique<char[]>(2 * kChunk);
     PackedStream packed([this](uint64_t at, char* buffer, size_t count) { readAt(at, buffer, count); }, start, length,
-                        std::move(cipher));
+                        std::move(cipher), buffers_.get());
     CheckedSink out(entry, sink);
     if (entry.method == kMethodStored)
         copyStored(packed, out);
     else
-        inflateInto(packed, out);
+        inflateInto(packed, out, buffers_.get() + kChunk);
     out.finish();
 }
 

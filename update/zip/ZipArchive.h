@@ -1,9 +1,14 @@
 // One zip archive on disk: its directory read and checked when it is opened,
 // its members unpacked on demand as a stream of checked bytes.
+//
+// Opening also makes sure the archive has one meaning: each member's local
+// header agrees with its central record, and no two members share bytes (nor
+// reach into the directory), so that no reader can find other members in it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +23,8 @@ using ByteSink = std::function<void(std::string_view)>;
 class ZipArchive {
 public:
     // ZipFailure: kUnzipNoArchive when the file cannot be opened,
-    // kUnzipBadArchive when it holds no intact zip directory.
+    // kUnzipBadArchive when it holds no intact zip directory, kUnzipAmbiguous
+    // when its headers disagree or its members overlap.
     explicit ZipArchive(const std::wstring& path);
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
@@ -37,13 +43,15 @@ private:
     void readAt(uint64_t offset, char* buffer, size_t length);
     std::string readString(uint64_t offset, size_t length);
     void readDirectory();
-    uint64_t dataStart(const ZipEntry& entry);
+    void readLocalHeader(ZipEntry& entry);
+    void refuseOverlaps() const;
 
     FileHandle file_;
     uint64_t fileSize_ = 0;
     uint64_t directoryStart_ = 0;  // member data must end before it
     std::vector<ZipEntry> entries_;
     std::string comment_;
+    std::unique_ptr<char[]> buffers_;  // packed and unpacked data, a chunk each
 };
 
 }  // namespace vorlane::updater

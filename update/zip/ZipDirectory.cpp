@@ -1,6 +1,8 @@
 #include "update/zip/ZipDirectory.h"
 
+#include "update/zip/Crc32.h"
 #include "update/zip/ZipFailure.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
@@ -12,6 +14,7 @@ constexpr uint32_t kZip64EndSignature = 0x06064B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint16_t kUnicodePathExtraId = 0x7075;
 constexpr uint16_t kUtf8NameFlag = 0x0800;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
 constexpr uint16_t kSaturated16 = 0xFFFF;
@@ -59,23 +62,29 @@ uint32_t signatureAt(std::string_view bytes, size_t at) {
     return reader.u32();
 }
 
-// The 64-bit values of a central entry whose 32-bit fields are saturated, in
-// the order the format gives them.
-void applyZip64Extra(std::string_view extra, ZipEntry& entry, bool sizeSaturated, bool packedSaturated,
-                     bool offsetSaturated) {
+// The data of the first extra field with that id.
+std::optional<std::string_view> extraField(std::string_view extra, uint16_t wanted) {
     ByteReader fields(extra, "an extra field");
     while (fields.remaining() >= 4) {
         const uint16_t id = fields.u16();
         const uint16_t length = fields.u16();
-        std::string_view data = fields.bytes(length);
-        if (id != kZip64ExtraId) continue;
-        ByteReader values(data, "a member's 64-bit sizes");
-        if (sizeSaturated) entry.size = values.u64();
-        if (packedSaturated) entry.packedSize = values.u64();
-        if (offsetSaturated) entry.localHeaderOffset = values.u64();
-        return;
+        const std::string_view data = fields.bytes(length);
+        if (id == wanted) return data;
     }
-    if (sizeSaturated || packedSaturated || offsetSaturated) damaged("the 64-bit sizes of " + entry.name + " are missing");
+    return std::nullopt;
+}
+
+// The 64-bit values of a central entry whose 32-bit fields are saturated, in
+// the order the format gives them.
+void applyZip64Extra(std::string_view extra, ZipEntry& entry, bool sizeSaturated, bool packedSaturated,
+                     bool offsetSaturated) {
+    if (!sizeSaturated && !packedSaturated && !offsetSaturated) return;
+    const std::optional<std::string_view> data = extraField(extra, kZip64ExtraId);
+    if (!data) damaged("the 64-bit sizes of " + visibleBytes(entry.name) + " are missing");
+    ByteReader values(*data, "a member's 64-bit sizes");
+    if (sizeSaturated) entry.size = values.u64();
+    if (packedSaturated) entry.packedSize = values.u64();
+    if (offsetSaturated) entry.localHeaderOffset = values.u64();
 }
 
 ZipEntry parseCentralEntry(ByteReader& reader) {
@@ -106,6 +115,7 @@ ZipEntry parseCentralEntry(ByteReader& reader) {
     entry.size = size;
     entry.localHeaderOffset = offset;
     applyZip64Extra(extra, entry, size == kSaturated32, packed == kSaturated32, offset == kSaturated32);
+    entry.unicodeName = unicodePathField(extra, entry.name);
     return entry;
 }
 
@@ -170,6 +180,31 @@ uint64_t localHeaderLength(std::string_view header) {
     const uint16_t nameLength = reader.u16();
     const uint16_t extraLength = reader.u16();
     return kLocalHeaderSize + nameLength + extraLength;
+}
+
+LocalHeader parseLocalHeader(std::string_view header) {
+    if (localHeaderLength(header) != header.size()) damaged("a member's local header is cut short");
+    ByteReader reader(header.substr(6), "a local header");
+    LocalHeader local;
+    local.flags = reader.u16();
+    local.method = reader.u16();
+    reader.skip(4 + 4 + 4 + 4);  // time and date, CRC, sizes
+    const uint16_t nameLength = reader.u16();
+    const uint16_t extraLength = reader.u16();
+    local.name = std::string(reader.bytes(nameLength));
+    local.unicodeName = unicodePathField(reader.bytes(extraLength), local.name);
+    return local;
+}
+
+std::optional<std::string> unicodePathField(std::string_view extra, std::string_view name) {
+    const std::optional<std::string_view> data = extraField(extra, kUnicodePathExtraId);
+    if (!data) return std::nullopt;
+    ByteReader field(*data, "a Unicode path field");
+    const uint8_t version = static_cast<uint8_t>(field.bytes(1)[0]);
+    const uint32_t nameCrc = field.u32();
+    if (version != 1 || nameCrc != crc32Update(0, name))
+        throw ZipFailure(kUnzipAmbiguous, visibleBytes(name) + ": its Unicode name was made for another name");
+    return std::string(field.bytes(field.remaining()));
 }
 
 }  // namespace vorlane::updater

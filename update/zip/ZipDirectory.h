@@ -26,11 +26,19 @@ struct ZipEntry {
     uint64_t packedSize = 0;
     uint64_t size = 0;
     uint64_t localHeaderOffset = 0;
+    uint64_t dataOffset = 0;                 // where its packed data begins; known once the archive is open
+    std::optional<std::string> unicodeName;  // the name its Unicode path field gives, UTF-8
 
     bool encrypted() const { return (flags & 0x0001) != 0; }
     bool strongEncryption() const { return (flags & 0x0040) != 0; }
     bool isText() const { return (internalAttributes & 0x0001) != 0; }
     bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+    // A symbolic link as the archiving system saw it: a Unix mode of a link, or
+    // the reparse-point attribute.
+    bool isLink() const {
+        const bool unixMode = (versionMadeBy >> 8) == 3;
+        return (unixMode && ((externalAttributes >> 16) & 0xF000) == 0xA000) || (externalAttributes & 0x400) != 0;
+    }
     // The byte a right password reveals at the end of the cipher header.
     uint8_t checkByte() const {
         return static_cast<uint8_t>((flags & 0x0008) ? dosTime >> 8 : crc >> 24);
@@ -73,5 +81,20 @@ std::vector<ZipEntry> parseCentralDirectory(std::string_view directory, uint64_t
 // The length of a local header (its fixed part, name and extra field) from its
 // first 30 bytes.
 uint64_t localHeaderLength(std::string_view header);
+
+// What a local header says of its member, read from the whole header.
+struct LocalHeader {
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    std::string name;
+    std::optional<std::string> unicodeName;
+};
+LocalHeader parseLocalHeader(std::string_view header);
+
+// The name a Unicode path field (0x7075) among the extra fields gives, as
+// UTF-8; nothing when there is none. A field made for another name (its
+// checksum) or of an unknown version is a ZipFailure kUnzipAmbiguous: readers
+// would differ on the member's name.
+std::optional<std::string> unicodePathField(std::string_view extra, std::string_view name);
 
 }  // namespace vorlane::updater

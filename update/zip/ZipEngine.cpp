@@ -10,10 +10,14 @@
 #include <optional>
 
 #include "update/AnsiText.h"
+#include "update/zip/FoldedName.h"
 #include "update/zip/StagedFolder.h"
+#include "update/zip/TargetChecks.h"
+#include "update/zip/UnpackChecks.h"
 #include "update/zip/UnzipRecords.h"
 #include "update/zip/ZipArchive.h"
 #include "update/zip/ZipFailure.h"
+#include "update/zip/ZipMember.h"
 #include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
@@ -91,13 +95,6 @@ private:
     bool lastWasCr_ = false;
 };
 
-struct Member {
-    const ZipEntry* entry;
-    std::wstring name;
-    std::string shownName;  // ANSI, for the routines and the log
-    std::wstring target;    // below the target folder
-};
-
 uint32_t saturated(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
 }
@@ -166,11 +163,17 @@ private:
         count(members, archive.comment());
         for (const Member& member : members) list(member);
         if (options_.listOnly) return;
+        refuseUnpackable(members);
 
+        // Everything that can refuse the archive has its say before the first write.
         std::optional<StagedFolder> staging;
         if (options_.writesFiles()) {
             placeAll(members);
-            staging.emplace(targetFolder());
+            refuseSharedPlaces(members);
+            const std::wstring root = targetFolder();
+            refuseLinkedFolders(root, members);
+            refuseBeyondFreeSpace(root, roomNeeded(members, options_.convertLineEnds));
+            staging.emplace(root);
         }
         for (const Member& member : members) {
             askToGoOn(member);
@@ -180,7 +183,7 @@ private:
                 throw ZipFailure(failure.code(), member.shownName + ": " + failure.what());
             }
         }
-        if (staging) staging->commit();
+        if (staging) commit(*staging, members);
         printer_.summary(std::to_string(members.size()) + (options_.testOnly ? " members tested, no errors"
                                                                               : " members done"));
         if (options_.verbose)
@@ -197,13 +200,16 @@ private:
         return std::none_of(excludes_.begin(), excludes_.end(), matches);
     }
 
+    // A Unicode name beside the stored one must say the same.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
             std::wstring name = fromMemberName(entry.name, entry.utf8Name);
-            if (!selected(name)) continue;
-            std::string shown = toAnsi(name);
-            members.push_back({&entry, std::move(name), std::move(shown), {}});
+            std::string shown = toAnsi(visibleName(name));
+            if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
+                throw ZipFailure(kUnzipAmbiguous, shown + ": its Unicode name is " +
+                                                      toAnsi(visibleName(fromMemberName(*entry.unicodeName, true))));
+            if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
         return members;
     }
@@ -252,8 +258,39 @@ private:
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": would be written outside the target folder");
             if (place->empty() && !member.entry->isFolder())
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": names no file to write");
-            member.target = *place;
+            // Without the archive's folders, a folder member makes nothing.
+            if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }
+    }
+
+    // A failed commit that could not put every file back names each one.
+    void commit(StagedFolder& staging, const std::vector<Member>& members) {
+        try {
+            staging.commit();
+        } catch (const ZipFailure& failure) {
+            if (staging.notRestored().empty()) throw;
+            for (const StagedFolder::NotRestored& file : staging.notRestored())
+                printer_.error("Not restored: " + toAnsi(file.place) +
+                               (file.keptCopy.empty() ? " (the new file could not be removed)"
+                                                      : " (the old file is kept as " + toAnsi(file.keptCopy) + ")"));
+            throw ZipFailure(kUnzipNotRestored, failure.what());
+        }
+        staging.removeLeftovers(ownPlaces(members, staging.root()));
+    }
+
+    // The places of the archive's files, and of the running program when it
+    // lies in the target: its old copy could not be deleted by the run that
+    // replaced it.
+    static std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) {
+        std::vector<std::wstring> places;
+        for (const Member& member : members)
+            if (!member.entry->isFolder() && !member.target.empty()) places.push_back(member.target);
+        wchar_t program[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+        const std::wstring folded = foldedName(std::wstring_view(program, length < MAX_PATH ? length : 0));
+        const std::wstring prefix = foldedName(root.ends_with(L'\\') ? root : root + L"\\");
+        if (folded.starts_with(prefix)) places.emplace_back(program + prefix.size(), length - prefix.size());
+        return places;
     }
 
     void askToGoOn(const Member& member) const {
@@ -275,7 +312,7 @@ private:
         } else if (options_.toPrint) {
             if (!entry.isFolder()) archive.unpack(entry, password, [&](std::string_view b) { printer_.raw(converted(b)); });
         } else if (entry.isFolder()) {
-            if (!options_.honorDirectories || member.target.empty()) return;
+            if (member.target.empty()) return;
             staging->makeFolder(member.target);
             printer_.member("Made folder: " + member.shownName);
         } else if (!shouldWrite(member, staging->fullPath(member.target))) {

@@ -90,6 +90,40 @@ bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool case
     return p == pattern.size();
 }
 
+std::wstring visibleName(std::wstring_view name) {
+    auto hidden = [](wchar_t c) {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+               (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+    };
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring shown;
+    shown.reserve(name.size());
+    for (wchar_t c : name) {
+        if (!hidden(c)) {
+            shown += c;
+        } else if (c <= 0xFF) {
+            shown += {L'\\', L'x', kDigits[c >> 4], kDigits[c & 0xF]};
+        } else {
+            shown += {L'\\', L'u', kDigits[c >> 12], kDigits[(c >> 8) & 0xF], kDigits[(c >> 4) & 0xF], kDigits[c & 0xF]};
+        }
+    }
+    return shown;
+}
+
+std::string visibleBytes(std::string_view name) {
+    std::string shown;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+        } else {
+            static constexpr char kDigits[] = "0123456789abcdef";
+            shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+        }
+    }
+    return shown;
+}
+
 DosTimeStamp decodeDosTime(uint16_t date, uint16_t time) {
     return {1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2};
 }

@@ -21,6 +21,13 @@ std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorD
 // "*" any run of characters, "?" any one; "/" and "\" match each other.
 bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool caseSensitive);
 
+// A name for the log, with the characters that would hide or cut it (control
+// characters, NUL among them, and the ones that reorder text) written as
+// "\x00" or "\u202e".
+std::wstring visibleName(std::wstring_view name);
+// The same for a name's bytes as stored, before they are decoded.
+std::string visibleBytes(std::string_view name);
+
 struct DosTimeStamp {
     int year, month, day, hour, minute, second;
 };
