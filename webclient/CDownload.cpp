@@ -28,8 +28,15 @@ std::wstring withoutScheme(const std::wstring& address) {
     return text;
 }
 
-bool holdsControlCharacter(const std::wstring& text) {
-    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+bool isControl(wchar_t c) { return c < 0x20 || c == 0x7F; }
+
+bool holdsControlCharacter(const std::wstring& text) { return std::any_of(text.begin(), text.end(), isControl); }
+
+// An address as a message may show it: no control character, cut short.
+std::wstring shownAddress(std::wstring address) {
+    address.resize(std::min<size_t>(address.size(), 100));
+    std::replace_if(address.begin(), address.end(), isControl, L'?');
+    return address;
 }
 
 std::wstring secondsText(std::chrono::milliseconds time) {
@@ -91,7 +98,7 @@ void CDownload::startTransfer() {
     // Whatever the address came from, nothing unfit reaches the request.
     const std::wstring host = GetHost(url_);
     if (!isUsableHost(host) || holdsControlCharacter(url_)) {
-        failWith(downloadError::BadAddress, L"The address cannot be fetched: " + url_.substr(0, 100));
+        failWith(downloadError::BadAddress, L"The address cannot be fetched: " + shownAddress(url_));
         return;
     }
     cmSocket_ = std::make_unique<CSocketMaster>();

@@ -53,12 +53,21 @@ public:
     // arrives for idle, and when it is not done within grace plus the time
     // the body (its announced length, else what came so far) needs at
     // slowestRate: a drip that never stops long enough to trip idle still ends.
+    // Tests shorten them; the defaults suit real use.
     struct Limits {
+        // A name lookup and a few lost handshakes on a poor line fit in it.
         std::chrono::milliseconds connect{30'000};
+        // A picture made to size may keep the service quiet for seconds, not this long.
         std::chrono::milliseconds idle{30'000};
         std::chrono::milliseconds grace{60'000};
-        int64_t slowestRate = 2048;  // bytes a second
+        // Bytes a second: below what the slowest dial-up or mobile line keeps
+        // up, so that a real download always finishes in time.
+        int64_t slowestRate = 2048;
+        // Real reply heads take a kilobyte or two.
         size_t largestHeader = 64 * 1024;
+        // Far above the largest picture the service makes (7680 by 4320, tens
+        // of megabytes even as PNG) and any release; below 2 GiB, the reach of
+        // the 32-bit sizes of the events.
         int64_t largestBody = 512ll * 1024 * 1024;
     };
     Limits limits;

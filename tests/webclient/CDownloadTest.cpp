@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -73,76 +74,57 @@ std::string escaped(const std::string& text) {
 }
 
 bool deletable(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool holdsControl(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+}
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-struct WinsockUser {
-    WinsockUser() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-    }
-    ~WinsockUser() { WSACleanup(); }
-};
-
-// A port on 127.0.0.1 where nothing listens: bound, so nobody else takes it.
+// A socket bound to a free port on 127.0.0.1, held so that nobody else takes
+// the port. Nothing listens there: a connect is refused.
 class RefusingPort {
 public:
     RefusingPort() {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        address_.sin_family = AF_INET;
+        address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address_;
+        if (bind(socket_, reinterpret_cast<sockaddr*>(&address_), length) != 0 ||
+            getsockname(socket_, reinterpret_cast<sockaddr*>(&address_), &length) != 0)
             throw std::runtime_error("no free port");
-        port_ = ntohs(address.sin_port);
     }
     ~RefusingPort() {
         closesocket(socket_);
         WSACleanup();
     }
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return ntohs(address_.sin_port); }
 
-private:
+protected:
     SOCKET socket_ = INVALID_SOCKET;
-    uint16_t port_ = 0;
+    sockaddr_in address_{};
 };
 
-// A port on 127.0.0.1 that answers no connect: its listener's queue is full
-// and never accepted, so the system drops every further attempt to connect.
-class StalledPort {
+// A port whose listener's queue is full and never accepted: the system drops
+// every further attempt to connect, which then stays unanswered.
+class StalledPort : public RefusingPort {
 public:
     StalledPort() {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener_, 0) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("no listener");
-        port_ = ntohs(address.sin_port);
+        if (listen(socket_, 0) != 0) throw std::runtime_error("no listener");
         for (SOCKET& filler : fillers_) {
             filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
             u_long nonBlocking = 1;
             ioctlsocket(filler, FIONBIO, &nonBlocking);
-            connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            connect(filler, reinterpret_cast<sockaddr*>(&address_), sizeof address_);
         }
         Sleep(200);  // the fillers' handshakes are done, or dropped
     }
     ~StalledPort() {
         for (SOCKET filler : fillers_) closesocket(filler);
-        closesocket(listener_);
     }
-    uint16_t port() const { return port_; }
 
 private:
-    WinsockUser winsock_;
-    SOCKET listener_ = INVALID_SOCKET;
     SOCKET fillers_[4] = {INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET};
-    uint16_t port_ = 0;
 };
 
 // One event of the downloader, with what it carried and the FileSize property
@@ -444,6 +426,18 @@ TEST_F(DownloadTest, RefusedConnectionEndsInErrorWithTheWinsockNumber) {
     EXPECT_EQ(events[0].value, 10061);
     EXPECT_FALSE(events[0].text.empty());
     EXPECT_FALSE(exists(destination));  // nothing was made
+}
+
+TEST_F(DownloadTest, AddressUnfitForARequestIsNeverSent) {
+    for (const std::wstring& unfit : {address(L"/bench/blob/10 HTTP/1.0\r\nX-Injected: 1"),
+                                      std::wstring(L"http://user@") + service.address() + L"/bench/blob/10"}) {
+        events.clear();
+        fetch(unfit);
+        ASSERT_EQ(shape(), L"Error");
+        EXPECT_EQ(events[0].value, downloadError::BadAddress);
+        EXPECT_FALSE(holdsControl(events[0].text)) << events[0].text;
+    }
+    EXPECT_TRUE(service.log().empty());
 }
 
 TEST_F(DownloadTest, DestinationThatCannotBeMadeEndsInError) {
