@@ -8,16 +8,18 @@ namespace vorlane {
 namespace {
 
 // Thread timers carry no pointer of their own: the armed ones by their id.
+// Never destroyed, so that a timer in an object that outlives it at exit
+// still finds it.
 std::unordered_map<UINT_PTR, DeadlineTimer*>& armedTimers() {
-    static std::unordered_map<UINT_PTR, DeadlineTimer*> timers;
-    return timers;
+    static auto* timers = new std::unordered_map<UINT_PTR, DeadlineTimer*>;
+    return *timers;
 }
 
 }  // namespace
 
 bool DeadlineTimer::arm(std::chrono::milliseconds delay) {
     disarm();
-    const auto milliseconds = std::clamp<std::chrono::milliseconds::rep>(delay.count(), USER_TIMER_MINIMUM, 0x7FFFFFFF);
+    const auto milliseconds = std::clamp<std::chrono::milliseconds::rep>(delay.count(), USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     due_ = std::chrono::steady_clock::now() + delay;
     id_ = SetTimer(nullptr, 0, static_cast<UINT>(milliseconds), onTimer);
     if (id_ == 0) return false;
@@ -33,14 +35,13 @@ void DeadlineTimer::disarm() {
 }
 
 void CALLBACK DeadlineTimer::onTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    // A message left over from a timer already killed finds nothing; its id
+    // may belong to another timer of the thread by now, which is left alone.
     const auto found = armedTimers().find(id);
-    if (found == armedTimers().end()) {
-        KillTimer(nullptr, id);
-        return;
-    }
+    if (found == armedTimers().end()) return;
     DeadlineTimer& timer = *found->second;
-    // Early: a message left over from a killed timer whose id came back, or
-    // the system's clock ahead of ours. The rest of the time is waited again.
+    // Early: a message left over from a killed timer whose id a new one got,
+    // or the system's clock ahead of ours. The rest of the time is waited again.
     const auto now = std::chrono::steady_clock::now();
     if (now < timer.due_) {
         timer.arm(std::chrono::ceil<std::chrono::milliseconds>(timer.due_ - now));
