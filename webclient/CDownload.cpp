@@ -1,7 +1,6 @@
 #include "webclient/CDownload.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "core/Ansi.h"
 #include "core/Convert.h"
@@ -12,7 +11,6 @@ namespace vorlane {
 
 namespace {
 
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 constexpr const wchar_t* kSource = L"CDownload";
 
 std::wstring trim(const std::wstring& text) {
@@ -24,38 +22,26 @@ std::wstring trim(const std::wstring& text) {
 
 bool startsWith(const std::wstring& text, std::wstring_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
-bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
-}
-
 std::wstring withoutScheme(const std::wstring& address) {
     std::wstring text = trim(address);
     if (startsWith(text, L"http://")) text.erase(0, 7);
     return text;
 }
 
-// The length of the scheme that starts an absolute address ("http" in
-// "http://..."), 0 when the address has none.
-size_t schemeLength(const std::wstring& address) {
-    const size_t colon = address.find(L"://");
-    if (colon == std::wstring::npos || colon == 0 || !std::iswalpha(address[0])) return 0;
-    for (size_t i = 1; i < colon; ++i)
-        if (!std::iswalnum(address[i]) && address[i] != L'+' && address[i] != L'-' && address[i] != L'.') return 0;
-    return colon;
+bool isControl(wchar_t c) { return c < 0x20 || c == 0x7F; }
+
+bool holdsControlCharacter(const std::wstring& text) { return std::any_of(text.begin(), text.end(), isControl); }
+
+// An address as a message may show it: no control character, cut short.
+std::wstring shownAddress(std::wstring address) {
+    address.resize(std::min<size_t>(address.size(), 100));
+    std::replace_if(address.begin(), address.end(), isControl, L'?');
+    return address;
 }
 
-// The leading number of a header value, as a 32-bit count.
-int32_t leadingCount(const std::wstring& value) {
-    double number = 0;
-    size_t i = 0;
-    while (i < value.size() && value[i] == L' ') ++i;
-    const bool negative = i < value.size() && value[i] == L'-';
-    if (i < value.size() && (value[i] == L'-' || value[i] == L'+')) ++i;
-    for (; i < value.size() && std::iswdigit(value[i]); ++i) number = number * 10 + (value[i] - L'0');
-    return toInt32(negative ? -number : number);
+std::wstring secondsText(std::chrono::milliseconds time) {
+    const auto seconds = (time.count() + 999) / 1000;
+    return std::to_wstring(seconds) + (seconds == 1 ? L" second" : L" seconds");
 }
 
 }  // namespace
@@ -81,38 +67,7 @@ std::wstring CDownload::GetPath(const std::wstring& address) const {
 }
 
 std::wstring CDownload::GetHeaderValue(const std::wstring& header, const std::wstring& name) {
-    size_t start = 0;
-    while (start < header.size()) {
-        size_t end = header.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = header.size();
-        const std::wstring_view line(header.data() + start, end - start);
-        const size_t colon = line.find(L':');
-        if (colon != std::wstring_view::npos && equalsIgnoringCase(trim(std::wstring(line.substr(0, colon))), name))
-            return trim(std::wstring(line.substr(colon + 1)));
-        start = end + 2;
-    }
-    return {};
-}
-
-std::wstring CDownload::ResolveLocation(const std::wstring& current, const std::wstring& location) {
-    std::wstring target = trim(location);
-    if (const size_t scheme = schemeLength(target)) {
-        // Servers may write the scheme in capitals; the host is found after "http://" only.
-        std::transform(target.begin(), target.begin() + scheme, target.begin(),
-                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-        return target;
-    }
-    if (startsWith(target, L"//")) return L"http:" + target;
-    const std::wstring host = GetHost(current);
-    if (startsWith(target, L"/")) return L"http://" + host + target;
-
-    std::wstring path = withoutScheme(current);
-    const size_t slash = path.find(L'/');
-    path = (slash == std::wstring::npos) ? L"/" : path.substr(slash);
-    path = path.substr(0, path.find(L'?'));
-    // A query alone replaces the current one; anything else is relative to the current folder.
-    if (startsWith(target, L"?")) return L"http://" + host + path + target;
-    return L"http://" + host + path.substr(0, path.rfind(L'/') + 1) + target;
+    return fromAnsi(headerField(toAnsi(header), toAnsi(name)));
 }
 
 // --- Transfer -----------------------------------------------------------------
@@ -130,6 +85,7 @@ void CDownload::runStep(Step&& step) {
 
 void CDownload::Download(std::optional<std::wstring> address, std::optional<std::wstring> destination) {
     redirects_ = 0;
+    started_ = Clock::now();
     runStep([&] {
         if (address) URL(*address);
         if (destination) Destination(*destination);
@@ -139,6 +95,12 @@ void CDownload::Download(std::optional<std::wstring> address, std::optional<std:
 
 void CDownload::startTransfer() {
     ResetTransfer();
+    // Whatever the address came from, nothing unfit reaches the request.
+    const std::wstring host = GetHost(url_);
+    if (!isUsableHost(host) || holdsControlCharacter(url_)) {
+        failWith(downloadError::BadAddress, L"The address cannot be fetched: " + shownAddress(url_));
+        return;
+    }
     cmSocket_ = std::make_unique<CSocketMaster>();
     CSocketMaster& socket = *cmSocket_;
     socket.events.Connect = [this] { cmSocket_Connect(); };
@@ -149,31 +111,47 @@ void CDownload::startTransfer() {
         cmSocket_Error(number, description, cancelDisplay);
     };
 
+    connected_ = false;
+    connectBy_ = Clock::now() + limits.connect;
+    armDeadline();
     if (accessType_ != 0) {
         socket.Connect(proxy_, proxyPort_);
     } else {
-        const ServiceHost server = parseServiceHost(GetHost(url_));
+        const ServiceHost server = parseServiceHost(host);
         socket.Connect(server.name, server.port);
     }
 }
 
-void CDownload::Cancel() { ResetTransfer(); }
+void CDownload::Cancel() {
+    discardFile();
+    ResetTransfer();
+}
 
 void CDownload::ResetTransfer() {
     ++transfer_;
+    deadline_.disarm();
     // The socket may be the one whose event is running right now: it copes
     // with being destroyed from inside its own handler.
     cmSocket_.reset();
     header_.clear();
     headerComplete_ = false;
+    announced_.reset();
     bodyWritten_ = 0;
     file_.reset();
     fileSize_ = 0;
 }
 
 void CDownload::failWith(int16_t number, const std::wstring& description) {
+    discardFile();
     ResetTransfer();
     raise(events.Error, number, description);
+}
+
+void CDownload::discardFile() {
+    // A transfer that did not complete leaves nothing that could pass for the file.
+    if (!file_) return;
+    file_.reset();
+    DeleteFileW(destination_.c_str());
 }
 
 void CDownload::openDestination() {
@@ -209,6 +187,9 @@ void CDownload::appendToFile(const uint8_t* data, size_t size) {
 
 void CDownload::cmSocket_Connect() {
     runStep([&] {
+        connected_ = true;
+        lastArrival_ = Clock::now();
+        armDeadline();
         openDestination();
         const std::wstring host = GetHost(url_);
         const std::wstring request =
@@ -235,68 +216,136 @@ void CDownload::cmSocket_DataArrival(int32_t) {
 
 void CDownload::takePiece(ByteArray& data) {
     cmSocket_->GetData(data);
+    lastArrival_ = Clock::now();
     const uint8_t* piece = data.data();
     size_t pieceSize = data.size();
-
-    if (!headerComplete_) {
-        const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
-        header_.append(reinterpret_cast<const char*>(data.data()), data.size());
-        const size_t end = header_.find(kHeaderEnd, searchFrom);
-        if (end == std::string::npos) return;  // the bytes wait in the header
-
-        headerComplete_ = true;
-        const size_t bodyStart = end + kHeaderEnd.size();
-        const size_t bodyInHeader = header_.size() - bodyStart;
-        piece = data.data() + (data.size() - bodyInHeader);
-        pieceSize = bodyInHeader;
-        header_.resize(bodyStart);
-
-        const std::wstring header = fromAnsi(header_);
-        if (!disableRedirection_ && followRedirect(header)) return;
-
-        const std::wstring length = GetHeaderValue(header, L"Content-Length");
-        fileSize_ = length.empty() ? 0 : leadingCount(length);
-        if (!raise(events.Starting, fileSize_, header)) return;
-    }
-    appendToFile(piece, pieceSize);
-    raise(events.DataArrival, static_cast<int32_t>(pieceSize));
+    if (!headerComplete_ && !takeHeader(data, piece, pieceSize)) return;
+    writeBody(piece, pieceSize);
 }
 
-bool CDownload::followRedirect(const std::wstring& header) {
-    const std::wstring location = GetHeaderValue(header, L"Location");
-    if (location.empty()) return false;
+// Collects the reply head; true when it is complete, is a file's, and the
+// body's first bytes (piece) are to be written.
+bool CDownload::takeHeader(ByteArray& data, const uint8_t*& piece, size_t& pieceSize) {
+    const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
+    header_.append(reinterpret_cast<const char*>(data.data()), data.size());
+    const size_t end = header_.find(kReplyHeadEnd, searchFrom);
+    const size_t headSize = end == std::string::npos ? header_.size() : end + kReplyHeadEnd.size();
+    if (!canBeginReply(header_)) {
+        failWith(downloadError::NotHttp, L"The server's reply is not HTTP");
+        return false;
+    }
+    if (headSize > limits.largestHeader) {
+        failWith(downloadError::HeaderTooLarge,
+                 L"The server's reply header is longer than " + std::to_wstring(limits.largestHeader) + L" bytes");
+        return false;
+    }
+    if (end == std::string::npos) return false;  // the bytes wait in the header
+
+    headerComplete_ = true;
+    const size_t bodyInHeader = header_.size() - headSize;
+    piece = data.data() + (data.size() - bodyInHeader);
+    pieceSize = bodyInHeader;
+    header_.resize(headSize);
+
+    auto reply = readReplyHead(header_, limits.largestBody);
+    if (auto* problem = std::get_if<ReplyProblem>(&reply)) {
+        failWith(problem->number, problem->description);
+        return false;
+    }
+    const ReplyHead& head = std::get<ReplyHead>(reply);
+    if (isRedirectStatus(head.status)) {
+        if (disableRedirection_)
+            failWith(downloadError::HttpStatus, L"The server redirected elsewhere (" + std::to_wstring(head.status) +
+                                                    L"), and redirection is off");
+        else
+            followRedirect(head.location);
+        return false;
+    }
+    announced_ = head.contentLength;
+    fileSize_ = static_cast<int32_t>(announced_.value_or(0));
+    return raise(events.Starting, fileSize_, fromAnsi(header_));
+}
+
+void CDownload::writeBody(const uint8_t* piece, size_t pieceSize) {
+    // Nothing past the announced length; without one, nothing past the largest body.
+    const int64_t room = announced_.value_or(limits.largestBody) - bodyWritten_;
+    if (!announced_ && static_cast<int64_t>(pieceSize) > room) {
+        failWith(downloadError::BodyTooLarge,
+                 L"The file is larger than the " + std::to_wstring(limits.largestBody) + L" bytes a download may have");
+        return;
+    }
+    pieceSize = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(pieceSize), room));
+    appendToFile(piece, pieceSize);
+    if (!raise(events.DataArrival, static_cast<int32_t>(pieceSize))) return;
+    if (announced_ && bodyWritten_ == *announced_) complete();
+}
+
+void CDownload::followRedirect(const std::string& location) {
     if (redirects_ >= kMostRedirects) {
-        failWith(kTooManyRedirects, L"Too many redirections");
-        return true;
+        failWith(downloadError::TooManyRedirects, L"Too many redirections");
+        return;
+    }
+    auto target = resolveRedirect(url_, location);
+    if (auto* problem = std::get_if<ReplyProblem>(&target)) {
+        failWith(problem->number, problem->description);
+        return;
     }
     ++redirects_;
-    url_ = ResolveLocation(url_, location);
+    url_ = std::get<std::wstring>(target);
+    discardFile();  // the redirecting response wrote nothing into it
     startTransfer();
-    return true;
+}
+
+void CDownload::complete() {
+    ResetTransfer();
+    raise(events.Completed);
 }
 
 void CDownload::cmSocket_CloseSck() {
     runStep([&] {
         if (!headerComplete_) {
-            // No header end ever came: everything is body.
-            std::string body;
-            body.swap(header_);
-            if (!raise(events.Starting, static_cast<int32_t>(body.size()), std::wstring())) return;
-            appendToFile(reinterpret_cast<const uint8_t*>(body.data()), body.size());
-            if (!raise(events.DataArrival, static_cast<int32_t>(body.size()))) return;
+            failWith(downloadError::NotHttp, L"The server closed the connection before its reply header ended");
+        } else if (announced_ && bodyWritten_ < *announced_) {
+            failWith(downloadError::IncompleteBody, L"The connection closed before the whole file arrived");
+        } else {
+            complete();
         }
-        if (fileSize_ > 0 && bodyWritten_ < fileSize_) {
-            failWith(kIncompleteBody, L"The connection closed before the whole file arrived");
-            return;
-        }
-        ResetTransfer();
-        raise(events.Completed);
     });
 }
 
 void CDownload::cmSocket_Error(int16_t Number, const std::wstring& Description, bool&) {
     // CancelDisplay stays as it came: the socket shows nothing of its own.
     failWith(Number, Description);
+}
+
+// --- Deadlines ----------------------------------------------------------------
+
+CDownload::Clock::time_point CDownload::nextDeadline() const {
+    const int64_t body = std::max(announced_.value_or(0), bodyWritten_);
+    const auto bodyTime = std::chrono::milliseconds(body * 1000 / std::max<int64_t>(limits.slowestRate, 1));
+    const Clock::time_point overall = started_ + limits.grace + bodyTime;
+    return std::min(connected_ ? lastArrival_ + limits.idle : connectBy_, overall);
+}
+
+void CDownload::armDeadline() {
+    const auto delay = std::chrono::ceil<std::chrono::milliseconds>(nextDeadline() - Clock::now());
+    if (!deadline_.arm(delay)) raiseError(errnum::OutOfMemory, kSource);
+}
+
+void CDownload::checkDeadlines() {
+    runStep([&] {
+        const Clock::time_point now = Clock::now();
+        if (now < nextDeadline()) {
+            armDeadline();  // bytes came meanwhile: the deadline moved on
+        } else if (!connected_ && now >= connectBy_) {
+            failWith(downloadError::ConnectTimedOut,
+                     L"The server could not be reached within " + secondsText(limits.connect));
+        } else if (connected_ && now >= lastArrival_ + limits.idle) {
+            failWith(downloadError::ServerSilent, L"The server sent nothing for " + secondsText(limits.idle));
+        } else {
+            failWith(downloadError::TooSlow, L"The download was too slow to finish in time");
+        }
+    });
 }
 
 }  // namespace vorlane

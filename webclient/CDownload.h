@@ -1,6 +1,8 @@
 // CDownload: fetches one address with an HTTP/1.0 GET over a socket object of
 // its own and writes the response body into a local file, reporting progress
-// through events. Redirects ("Location") are followed, up to ten of them.
+// through events. Only a success (2xx) is a file; a redirect (301, 302, 303,
+// 307, 308) to a safe http address is followed, up to ten of them; any other
+// reply, and a server too slow or silent, ends in Error and leaves no file.
 //
 // Events are function slots, as the socket object's are:
 //
@@ -10,6 +12,7 @@
 // the next download; the object notices and touches nothing of the old one.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,32 +21,56 @@
 
 #include "core/Handles.h"
 #include "socket/CSocketMaster.h"
+#include "webclient/DeadlineTimer.h"
+#include "webclient/HttpReply.h"
 
 namespace vorlane {
 
 class CDownload {
 public:
     struct Events {
-        // The response header is complete. When the connection closed before
-        // any header end, everything received is body: FileSize is the size
-        // of that data (the property stays 0) and Header is empty.
+        // The header of a successful response is complete.
         std::function<void(int32_t FileSize, const std::wstring& Header)> Starting;
         // A piece of the body was written to the file: its size in bytes.
         std::function<void(int32_t bytesTotal)> DataArrival;
-        // A socket error or a run-time error ended the transfer.
+        // A socket error, a run-time error, a reply that is no file, or a
+        // deadline (numbers in downloadError) ended the transfer; the file
+        // is gone.
         std::function<void(int16_t Number, const std::wstring& Description)> Error;
-        // The server closed the connection; the file is complete and closed.
-        // A close before all of an announced Content-Length arrived is an
-        // Error (kIncompleteBody) instead: a lost connection can look like an
-        // orderly close, a reset in particular.
+        // The whole announced Content-Length arrived (what follows it is not
+        // written), or, without one, the server closed the connection; the
+        // file is complete and closed. A close before all of an announced
+        // length is an Error (IncompleteBody) instead: a lost connection can
+        // look like an orderly close, a reset in particular.
         std::function<void()> Completed;
     };
     Events events;
 
-    // Errors of the transfer itself, beside the socket's and the file's.
-    static constexpr int16_t kTooManyRedirects = 20001;
-    static constexpr int16_t kIncompleteBody = 20002;
     static constexpr int kMostRedirects = 10;
+
+    // How long a transfer may take, and how much it may bring. A transfer is
+    // refused when connecting takes longer than connect, when nothing at all
+    // arrives for idle, and when it is not done within grace plus the time
+    // the body (its announced length, else what came so far) needs at
+    // slowestRate: a drip that never stops long enough to trip idle still ends.
+    // Tests shorten them; the defaults suit real use.
+    struct Limits {
+        // A name lookup and a few lost handshakes on a poor line fit in it.
+        std::chrono::milliseconds connect{30'000};
+        // A picture made to size may keep the service quiet for seconds, not this long.
+        std::chrono::milliseconds idle{30'000};
+        std::chrono::milliseconds grace{60'000};
+        // Bytes a second: below what the slowest dial-up or mobile line keeps
+        // up, so that a real download always finishes in time.
+        int64_t slowestRate = 2048;
+        // Real reply heads take a kilobyte or two.
+        size_t largestHeader = 64 * 1024;
+        // Far above the largest picture the service makes (7680 by 4320, tens
+        // of megabytes even as PNG) and any release; below 2 GiB, the reach of
+        // the 32-bit sizes of the events.
+        int64_t largestBody = 512ll * 1024 * 1024;
+    };
+    Limits limits;
 
     CDownload() = default;
     ~CDownload();
@@ -80,8 +107,6 @@ public:
     // The value of the header line whose name is name (letter case ignored),
     // trimmed; empty when there is no such line.
     static std::wstring GetHeaderValue(const std::wstring& header, const std::wstring& name);
-    // location resolved against the address it was received from.
-    static std::wstring ResolveLocation(const std::wstring& current, const std::wstring& location);
 
 private:
     void startTransfer();
@@ -94,8 +119,17 @@ private:
 
     void openDestination();
     void appendToFile(const uint8_t* data, size_t size);
-    bool followRedirect(const std::wstring& header);
+    bool takeHeader(ByteArray& data, const uint8_t*& piece, size_t& pieceSize);
+    void followRedirect(const std::string& location);
+    void writeBody(const uint8_t* piece, size_t pieceSize);
+    void complete();
     void failWith(int16_t number, const std::wstring& description);
+    void discardFile();
+
+    using Clock = std::chrono::steady_clock;
+    void checkDeadlines();
+    Clock::time_point nextDeadline() const;
+    void armDeadline();
     template <class Step>
     void runStep(Step&& step);
 
@@ -116,10 +150,17 @@ private:
     ByteArray received_;  // storage for the next piece, kept between pieces
     std::string header_;  // the response header collected so far, as received
     bool headerComplete_ = false;
+    std::optional<int64_t> announced_;  // the body's Content-Length
     int64_t bodyWritten_ = 0;  // body bytes of the current response in the file
     FileHandle file_;
     int redirects_ = 0;      // redirects followed by this download
     uint64_t transfer_ = 0;  // changes with every reset
+
+    Clock::time_point started_;      // Download was called
+    Clock::time_point connectBy_;    // this connection's connect deadline
+    Clock::time_point lastArrival_;  // connected, or bytes last arrived
+    bool connected_ = false;
+    DeadlineTimer deadline_{[this] { checkDeadlines(); }};
     std::shared_ptr<const char> life_ = std::make_shared<const char>();
 };
 

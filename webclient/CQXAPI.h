@@ -41,7 +41,7 @@ public:
     bool apiNetworkOutage = false;
     int32_t apiActiveWallpaper = 0;
     std::wstring apiActiveWallpaperLink;
-    int32_t apiDownloadedBytes = 0;
+    int64_t apiDownloadedBytes = 0;
     CDownload QXDownload;
 
     // --- Requests and framing ---

@@ -2,6 +2,8 @@
 // its download to the bitmap on the desktop.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/Convert.h"
 #include "core/Globals.h"
 #include "core/RuntimeError.h"
@@ -159,7 +161,8 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
             return;
         }
         if (progress.Visible()) {
-            const int16_t percent = toInt16(double(apiDownloadedBytes) / QXDownload.FileSize() * 100);
+            const double share = double(apiDownloadedBytes) / QXDownload.FileSize() * 100;
+            const int16_t percent = toInt16(std::clamp(share, 0.0, 100.0));
             progress.SetProgressBarValue(percent);
             progress.lblProgressPercent.setCaption(std::to_wstring(percent) + L"%");
         }
@@ -229,6 +232,9 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
         }
         QXDownload.Cancel();
         endWallpaperChange();
+        // A reply that was no picture, or a server too slow to send one, fails
+        // this change as a picture that cannot be shown does.
+        if (!outage && downloadError::isOwn(Number)) retryAfterFailedChange();
     });
 }
 

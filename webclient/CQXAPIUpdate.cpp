@@ -62,7 +62,7 @@ std::string readChecksumFile(const std::wstring& path) {
     ExitProcess(0);
 }
 
-void resetProgress(ui::FrmDownloading& progress, int32_t& downloadedBytes) {
+void resetProgress(ui::FrmDownloading& progress, int64_t& downloadedBytes) {
     downloadedBytes = 0;
     progress.SetProgressBarValue(0);
     progress.lblProgressPercent.setCaption(L"0%");

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
 
 #include <algorithm>
 
@@ -18,6 +21,7 @@
 
 using namespace vorlane;
 using namespace vorlane::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -348,3 +352,90 @@ TEST_F(Rotation, ErrorRepliesToTheQuery) {
     EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
     EXPECT_TRUE(downloads().empty());
 }
+
+TEST_F(Rotation, BodyPastItsLengthIsNotWrittenAndTheProgressStopsAtAHundred) {
+    // Far more than the picture: the percentage would run into the thousands.
+    service.fault("overlong", "&scope=dl&extra=20000000");
+    std::wstring highest = L"0%";
+    gQXAPI->apiForced = true;
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] {
+        auto& progress = ui::formInstance<ui::FrmDownloading>();
+        if (progress.isLoaded() && progress.lblProgressPercent.Caption().size() > highest.size()) highest = progress.lblProgressPercent.Caption();
+        return changeEnded();
+    }, 30s));
+    EXPECT_TRUE(errors.empty()) << errors.reports()[0].description;
+    EXPECT_LE(highest.size(), 4u) << highest;  // "100%" at most
+    ASSERT_EQ(downloads().size(), 1u);
+    expectApplied(gQXAPI->apiActiveWallpaper);
+    EXPECT_NE(gQXAPI->apiActiveWallpaper, 0);
+}
+
+// --- A change against a server as rude as a real network can be ---------------
+
+namespace {
+
+struct RudeDownload {
+    const char* name;
+    const char* fault;
+    const char* params;
+};
+
+const RudeDownload kRudeDownloads[] = {
+    {"SilentServer", "hang", "&seconds=120"},
+    {"Drip", "drip", "&every=0.1"},
+    {"EndlessHeader", "endless_header", "&bytes=300000000"},
+    {"NotFoundPage", "http_error", "&status=404"},
+};
+
+void PrintTo(const RudeDownload& c, std::ostream* out) { *out << c.fault; }
+
+// The memory the process holds for itself alone (its commit charge; Wine
+// counts it here, not under PrivateUsage).
+size_t privateBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PagefileUsage;
+}
+
+class RudeChange : public Rotation, public ::testing::WithParamInterface<RudeDownload> {};
+
+}  // namespace
+
+TEST_P(RudeChange, EndsAfterThreeTriesWithThePreviousWallpaperAndBoundedMemory) {
+    change();
+    const int32_t applied = gQXAPI->apiActiveWallpaper;
+    ASSERT_NE(applied, 0);
+    const std::string bitmap = readFile(bitmapPath());
+    const std::wstring link = regGetSetting(kAppName, section(), L"ActiveWallpaperLink", L"");
+
+    // Deadlines short enough for a test; a drip of the picture misses its own at once.
+    gQXAPI->QXDownload.limits = {.idle = 1s, .grace = 1s, .slowestRate = 1'000'000};
+    service.fault(GetParam().fault, std::string("&scope=dl&count=0") + GetParam().params);
+    const size_t before = privateBytes();
+    size_t most = before;
+    gQXAPI->apiForced = true;
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] {
+        most = std::max(most, privateBytes());
+        return downloads().size() == 4 && changeEnded();
+    }, 60s)) << "the change never ended";
+    pumpFor(500ms);
+
+    EXPECT_EQ(downloads().size(), 4u);  // the first change, then three that failed; then it waits
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(ui::formInstance<ui::FrmDownloading>().isLoaded());
+    EXPECT_FALSE(gQXAPI->apiForced);
+    EXPECT_EQ(gQXAPI->apiActiveWallpaper, applied);
+    EXPECT_EQ(regGetSetting(kAppName, section(), L"ActiveWallpaper", L""), std::to_wstring(applied));
+    EXPECT_EQ(regGetSetting(kAppName, section(), L"ActiveWallpaperLink", L""), link);
+    EXPECT_EQ(readFile(bitmapPath()), bitmap);
+    EXPECT_EQ(desktopWallpaper(), bitmapPath());
+    EXPECT_FALSE(fileExists(dataFolder + L"qx_wall_active"));
+    EXPECT_LT(most - before, 32u << 20) << "memory grew while the server was fed";
+    EXPECT_TRUE(errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rotation, RudeChange, ::testing::ValuesIn(kRudeDownloads),
+                         [](const auto& one) { return std::string(one.param.name); });

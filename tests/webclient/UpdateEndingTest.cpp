@@ -338,6 +338,12 @@ TEST_F(UpdateScenario, MemberExitsWhileTheArchiveIsFetchedAgain) {
     ui::frmMain().exitVorlane(true);
 }
 
+TEST_F(UpdateScenario, AutomaticUpdateWithQuickDeadlines) {
+    gQXAPI->QXDownload.limits = {.idle = std::chrono::seconds(1), .grace = std::chrono::seconds(1)};
+    upgradeVorlane(link());
+    expectTheProgramToEnd();
+}
+
 // The endings.
 
 TEST_F(UpdateEnding, NoToThePermissionEndsTheProgramAtOnce) {
@@ -464,3 +470,39 @@ TEST_F(UpdateEnding, DownloadWithoutASizeEndsWithTheUpdateError) {
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
     EXPECT_FALSE(fileExists(archivePath()));
 }
+
+namespace {
+
+struct RudeUpdate {
+    const char* name;
+    const char* fault;
+    const char* params;
+};
+
+const RudeUpdate kRudeUpdates[] = {
+    {"SilentServer", "hang", "&scope=update&seconds=120"},
+    {"NotFoundPage", "http_error", "&scope=update&status=404&count=0"},
+    {"ChunkedBody", "chunked", "&scope=update&count=0"},
+};
+
+void PrintTo(const RudeUpdate& c, std::ostream* out) { *out << c.fault; }
+
+class RudeUpdateDownload : public UpdateEnding, public ::testing::WithParamInterface<RudeUpdate> {};
+
+}  // namespace
+
+TEST_P(RudeUpdateDownload, EndsWithTheUpdateError) {
+    installEngine();
+    service.fault(GetParam().fault, GetParam().params);
+    const Outcome outcome = run("AutomaticUpdateWithQuickDeadlines");
+
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.journal,
+              (std::vector<Record>{{L"box", L"Update Error", updateErrorText(service.address())}}));
+    EXPECT_EQ(updateRequestLines(service), std::vector<std::string>{kArchiveRequest});
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
+}
+
+INSTANTIATE_TEST_SUITE_P(UpdateEnding, RudeUpdateDownload, ::testing::ValuesIn(kRudeUpdates),
+                         [](const auto& one) { return std::string(one.param.name); });

@@ -14,6 +14,10 @@ API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xm
 WIRE_FAULTS = ("truncated", "close_before_header", "no_length", "redirect", "redirect_relative", "redirect_loop",
                "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive", "pause")
 DEFAULT_SCOPE = {"not_picture": "dl", "corrupt_archive": "update"}
+# Faults in a download's head or body, as a careless or hostile server sends them (default scope dl).
+DOWNLOAD_FAULTS = ("endless_header", "endless_body", "overlong", "length", "chunked", "drip")
+WIRE_FAULTS += DOWNLOAD_FAULTS
+DEFAULT_SCOPE.update(dict.fromkeys(DOWNLOAD_FAULTS, "dl"))
 
 
 class FaultError(ValueError):
@@ -142,6 +146,8 @@ def plan_for(fault, response, request, keep_open):
     if fault.name in API_FAULTS:
         rewrite_api(fault, response, request)
         return Plan(response.wire(), keep_open)
+    if fault.name in DOWNLOAD_FAULTS:
+        return download_plan(fault, response)
     response = replace_response(fault, response, request)
     p = fault.params
     name = fault.name
@@ -212,3 +218,56 @@ def truncate(response, request, p):
     if request.scope == "api":
         return body[:body.rstrip(b"\n").rfind(b"\n") + 1]
     return body[:len(body) // 2]
+
+
+def download_plan(fault, response):
+    """The bytes of a download under one of DOWNLOAD_FAULTS."""
+    p = fault.params
+    name = fault.name
+    most = number(p, "bytes", 1 << 30, int)  # an endless fault stops after this many bytes
+    if name == "endless_header":
+        # A status line, then header lines for ever: the blank line never comes.
+        plan = Plan(b"HTTP/1.0 200 OK\r\n")
+        plan.stream = repeated(b"X-Filler: " + b"x" * 100 + b"\r\n", most)
+    elif name == "endless_body":
+        # The body, then more for ever; with length=N it announces N bytes.
+        response.remove_header("Content-Length")
+        if "length" in p:
+            response.set_header("Content-Length", p["length"])
+        plan = Plan(response.wire())
+        plan.stream = repeated(bytes(range(256)), most)
+    elif name == "overlong":
+        # More bytes than Content-Length announces.
+        plan = Plan(response.wire() + b"\xa5" * number(p, "extra", 100000, int))
+    elif name == "length":
+        # Content-Length written as given, and optionally a second Content-Length line.
+        response.set_header("Content-Length", p.get("value", ""))
+        if "second" in p:
+            response.headers.append(("Content-Length", p["second"]))
+        plan = Plan(response.wire())
+    elif name == "chunked":
+        # The body in chunks, as HTTP/1.1 servers send it (a client that asked HTTP/1.0 cannot read it).
+        response.remove_header("Content-Length")
+        response.set_header("Transfer-Encoding", p.get("encoding", "chunked"))
+        body = response.body
+        chunks = b"".join(b"%x\r\n%s\r\n" % (len(body[i:i + 4096]), body[i:i + 4096]) for i in range(0, len(body), 4096))
+        plan = Plan(response.head() + chunks + b"0\r\n\r\n")
+    else:  # drip: the head at once, then the body a few bytes at a time
+        plan = Plan(response.head())
+        plan.pace = number(p, "every", 0.2)
+        plan.stream = pieces(response.body, number(p, "piece", 1, int))
+    return plan
+
+
+def repeated(block, most):
+    """The block over and over, most bytes in all, in pieces of about 64 KiB."""
+    piece = block * max(1, 65536 // len(block))
+    sent = 0
+    while sent < most:
+        yield piece[:most - sent]
+        sent += len(piece)
+
+
+def pieces(data, size):
+    for i in range(0, len(data), max(1, size)):
+        yield data[i:i + max(1, size)]

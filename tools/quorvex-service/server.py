@@ -223,9 +223,19 @@ class Connection(socketserver.BaseRequestHandler):
                 time.sleep(delay)
             data = data[limit:]
         self.sock.sendall(data)
+        if plan.stream:
+            self.send_stream(plan)
         if plan.end == "reset":
             return "reset"
         return "keep" if plan.keep_open else "close"
+
+    def send_stream(self, plan):
+        """The plan's further pieces, until they run out, the client goes away or a reset ends the fault."""
+        release = self.server.release
+        for piece in plan.stream:
+            if release.is_set() or (plan.pace and release.wait(plan.pace)):
+                break
+            self.sock.sendall(piece)
 
     def close(self, end):
         try:

@@ -674,5 +674,55 @@ class CommandLineTests(unittest.TestCase):
             process.stderr.close()
 
 
+class DownloadFaultTests(ServiceTest):
+    def fetch(self, fault, most=None, **params):
+        """A blob of 1000 bytes under the fault: every byte until the server closes, or the first most bytes."""
+        self.fault(fault, **params)
+        sock = self.connect()
+        sock.sendall(f"GET /bench/blob/1000 HTTP/1.0\r\n{DOWNLOAD_HEADERS.format(host=self.host)}".encode())
+        data = b""
+        while (most is None or len(data) < most) and (chunk := sock.recv(65536)):
+            data += chunk
+        return data
+
+    def test_download_faults_break_the_reply_as_named(self):
+        blob = self.download("/bench/blob/1000")[2]
+
+        def dechunked(body):
+            result = b""
+            while True:
+                size, _, body = body.partition(b"\r\n")
+                if int(size, 16) == 0:
+                    return result if body == b"\r\n" else None
+                result, body = result + body[:int(size, 16)], body[int(size, 16) + 2:]
+
+        cases = [
+            ("length", dict(value="-5", second="7"),
+             lambda head, body: "\r\nContent-Length: -5\r\n" in head and head.endswith("\r\nContent-Length: 7")
+             and body == blob),
+            ("overlong", dict(extra="10"), lambda head, body: "Content-Length: 1000" in head and body == blob + b"\xa5" * 10),
+            ("chunked", {}, lambda head, body: "Transfer-Encoding: chunked" in head and "Content-Length" not in head
+             and dechunked(body) == blob),
+            ("endless_body", dict(length="10", bytes="500000"),
+             lambda head, body: "Content-Length: 10" in head and body.startswith(blob) and len(body) == 501000),
+        ]
+        for fault, params, check in cases:
+            with self.subTest(fault):
+                head, _, body = self.fetch(fault, **params).partition(b"\r\n\r\n")
+                self.assertTrue(check(head.decode("latin-1"), body), head)
+
+    def test_endless_header_never_reaches_its_blank_line(self):
+        data = self.fetch("endless_header", most=1 << 20)
+        self.assertTrue(data.startswith(b"HTTP/1.0 200 OK\r\nX-Filler: x"))
+        self.assertGreaterEqual(len(data), 1 << 20)
+        self.assertNotIn(b"\r\n\r\n", data)
+
+    def test_drip_sends_the_head_then_the_body_slowly(self):
+        started = time.monotonic()
+        head, _, body = self.fetch("drip", every="0.05", piece="100").partition(b"\r\n\r\n")
+        self.assertEqual(body, self.download("/bench/blob/1000")[2])
+        self.assertGreaterEqual(time.monotonic() - started, 0.45)  # ten pieces, 0.05 s apart
+
+
 if __name__ == "__main__":
     unittest.main()

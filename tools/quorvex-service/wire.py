@@ -51,7 +51,8 @@ class Plan:
     hold: seconds to wait before anything is sent (send_after_hold False: nothing is sent at all);
     trickle: (limit, delay): the first limit bytes go one at a time, delay seconds apart;
     pause: (offset, seconds): the first offset bytes go, then nothing for that long, then the rest;
-    end: "close" (orderly close, or kept open when keep_open) or "reset" (RST instead of FIN).
+    end: "close" (orderly close, or kept open when keep_open) or "reset" (RST instead of FIN);
+    stream: further pieces sent after data, pace seconds apart (0: as fast as the client takes them).
     """
 
     def __init__(self, data, keep_open=False):
@@ -62,3 +63,5 @@ class Plan:
         self.trickle = None
         self.pause = None
         self.end = "close"
+        self.stream = None
+        self.pace = 0.0

@@ -1,0 +1,303 @@
+#include "webclient/HttpReply.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace vorlane {
+
+namespace {
+
+using Field = std::pair<std::string_view, std::string>;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAlpha(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+wchar_t lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+template <class Char>
+bool sameLetters(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+bool equalsIgnoringCase(std::string_view a, std::string_view b) { return sameLetters(a, b); }
+bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) { return sameLetters(a, b); }
+
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Text from the wire as a message may show it: printable ASCII, cut short.
+std::wstring shown(std::string_view text) {
+    std::wstring result;
+    for (unsigned char c : text.substr(0, 60)) result += (c < 0x20 || c >= 0x7F) ? L'?' : static_cast<wchar_t>(c);
+    return result;
+}
+
+std::wstring widened(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+ReplyProblem problem(int16_t number, std::wstring description) { return {number, std::move(description)}; }
+
+// The status code of "HTTP/d.d ddd[ reason]", with the code and reason as a
+// message shows them; nothing when the line is not one.
+std::optional<std::pair<int, std::wstring>> statusOf(std::string_view line) {
+    if (line.substr(0, 5) != "HTTP/") return std::nullopt;
+    size_t i = 5;
+    const auto digits = [&] {
+        const size_t start = i;
+        while (i < line.size() && isDigit(line[i])) ++i;
+        return i > start;
+    };
+    if (!digits() || i >= line.size() || line[i++] != '.' || !digits()) return std::nullopt;
+    if (line.size() < i + 4 || line[i] != ' ' || !isDigit(line[i + 1]) || !isDigit(line[i + 2]) ||
+        !isDigit(line[i + 3]))
+        return std::nullopt;
+    const std::string_view code = line.substr(i + 1, 3);
+    const std::string_view rest = line.substr(i + 4);
+    if (!rest.empty() && rest[0] != ' ') return std::nullopt;
+    for (unsigned char c : rest)
+        if (isControl(c) && c != '\t') return std::nullopt;
+    return std::pair{(code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0'), shown(code) + shown(rest)};
+}
+
+// The head's fields after the status line, a folded line joined to its field.
+std::vector<Field> fieldsOf(std::string_view head) {
+    std::vector<Field> fields;
+    size_t start = head.find("\r\n");
+    while (start != std::string_view::npos && start + 2 < head.size()) {
+        start += 2;
+        const size_t end = std::min(head.find("\r\n", start), head.size());
+        const std::string_view line = head.substr(start, end - start);
+        if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+            if (!fields.empty()) fields.back().second.append(" ").append(trimmed(line));
+        } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
+            fields.emplace_back(trimmed(line.substr(0, colon)), std::string(trimmed(line.substr(colon + 1))));
+        }
+        start = end < head.size() ? end : std::string_view::npos;
+    }
+    return fields;
+}
+
+bool named(const Field& field, std::string_view name) { return equalsIgnoringCase(field.first, name); }
+
+std::variant<ReplyHead, ReplyProblem> readBody(const std::vector<Field>& fields, ReplyHead head, int64_t largestBody) {
+    for (const Field& field : fields) {
+        if (named(field, "Transfer-Encoding") && !equalsIgnoringCase(field.second, "identity"))
+            return problem(downloadError::BadEncoding,
+                           L"The server sent the file in a coding this program does not read: " + shown(field.second));
+        if (!named(field, "Content-Length")) continue;
+        const std::string& value = field.second;
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
+            return problem(downloadError::BadLength, L"The server announced a length that is not a number: " +
+                                                         shown(value));
+        const size_t first = std::min(value.find_first_not_of('0'), value.size() - 1);
+        int64_t length = largestBody + 1;
+        if (value.size() - first <= 18) length = std::stoll(value.substr(first));
+        if (length > largestBody)
+            return problem(downloadError::BodyTooLarge, L"The server announced a file of " + shown(value) +
+                                                            L" bytes, more than the " + std::to_wstring(largestBody) +
+                                                            L" a download may have");
+        if (head.contentLength && *head.contentLength != length)
+            return problem(downloadError::BadLength, L"The server announced two different lengths");
+        head.contentLength = length;
+    }
+    return head;
+}
+
+std::variant<ReplyHead, ReplyProblem> readRedirect(const std::vector<Field>& fields, ReplyHead head) {
+    bool found = false;
+    for (const Field& field : fields) {
+        if (!named(field, "Location")) continue;
+        if (found && field.second != head.location)
+            return problem(downloadError::BadAddress, L"The server redirected to two different addresses");
+        head.location = field.second;
+        found = true;
+    }
+    return head;
+}
+
+// A Location's bytes with spaces and bytes above 127 percent-encoded.
+std::string encodedForRequest(std::string_view location) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string result;
+    for (unsigned char c : location) {
+        if (c == ' ' || c >= 0x80) {
+            result += '%';
+            result += kHex[c >> 4];
+            result += kHex[c & 15];
+        } else {
+            result += static_cast<char>(c);
+        }
+    }
+    return result;
+}
+
+bool isScheme(std::wstring_view text) {
+    if (text.empty() || !isAlpha(text[0])) return false;
+    for (wchar_t c : text)
+        if (!isAlpha(c) && !(c >= L'0' && c <= L'9') && c != L'+' && c != L'-' && c != L'.') return false;
+    return true;
+}
+
+struct AddressParts {
+    std::optional<std::wstring> authority;
+    std::wstring path;
+    std::optional<std::wstring> query;
+};
+
+// Path and query of what follows the authority.
+void splitPathAndQuery(std::wstring_view rest, AddressParts& parts) {
+    const size_t mark = rest.find(L'?');
+    parts.path = rest.substr(0, mark);
+    if (mark != std::wstring_view::npos) parts.query = std::wstring(rest.substr(mark + 1));
+}
+
+// The address being fetched, read as the request reads it: an optional
+// "http://", the host up to the first "/", then path and query.
+AddressParts baseParts(const std::wstring& current) {
+    std::wstring_view text = current;
+    text = text.substr(std::min(text.find_first_not_of(L" \t"), text.size()));
+    if (text.size() >= 7 && equalsIgnoringCase(text.substr(0, 7), L"http://")) text.remove_prefix(7);
+    AddressParts parts;
+    const size_t slash = text.find(L'/');
+    parts.authority = std::wstring(text.substr(0, slash));
+    if (slash != std::wstring_view::npos) splitPathAndQuery(text.substr(slash), parts);
+    return parts;
+}
+
+std::wstring merged(const AddressParts& base, const std::wstring& path) {
+    if (base.path.empty()) return L"/" + path;
+    return base.path.substr(0, base.path.rfind(L'/') + 1) + path;
+}
+
+}  // namespace
+
+bool canBeginReply(std::string_view received) {
+    constexpr std::string_view kStart = "HTTP/";
+    if (received.substr(0, kStart.size()) != kStart.substr(0, std::min(received.size(), kStart.size()))) return false;
+    const size_t lineEnd = received.find('\n');
+    if (lineEnd == std::string_view::npos) return true;
+    return lineEnd > 0 && received[lineEnd - 1] == '\r' && statusOf(received.substr(0, lineEnd - 1)).has_value();
+}
+
+bool isRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64_t largestBody) {
+    const auto status = statusOf(head.substr(0, head.find("\r\n")));
+    if (!status) return problem(downloadError::NotHttp, L"The server's reply is not HTTP");
+    ReplyHead reply;
+    reply.status = status->first;
+    const std::vector<Field> fields = fieldsOf(head);
+    if (reply.status >= 200 && reply.status <= 299) return readBody(fields, reply, largestBody);
+    if (isRedirectStatus(reply.status)) return readRedirect(fields, reply);
+    return problem(downloadError::HttpStatus, L"The server answered " + status->second);
+}
+
+std::string headerField(std::string_view head, std::string_view name) {
+    for (const Field& field : fieldsOf(head))
+        if (named(field, name)) return field.second;
+    return {};
+}
+
+std::variant<std::wstring, ReplyProblem> resolveRedirect(const std::wstring& current, std::string_view location) {
+    location = trimmed(location);
+    if (location.empty())
+        return problem(downloadError::BadAddress, L"The server redirected without saying where to");
+    for (unsigned char c : location)
+        if (isControl(c))
+            return problem(downloadError::BadAddress, L"The server's redirect address holds a control character");
+    std::wstring reference = widened(encodedForRequest(location));
+    reference = reference.substr(0, reference.find(L'#'));  // a fragment never goes to the server
+
+    AddressParts target;
+    std::wstring_view rest = reference;
+    const size_t stop = reference.find_first_of(L":/?");
+    if (stop != std::wstring::npos && reference[stop] == L':' && isScheme(rest.substr(0, stop))) {
+        if (!equalsIgnoringCase(rest.substr(0, stop), L"http"))
+            return problem(downloadError::BadAddress, L"The server redirected to an address this program cannot fetch: " +
+                                                          reference.substr(0, stop + 1));
+        rest.remove_prefix(stop + 1);
+        if (rest.substr(0, 2) != L"//")
+            return problem(downloadError::BadAddress, L"The server redirected to an address without a host");
+    }
+    if (rest.substr(0, 2) == L"//") {
+        const size_t end = std::min(rest.find_first_of(L"/?", 2), rest.size());
+        target.authority = std::wstring(rest.substr(2, end - 2));
+        rest.remove_prefix(end);
+    }
+    splitPathAndQuery(rest, target);
+
+    // Resolved as for any relative reference (RFC 3986, 5.2.2).
+    const AddressParts base = baseParts(current);
+    if (!target.authority) {
+        target.authority = base.authority;
+        if (target.path.empty()) {
+            target.path = base.path;
+            if (!target.query) target.query = base.query;
+        } else if (target.path[0] != L'/') {
+            target.path = merged(base, target.path);
+        }
+    }
+    target.path = removeDotSegments(target.path);
+    if (!isUsableHost(*target.authority))
+        return problem(downloadError::BadAddress,
+                       L"The server redirected to an address with an unusable host: " + target.authority->substr(0, 60));
+    return L"http://" + *target.authority + (target.path.empty() ? L"/" : target.path) +
+           (target.query ? L"?" + *target.query : L"");
+}
+
+std::wstring removeDotSegments(std::wstring_view path) {
+    std::wstring input(path);
+    std::wstring output;
+    const auto dropLastSegment = [&] { output.erase(std::min(output.rfind(L'/'), output.size())); };
+    while (!input.empty()) {
+        if (input.starts_with(L"../")) {
+            input.erase(0, 3);
+        } else if (input.starts_with(L"./")) {
+            input.erase(0, 2);
+        } else if (input.starts_with(L"/./")) {
+            input.erase(0, 2);
+        } else if (input == L"/.") {
+            input = L"/";
+        } else if (input.starts_with(L"/../")) {
+            input.erase(0, 3);
+            dropLastSegment();
+        } else if (input == L"/..") {
+            input = L"/";
+            dropLastSegment();
+        } else if (input == L"." || input == L"..") {
+            input.clear();
+        } else {
+            const size_t end = std::min(input.find(L'/', 1), input.size());
+            output += input.substr(0, end);
+            input.erase(0, end);
+        }
+    }
+    return output;
+}
+
+bool isUsableHost(std::wstring_view host) {
+    const size_t colon = host.rfind(L':');
+    const std::wstring_view name = host.substr(0, colon);
+    if (name.empty() || name.size() > 253) return false;
+    for (wchar_t c : name)
+        if (!isAlpha(c) && !(c >= L'0' && c <= L'9') && c != L'.' && c != L'-' && c != L'_') return false;
+    if (colon == std::wstring_view::npos) return true;
+    const std::wstring_view port = host.substr(colon + 1);
+    if (port.empty() || port.size() > 5) return false;
+    int number = 0;
+    for (wchar_t c : port) {
+        if (c < L'0' || c > L'9') return false;
+        number = number * 10 + (c - L'0');
+    }
+    return number >= 1 && number <= 65535;
+}
+
+}  // namespace vorlane
