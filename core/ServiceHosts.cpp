@@ -20,7 +20,60 @@ bool parsePort(const std::wstring& text, uint16_t& port) {
     return true;
 }
 
+// Browsers refuse longer addresses; no page of the service needs more.
+constexpr size_t kLongestPageAddress = 2048;
+
+wchar_t asciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c; }
+
+bool startsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (asciiLower(text[i]) != asciiLower(prefix[i])) return false;
+    return true;
+}
+
+bool endsWithIgnoringCase(std::wstring_view text, std::wstring_view suffix) {
+    return text.size() >= suffix.size() && startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// The characters an address may hold as it is written: no blank, no control
+// character, no quotation mark or backslash, nothing outside ASCII.
+bool isAddressCharacter(wchar_t c) {
+    return c > L' ' && c < 0x7F && std::wstring_view(L"\"<>\\^`{|}").find(c) == std::wstring_view::npos;
+}
+
+bool isHostCharacter(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
+}
+
 }  // namespace
+
+bool isServicePage(std::wstring_view address, const ServiceHosts& hosts) {
+    if (address.size() > kLongestPageAddress) return false;
+    for (wchar_t c : address)
+        if (!isAddressCharacter(c)) return false;
+    std::wstring_view rest;
+    if (startsWithIgnoringCase(address, L"http://"))
+        rest = address.substr(7);
+    else if (startsWithIgnoringCase(address, L"https://"))
+        rest = address.substr(8);
+    else
+        return false;
+    std::wstring_view host = rest.substr(0, rest.find_first_of(L"/?#"));
+    const size_t colon = host.find(L':');
+    uint16_t port = 0;
+    if (colon != std::wstring_view::npos) {
+        if (!parsePort(std::wstring(host.substr(colon + 1)), port)) return false;
+        host = host.substr(0, colon);
+    }
+    for (wchar_t c : host)
+        if (!isHostCharacter(c)) return false;
+    const std::wstring_view domain = hosts.domain;
+    if (domain.empty() || host.empty()) return false;
+    // The domain itself or a name below it: "quorvex.com", "www.quorvex.com", never "evilquorvex.com".
+    if (!endsWithIgnoringCase(host, domain)) return false;
+    return host.size() == domain.size() || host[host.size() - domain.size() - 1] == L'.';
+}
 
 ServiceHost parseServiceHost(const std::wstring& text) {
     ServiceHost host{text, 80};

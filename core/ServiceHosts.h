@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vorlane {
 
@@ -37,6 +38,12 @@ ServiceHosts serviceHostsFor(const std::wstring& override);
 
 // The hosts as the environment sets them now.
 ServiceHosts serviceHosts();
+
+// True when address is a web page of the service, fit to hand to the shell:
+// "http://" or "https://" (any letter case), a host that is the service's
+// domain or a name below it, an optional port, then nothing but a path, query
+// or fragment; only the characters an address may hold, at most 2048 of them.
+bool isServicePage(std::wstring_view address, const ServiceHosts& hosts);
 
 // Pages on the service's web host that the program names or opens.
 std::wstring homePageAddress();     // the home page, with "?source=Vorlane"

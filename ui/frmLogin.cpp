@@ -39,6 +39,29 @@ Int storedNumber(const std::wstring& text) {
     }
 }
 
+// The tab pages are 0 to 2; another number would show none of them.
+int16_t storedTab(const std::wstring& text) {
+    const int16_t tab = storedNumber<int16_t>(text);
+    return tab >= 0 && tab <= 2 ? tab : 0;
+}
+
+// Every tag is saved only after it passed the tag rule; one the rule refuses
+// (a text no request line can carry, say) is damage.
+std::wstring storedTag(const std::wstring& text) {
+    return text.size() <= kLongestTag && hasOnlyTagCharacters(text) ? text : std::wstring();
+}
+
+// Longer than any name the service gives a gallery or category, and short
+// enough that a request with both stays far inside the request line a web
+// server takes.
+constexpr size_t kLongestListName = 255;
+
+// A gallery or category the lists can show. Their waiting text is none: while
+// a box shows it, every change asks for the gallery list instead.
+std::wstring storedListChoice(const std::wstring& text, const wchar_t* none) {
+    return text.size() <= kLongestListName && text != L"Loading..." ? text : none;
+}
+
 }  // namespace
 
 // Its title is for the taskbar: a button of its own although the hidden main
@@ -167,7 +190,7 @@ void FrmLogin::LoginSuccess() {
     const auto saved = [&api](const wchar_t* name, const wchar_t* fallback) {
         return regGetSetting(kAppName, memberSection(api.apiUsername), name, fallback);
     };
-    toggleSourceTabs(storedNumber<int16_t>(saved(L"ActiveTab", L"0")));
+    toggleSourceTabs(storedTab(saved(L"ActiveTab", L"0")));
     if (saved(L"UseMembers", L"Favorites") == L"Favorites") {
         main.optMemberUploads.setValue(false);
         main.optMemberFavorites.setValue(true);
@@ -175,13 +198,13 @@ void FrmLogin::LoginSuccess() {
         main.optMemberFavorites.setValue(false);
         main.optMemberUploads.setValue(true);
     }
-    main.txtTagName.setText(saved(L"TagName", L""));
-    selectedGallery = saved(L"Gallery", L"All Galleries");
-    selectedCategory = saved(L"Category", L"All Categories");
+    main.txtTagName.setText(storedTag(saved(L"TagName", L"")));
+    selectedGallery = storedListChoice(saved(L"Gallery", L"All Galleries"), L"All Galleries");
+    selectedCategory = storedListChoice(saved(L"Category", L"All Categories"), L"All Categories");
     api.apiActiveWallpaper = storedNumber<int32_t>(saved(L"ActiveWallpaper", L"0"));
+    // The shell opens it: only a web page of the service, never a program, file or script.
     api.apiActiveWallpaperLink = saved(L"ActiveWallpaperLink", L"");
-    if (api.apiActiveWallpaperLink.find(hosts.domain) == std::wstring::npos)
-        api.apiActiveWallpaperLink = homePageAddress();
+    if (!isServicePage(api.apiActiveWallpaperLink, hosts)) api.apiActiveWallpaperLink = homePageAddress();
     frmOptions().loadOptions();
     if (saved(L"HideQuickStart", L"0") == L"0") frmQuickStart().ShowModal(&main);
 

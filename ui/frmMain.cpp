@@ -87,6 +87,20 @@ std::wstring applicationDataFolder(HWND owner) {
 
 void openPage(const std::wstring& address) { shellExecuteFile(address, L"Open", L"", L"", SW_SHOWNORMAL); }
 
+bool isPasswordDigest(const std::wstring& text) {
+    return text.size() == 32 && std::all_of(text.begin(), text.end(), [](wchar_t c) {
+               return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+           });
+}
+
+// A saved login is used only in the form a login through the window saves it:
+// a name the window takes and a password digest. Any other (damaged, edited by
+// hand) would name the member's settings section and go out in the request.
+bool isSoundSavedLogin(const std::wstring& username, const std::wstring& digest) {
+    const bool nameFits = !username.empty() && username.size() <= static_cast<size_t>(kLongestUsername);
+    return nameFits && isValidUsername(username) && isPasswordDigest(digest);
+}
+
 // Tests of the message dispatch's trap have a handler of the running program
 // fail on request, with the message's wParam as the error number. Only with
 // VORLANE_TEST_RAISE set, which no installation sets; otherwise no message is it.
@@ -193,9 +207,11 @@ void FrmMain::Form_Load() {
     makeDataFolderOrEnd();
     dragging = false;
 
-    gQXAPI->apiUsername = regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"");
-    gQXAPI->apiPasswordHash = regGetSetting(kAppName, kLoginSection, L"SavedPassword", L"");
-    if (!gQXAPI->apiUsername.empty() && !gQXAPI->apiPasswordHash.empty()) {
+    const std::wstring username = regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"");
+    const std::wstring digest = regGetSetting(kAppName, kLoginSection, L"SavedPassword", L"");
+    if (isSoundSavedLogin(username, digest)) {
+        gQXAPI->apiUsername = username;
+        gQXAPI->apiPasswordHash = digest;
         // Silent start: in the tray, logging in with the saved login.
         minimizeToTray(gQXAPI->apiUsername);
         setEnabled(false);

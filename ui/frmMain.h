@@ -10,6 +10,9 @@
 
 namespace vorlane::ui {
 
+// The longest tag text the tag rule lets through.
+inline constexpr size_t kLongestTag = 64;
+
 class FrmMain : public FramedForm {
 public:
     FrmMain();

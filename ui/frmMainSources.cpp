@@ -13,7 +13,6 @@ namespace vorlane::ui {
 namespace {
 
 constexpr const wchar_t* kAllCategories = L"All Categories";
-constexpr size_t kLongestTag = 64;
 
 // The gallery box shows another gallery than the lists were filled for: the
 // category starts again from all of them.

@@ -50,16 +50,23 @@ std::wstring storedFrequency(const std::wstring& stored) {
     return (frequency < kLowestFrequency || frequency > kHighestFrequency) ? kDefaultFrequency : stored;
 }
 
-// The rotation sends the rating and compares it as a number: one that is none
-// (damaged, or too large for a double) would fail every request.
-std::wstring storedRating(const std::wstring& stored) { return isNumeric(stored) ? stored : kDefaultRating; }
+// The rotation sends the rating's text as it is, so it takes the form Save
+// stores: a whole number from -99 to 200. Anything else (not a number, too
+// large for a double, a text no request line can carry) gives the default.
+std::wstring storedRating(const std::wstring& stored) {
+    if (!isNumeric(stored)) return kDefaultRating;
+    const double rating = toDouble(stored);
+    return rating < kLowestRating || rating > kHighestRating ? kDefaultRating : numberText(toInt32(rating));
+}
 
 std::wstring storedUnit(const std::wstring& stored) { return secondsPerUnit(stored) > 0 ? stored : kHours; }
 
+// On or off, as Save stores it. A grayed box is not: it counts as frozen at
+// login and as running at Save, and the box would take a third state.
 int storedCheckValue(const std::wstring& stored, int fallback) {
     if (!isNumeric(stored)) return fallback;
     const double value = roundHalfEven(toDouble(stored));
-    return (value < CheckBox::vbUnchecked || value > CheckBox::vbGrayed) ? fallback : static_cast<int>(value);
+    return (value < CheckBox::vbUnchecked || value > CheckBox::vbChecked) ? fallback : static_cast<int>(value);
 }
 
 HICON windowIcon(HWND window, WPARAM size) {

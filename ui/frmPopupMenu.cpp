@@ -93,7 +93,8 @@ std::wstring FrmPopupMenu::homePage() { return homePageAddress(); }
 
 std::wstring FrmPopupMenu::currentWallpaperPage() {
     const std::wstring link = gQXAPI ? gQXAPI->apiActiveWallpaperLink : std::wstring();
-    return link.empty() ? homePage() : link + kSourceQuery;
+    // The shell opens it: only a web page of the service, never a program, file or script.
+    return isServicePage(link, serviceHosts()) ? link + kSourceQuery : homePage();
 }
 
 void FrmPopupMenu::mnuVisitQX_Click() { openPage(homePage()); }

@@ -52,3 +52,32 @@ TEST(ServiceHosts, HostTextsAndTheEnvironment) {
     SetEnvironmentVariableW(L"VORLANE_SERVICE", nullptr);
     EXPECT_EQ(serviceHosts().api.name, L"api.quorvex.com");
 }
+
+// The wallpaper's page is opened through the shell: anything but a web page on
+// the service (a program, a file, a script, a look-alike host) must not get there.
+TEST(ServiceHosts, OnlyWebPagesOnTheServiceAreItsPages) {
+    const ServiceHosts hosts = serviceHostsFor(L"");
+    const struct {
+        std::wstring address;
+        bool page;
+    } cases[] = {
+        {L"http://www.quorvex.com/wallpaper/42", true},
+        {L"HTTPS://Members.Quorvex.com:8080/alice/favorites/?a=1&b=%20#top", true},
+        {L"http://quorvex.com", true},
+        {L"http://www.quorvex.com:99999/", false},
+        {L"file:///C:/quorvex.com/run.exe", false},
+        {L"C:\\quorvex.com\\run.exe", false},
+        {L"javascript:alert('quorvex.com')", false},
+        {L"http://quorvex.com.evil.example/", false},
+        {L"http://evilquorvex.com/", false},
+        {L"http://www.quorvex.com@evil.example/", false},
+        {L"http://evil.example\\.quorvex.com/", false},
+        {L"http://evil.example/?www.quorvex.com", false},
+        {L"http://www.quorvex.com/\" --new-window \"http://evil.example/", false},
+        {L"http://www.quorvex.com/\r\n", false},
+        {L"http://www.quorvex.com/" + std::wstring(4096, L'a'), false},
+        {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isServicePage(c.address, hosts), c.page) << testing::PrintToString(c.address);
+    EXPECT_TRUE(isServicePage(L"http://127.0.0.1:8080/wallpaper/7", serviceHostsFor(L"127.0.0.1:8080")));
+}

@@ -64,8 +64,13 @@ TEST_F(Settings, ValueOfAnotherTypeCountsAsAbsent) {
     const DWORD number = 1;
     writeRaw(L"Quorvex", L"ActiveTab", REG_DWORD, &number, sizeof(number));
     writeRaw(L"Quorvex", L"Expanded", REG_EXPAND_SZ, L"x", 4);
+    writeRaw(L"Quorvex", L"Multi", REG_MULTI_SZ, L"a\0b\0", 10);
+    writeRaw(L"Quorvex", L"Binary", REG_BINARY, "1", 1);
+    writeRaw(L"Quorvex\\Keyed", L"", REG_SZ, L"x", 4);  // a key where a value should be
     EXPECT_EQ(regGetSetting(app, L"Quorvex", L"ActiveTab", L"0"), L"0");
     EXPECT_EQ(regGetSetting(app, L"Quorvex", L"Expanded", L"d"), L"d");
+    for (const wchar_t* name : {L"Multi", L"Binary", L"Keyed"})
+        EXPECT_EQ(regGetSetting(app, L"Quorvex", name, L"d"), L"d") << testing::PrintToString(std::wstring(name));
 }
 
 TEST_F(Settings, EmptyTextIsStoredAndReadBackAsEmpty) {

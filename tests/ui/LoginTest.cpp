@@ -235,6 +235,45 @@ TEST_F(Login, MissingOrStrangeSavedValuesTakeTheirDefaults) {
     EXPECT_TRUE(errors.empty());
 }
 
+// Saved choices that the program never writes (damaged, edited by hand, hostile)
+// load as their defaults: each would otherwise stick through every later login.
+TEST_F(Login, UnsoundSavedChoicesLoadAsTheirDefaults) {
+    logInAsTheMemberWould();
+    const std::wstring host = L"127.0.0.1";
+    const std::wstring home = L"http://" + service.address() + L"/?source=Vorlane";
+    const auto tab = [] { return saved(memberSection(L"alice"), L"ActiveTab"); };
+    const auto tag = [] { return frmMain().txtTagName.Text(); };
+    const auto gallery = [] { return selectedGallery; };
+    const auto category = [] { return selectedCategory; };
+    const auto link = [] { return gQXAPI->apiActiveWallpaperLink; };
+    const struct {
+        const wchar_t* name;
+        std::wstring stored;
+        std::function<std::wstring()> loaded;
+        std::wstring expected;
+    } cases[] = {
+        {L"ActiveTab", L"5", tab, L"0"},  // no page shown, and so saved again
+        {L"ActiveTab", L"-1", tab, L"0"},
+        {L"TagName", std::wstring(65536, L'a'), tag, L""},  // a request line no server takes
+        {L"TagName", L"dogs\r\ncats", tag, L""},
+        {L"Gallery", L"Loading...", gallery, L"All Galleries"},  // asks for the list at every change
+        {L"Category", L"Loading...", category, L"All Categories"},
+        {L"Gallery", std::wstring(300, L'g'), gallery, L"All Galleries"},
+        {L"ActiveWallpaperLink", L"javascript:alert('" + host + L"')", link, home},
+        {L"ActiveWallpaperLink", L"file:///C:/" + host + L"/run.exe", link, home},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)) + " = " +
+                     testing::PrintToString(c.stored.substr(0, 40)));
+        saveMember(c.name, c.stored);
+        frmLogin().LoginSuccess();
+        const std::wstring loaded = c.loaded();
+        EXPECT_TRUE(loaded == c.expected) << testing::PrintToString(loaded.substr(0, 60));
+        forgetMember(c.name);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(Login, OnlyFavoritesInThatSpellingSelectsTheFavorites) {
     FrmMain& main = frmMain();
     saveMember(L"UseMembers", L"favorites");

@@ -346,6 +346,39 @@ TEST_F(Options, DamagedStoredValuesGiveWayToTheDefaults) {
     EXPECT_TRUE(errors.empty());
 }
 
+// Save lets through only a check that is on or off and a whole rating from -99
+// to 200; any other stored form gives the default, and a rating that holds a
+// number is loaded as Save would have stored it, since it goes to the service.
+TEST_F(Options, StoredChecksAndRatingsLoadOnlyInTheFormsSaveStores) {
+    const auto freeze = [&] { return std::to_wstring(options.chkFreeze.Value()); };
+    const auto autoUpdate = [&] { return std::to_wstring(options.chkAutoUpdate.Value()); };
+    const auto rating = [&] { return options.txtRating.Text(); };
+    const struct {
+        const wchar_t* name;
+        std::wstring stored;
+        std::function<std::wstring()> loaded;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"Freeze", L"2", freeze, L"0"},  // grayed: frozen at login, running after Save
+        {L"AutoUpdate", L"2", autoUpdate, L"1"},
+        {L"QualityRating", L"5000", rating, L"0"},
+        {L"QualityRating", L"-100", rating, L"0"},
+        {L"QualityRating", L"200", rating, L"200"},
+        {L"QualityRating", L" 2.5 ", rating, L"2"},
+        {L"QualityRating", std::wstring(100000, L'0') + L"7", rating, L"7"},  // a request line no server takes
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)) + " = " +
+                     testing::PrintToString(c.stored.substr(0, 40)));
+        store(c.name, c.stored);
+        options.loadOptions();
+        const std::wstring loaded = c.loaded();
+        EXPECT_TRUE(loaded == c.expected) << testing::PrintToString(loaded.substr(0, 60));
+        forget(c.name);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(Options, TheWindowTakesTheMainWindowsIcon) {
     formInstance<FrmOptions>().Unload();
     const HICON icon = LoadIconW(nullptr, IDI_WARNING);

@@ -156,8 +156,21 @@ TEST_F(ProgramStart, WithoutASavedLoginTheLoginWindowIsModalAndALoginShowsTheMai
     EXPECT_TRUE(program.running());
 }
 
-TEST_F(ProgramStart, HalfASavedLoginTakesTheLoginWindow) {
-    for (const auto& [username, digest] : {std::pair{L"alice", L""}, std::pair{L"", kAliceDigest}}) {
+// Only a whole saved login in the forms a login through the window saves (a
+// name the window takes, a digest) is sent: the name names the member's
+// settings and goes into the request.
+TEST_F(ProgramStart, HalfASavedLoginOrOneTheLoginWindowWouldNotSaveTakesTheLoginWindow) {
+    const std::pair<const wchar_t*, const wchar_t*> logins[] = {
+        {L"alice", L""},
+        {L"", kAliceDigest},
+        {L"alice smith", kAliceDigest},
+        {L"..\\alice", kAliceDigest},
+        {L"alice\r\nX-Forwarded-For: 1", kAliceDigest},
+        {L"abcdefghijklmnopqrstuvwxy", kAliceDigest},  // one more than the box takes
+        {L"alice", L"tulips2008"},
+        {L"alice", L"968d34696c27a1cc949074e23d9ee0ag"},
+    };
+    for (const auto& [username, digest] : logins) {
         saveLogin(username, digest);
         ProgramProcess program;
         EXPECT_NE(program.waitForWindow(kLoginCaption), nullptr) << "saved user name: " << testing::PrintToString(username);

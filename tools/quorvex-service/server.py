@@ -28,6 +28,7 @@ from wire import Response, html_page
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAX_HEAD = 64 * 1024
+MAX_REQUEST_LINE = 8190  # what common web servers take; a longer line is answered 414, as they answer it
 IDLE_SECONDS = 30
 LINGER_SECONDS = 2
 MAX_LOG = 5000
@@ -180,6 +181,10 @@ class Connection(socketserver.BaseRequestHandler):
     def serve(self, head):
         """Answer one request; returns how the connection ends: "keep", "close", "reset" or "closed"."""
         server = self.server
+        if len(head.split(b"\n", 1)[0].rstrip(b"\r")) > MAX_REQUEST_LINE:
+            server.log_incomplete(self, head, "request line too long")
+            self.sock.sendall(html_page("Request-URI Too Long", "Request line too long.", 414).wire())
+            return "close"
         try:
             request = Request(head, server.default_host)
         except BadRequest as e:

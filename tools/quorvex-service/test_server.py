@@ -305,6 +305,15 @@ class WallpaperQueryTests(ServiceTest):
         self.assertEqual(self.ids(self.browse(gallery="Fotografía", category="Straßen")), [1015, 1013])
         self.assertEqual(self.ids(self.browse(gallery="Anime", category="Ah! My Goddess")), [1009])
 
+    def test_a_request_line_longer_than_web_servers_take_is_refused(self):
+        def status_with_tag_of(length):
+            request = self.api_request("qx.wallpapers.browse", tag="")
+            padding = length - len(request.split("\r\n")[0])
+            return split_reply(self.exchange(request.replace("&tag=", "&tag=" + "a" * padding)))[0]
+
+        self.assertEqual(status_with_tag_of(8190), "HTTP/1.0 200 OK")
+        self.assertEqual(status_with_tag_of(8191), "HTTP/1.0 414 Request-URI Too Long")
+
     def test_rating_and_aspect_ratio(self):
         self.assertEqual(self.ids(self.browse(minpoints="30")), [1030, 1021, 1017, 1008])
         self.assertEqual(len(self.ids(self.browse(minpoints="-10"))), 32)
