@@ -341,33 +341,51 @@ TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChange
     }
 }
 
-TEST_F(Session, AFailedSendClosesTheSocketAndTellsTheMemberWhoIsLoggingIn) {
-    RawListener listener;
-    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
-    gQXAPI = std::make_unique<CQXAPI>();
-    // A first exchange on a connection the server keeps.
-    askForGalleries();
-    SOCKET server = listener.accept();
-    ASSERT_NE(server, INVALID_SOCKET);
-    listener.receiveRequest(server);
-    listener.reply(server,
-                   "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
-                   "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n");
-    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
-    ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
-    // The server resets it; the next request is written before the client has heard.
-    listener.reset(server);
-    Sleep(200);
+TEST_F(Session, AFailedSendClosesTheSocketAndLeavesNoLoginStuck) {
+    // Interactive: the member is told and can try again. Silent (the login at
+    // start-up or after the retry): the outage, whose retry logs in again.
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "interactive");
+        RawListener listener;
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        gTimerFunctions->Active_NetworkRetry = false;
+        galleries.clear();
+        // A first exchange on a connection the server keeps.
+        askForGalleries();
+        SOCKET server = listener.accept();
+        ASSERT_NE(server, INVALID_SOCKET);
+        listener.receiveRequest(server);
+        listener.reply(server,
+                       "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+                       "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n");
+        ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+        ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+        // The server resets it; the login is written before the client has heard.
+        listener.reset(server);
+        Sleep(200);
 
-    TextArray keys{L"withcategories"}, values{L"yes"};
-    EXPECT_FALSE(gQXAPI->APISend(L"qx.getGalleries", keys, values));
-    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
-    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
-    EXPECT_EQ(dialogs.seen()[0].text,
-              L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the internet and try "
-              L"again.");
+        const size_t boxesBefore = dialogs.count();
+        ui::frmLogin().DisableLogin();
+        gQXAPI->apiSilent = silent;
+        gQXAPI->apiUsername = L"alice";
+        gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+        EXPECT_FALSE(gQXAPI->APILogin());
+        EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+        EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+        if (silent) {
+            EXPECT_EQ(dialogs.count(), boxesBefore);
+            EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+            EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+            continue;
+        }
+        ASSERT_EQ(dialogs.count(), boxesBefore + 1);
+        EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
+        EXPECT_EQ(dialogs.seen().back().text,
+                  L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the internet and "
+                  L"try again.");
+        EXPECT_TRUE(ui::frmLogin().cmdLogin.Enabled());
+    }
 }
 
 TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
@@ -401,4 +419,73 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     EXPECT_TRUE(login.txtUserName.Enabled());
     EXPECT_FALSE(ui::frmMain().Visible());
     EXPECT_TRUE(login.Visible());
+}
+
+TEST_F(Session, EveryFailedInteractiveLoginSaysSoAndGivesTheLoginWindowBack) {
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", L"127.0.0.1:1");
+    gQXAPI = std::make_unique<CQXAPI>();
+    ui::FrmLogin& login = ui::frmLogin();
+    login.Show();
+    for (size_t attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        login.txtUserName.setText(L"alice");
+        login.txtPassword.setText(L"tulips2008");
+        login.cmdLogin_Click();
+        EXPECT_EQ(dialogs.count(), attempt);
+        EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
+        EXPECT_TRUE(login.cmdLogin.Enabled());
+        EXPECT_TRUE(login.txtPassword.Enabled());
+    }
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
+}
+
+TEST_F(Session, ARequestWrittenIntoAKeptConnectionAsTheServerEndsItGoesOutAgain) {
+    RawListener listener;
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    const std::string reply =
+        "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+        "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n";
+    askForGalleries();
+    SOCKET first = listener.accept();
+    ASSERT_NE(first, INVALID_SOCKET);
+    listener.receiveRequest(first);
+    listener.reply(first, reply);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+    // The server ends the idle connection; the next request is written before
+    // the client has heard of it, so no reply to it can come there.
+    closesocket(first);
+    Sleep(200);
+    galleries.clear();
+    askForGalleries();
+    pumpFor(std::chrono::milliseconds(500));
+
+    SOCKET second = listener.accept();
+    ASSERT_NE(second, INVALID_SOCKET) << "the request was not sent again";
+    listener.receiveRequest(second);
+    listener.reply(second, reply);
+    closesocket(second);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+}
+
+TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {
+    logIn();
+    ASSERT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
+    gQXAPI->apiSetNetworkOutage();
+    ui::frmMain().Show();
+    gQXAPI->APILogout();
+    EXPECT_FALSE(gTimerFunctions->Active_ChangeWallpaper);
+    EXPECT_FALSE(gTimerFunctions->Active_CheckIdle);
+    ASSERT_FALSE(gTimerFunctions->Active_NetworkRetry);  // else it brings the login window up modally
+    changeIntervalSeconds = 2;
+    const size_t before = apiRequests().size();
+    tick(31);
+    pumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(apiRequests().size(), before);  // nothing asked for the member who left
+    EXPECT_FALSE(ui::frmMain().Visible());
 }
