@@ -489,3 +489,21 @@ TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {
     EXPECT_EQ(apiRequests().size(), before);  // nothing asked for the member who left
     EXPECT_FALSE(ui::frmMain().Visible());
 }
+
+TEST_F(Session, ALoginTheServiceRefusesGivesTheLoginWindowBack) {
+    // A member whose account is not active gets an empty token and a status;
+    // a silent login at start-up must not leave the program waiting for good.
+    ui::FrmLogin& login = ui::frmLogin();
+    login.Hide();
+    login.DisableLogin();
+    gQXAPI->apiSilent = true;
+    gQXAPI->apiUsername = L"dave_new";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"welcome1");
+    ASSERT_TRUE(gQXAPI->APILogin());
+    ASSERT_TRUE(waitFor([&] { return !gTimerFunctions->Active_SockTimeout; }));
+    EXPECT_FALSE(gQXAPI->apiLoggedIn);
+    EXPECT_FALSE(gQXAPI->apiSilent);
+    EXPECT_TRUE(login.Visible());
+    EXPECT_TRUE(login.cmdLogin.Enabled());
+    EXPECT_EQ(dialogs.count(), 0u);  // the service's status is no unknown failure
+}
