@@ -122,7 +122,8 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
             address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
 
         const uint64_t id = ++lastRequestId_;
-        pendingRequests_.push_back({id, L"GET " + address + L" HTTP/1.0\r\n\r\n"});
+        pendingRequests_.push_back(
+            {id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false, QueryMethod == L"qx.auth.login"});
         sendQueued();
         accepted = isUnderWay(id);
     });
@@ -284,9 +285,11 @@ void CQXAPI::frameReply() {
     if (QXSock.BytesReceived() > kLargestReply) {
         // No reply of the service is this long: give up on it, and on the rest
         // of it still on its way.
+        const bool login = inFlight_ && inFlight_->login;
         forgetRequestInFlight();
         QXSock.CloseSck();
         APIUnexpectedResponse();
+        if (login) loginEndedWithoutSession();
         sendQueued();
         return;
     }
@@ -327,6 +330,7 @@ void CQXAPI::frameReply() {
 }
 
 void CQXAPI::completeReply() {
+    const bool login = inFlight_ && inFlight_->login;
     forgetRequestInFlight();  // answered
     std::wstring reply;
     QXSock.GetData(reply);
@@ -341,6 +345,7 @@ void CQXAPI::completeReply() {
         QXSock.CloseSck();
     }
     ParseXML(reply);
+    if (login) loginEndedWithoutSession();
     sendQueued();
 }
 

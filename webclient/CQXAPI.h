@@ -92,6 +92,7 @@ private:
         uint64_t id;
         std::wstring line;  // the whole request, as it goes on the wire
         bool onKeptConnection = false;  // written into a connection an earlier reply came on
+        bool login = false;
     };
     void frameReply();
     void completeReply();
@@ -107,6 +108,7 @@ private:
     void connectionFailed();
     void showConnectionError();
     void forgetRequestInFlight();
+    void loginEndedWithoutSession();
     void dropRequests();
     void requestNextWallpaper();
     void applyWallpaper();

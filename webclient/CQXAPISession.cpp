@@ -148,6 +148,19 @@ void CQXAPI::showConnectionError() {
     ui::frmLogin().EnableLogin();
 }
 
+// A login answered with anything but acceptance (refused, unreadable, an
+// error, another root): logged out, with the login window ready for another
+// try. A silent login gets it too, or the program would wait in the tray for good.
+void CQXAPI::loginEndedWithoutSession() {
+    runTrapped(L"APILogin", kModule, [&] {
+        if (apiLoggedIn) return;
+        apiSilent = false;
+        ui::FrmLogin& login = ui::frmLogin();
+        if (!login.Visible()) login.Show();
+        login.EnableLogin();
+    });
+}
+
 void CQXAPI::connectionFailed() {
     if (!apiNetworkOutage || apiSilent || apiLoggedIn) {
         apiSetNetworkOutage();

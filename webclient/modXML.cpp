@@ -90,13 +90,6 @@ void handleAuth(const XmlDocument& document, const XmlNode& root) {
         return;
     }
     if (root.require(L"status").text().empty()) MessageBoxW(nullptr, L"Unknown Login Error", L"Vorlane", MB_OK);
-    // Refused: logged out, with the login window ready for another try. A
-    // silent login gets it too, or the program would wait in the tray for good.
-    if (gQXAPI->apiLoggedIn) return;
-    gQXAPI->apiSilent = false;
-    ui::FrmLogin& login = ui::frmLogin();
-    if (!login.Visible()) login.Show();
-    login.EnableLogin();
 }
 
 void handleGalleries(const XmlDocument& document) {

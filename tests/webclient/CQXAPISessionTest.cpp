@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/Globals.h"
 #include "core/ServiceHosts.h"
 #include "core/modRegistry.h"
@@ -490,20 +492,36 @@ TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {
     EXPECT_FALSE(ui::frmMain().Visible());
 }
 
-TEST_F(Session, ALoginTheServiceRefusesGivesTheLoginWindowBack) {
-    // A member whose account is not active gets an empty token and a status;
-    // a silent login at start-up must not leave the program waiting for good.
+TEST_F(Session, ALoginAnsweredByAnythingButAcceptanceGivesTheLoginWindowBack) {
+    // Interactive or silent: a silent login at start-up must not leave the
+    // program waiting in the tray for good.
+    struct Case {
+        const char* fault;  // and its parameters; empty: the service's own answer
+        const wchar_t* user;
+        const wchar_t* password;
+        bool silent;
+    } cases[] = {
+        {"", L"dave_new", L"welcome1", true},  // not active: an empty token and a status
+        {"custom&body=%3Cauth%3E%0A%3Ctoken%3E%26bad%3B%3C%2Ftoken%3E%0A%3C%2Fauth%3E%0A", L"alice", L"tulips2008", false},
+        {"unknown_root", L"alice", L"tulips2008", true},
+        {"api_error&number=951", L"alice", L"tulips2008", false},
+    };
     ui::FrmLogin& login = ui::frmLogin();
-    login.Hide();
-    login.DisableLogin();
-    gQXAPI->apiSilent = true;
-    gQXAPI->apiUsername = L"dave_new";
-    gQXAPI->apiPasswordHash = GetStringMD5(L"welcome1");
-    ASSERT_TRUE(gQXAPI->APILogin());
-    ASSERT_TRUE(waitFor([&] { return !gTimerFunctions->Active_SockTimeout; }));
-    EXPECT_FALSE(gQXAPI->apiLoggedIn);
-    EXPECT_FALSE(gQXAPI->apiSilent);
-    EXPECT_TRUE(login.Visible());
-    EXPECT_TRUE(login.cmdLogin.Enabled());
-    EXPECT_EQ(dialogs.count(), 0u);  // the service's status is no unknown failure
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const char* parameters = std::strchr(c.fault, '&');
+        if (*c.fault) service.fault(std::string(c.fault, std::strcspn(c.fault, "&")), parameters ? parameters : "");
+        login.Hide();
+        login.DisableLogin();
+        gQXAPI->apiSilent = c.silent;
+        gQXAPI->apiUsername = c.user;
+        gQXAPI->apiPasswordHash = GetStringMD5(c.password);
+        ASSERT_TRUE(gQXAPI->APILogin());
+        ASSERT_TRUE(waitFor([&] { return !gTimerFunctions->Active_SockTimeout; }));
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        EXPECT_FALSE(gQXAPI->apiSilent);
+        EXPECT_TRUE(login.Visible());
+        EXPECT_TRUE(login.cmdLogin.Enabled());
+    }
+    EXPECT_EQ(dialogs.count(), 1u);  // the unreadable reply's; the service's status is no unknown failure
 }
