@@ -247,12 +247,17 @@ bool CQXAPI::APIConnect() {
 }
 
 bool CQXAPI::waitForConnect() {
+    // The system's own limits on a lookup and a connect can run to minutes;
+    // a connection not made in this long counts as failed.
+    constexpr uint64_t kConnectTimeOutMs = 20'000;
+    const uint64_t deadline = GetTickCount64() + kConnectTimeOutMs;
     const uint64_t closings = closings_;
     for (;;) {
         const SocketState state = QXSock.State();
         if (state == StateConnected) return true;
         if (closings_ != closings) return false;
-        if (state == StateError || state == StateClosed) {
+        if (state == StateError || state == StateClosed || GetTickCount64() > deadline) {
+            QXSock.CloseSck();  // a lookup or connect given up ends here
             connectionFailed();
             return false;
         }

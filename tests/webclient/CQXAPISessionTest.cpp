@@ -4,7 +4,9 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "core/Globals.h"
 #include "core/ServiceHosts.h"
@@ -42,7 +44,7 @@ protected:
 // reset a kept connection between two requests.
 class RawListener {
 public:
-    RawListener() {
+    explicit RawListener(int backlog = 4) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -50,7 +52,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int length = sizeof address;
-        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, 4) != 0 ||
+        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, backlog) != 0 ||
             getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             ADD_FAILURE() << "no listener: " << WSAGetLastError();
         port_ = ntohs(address.sin_port);
@@ -524,4 +526,36 @@ TEST_F(Session, ALoginAnsweredByAnythingButAcceptanceGivesTheLoginWindowBack) {
         EXPECT_TRUE(login.cmdLogin.Enabled());
     }
     EXPECT_EQ(dialogs.count(), 1u);  // the unreadable reply's; the service's status is no unknown failure
+}
+
+TEST_F(Session, AConnectionThatNeverCompletesIsGivenUpInTime) {
+    // A listener that takes no one: once its queue is full, a connect to it
+    // neither completes nor fails until the system gives up, minutes later.
+    RawListener listener(0);
+    std::vector<SOCKET> queued;
+    for (int i = 0; i < 3; ++i) {
+        queued.push_back(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        u_long nonBlocking = 1;
+        ioctlsocket(queued.back(), FIONBIO, &nonBlocking);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(listener.port());
+        connect(queued.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    Sleep(300);
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    ui::frmLogin().DisableLogin();
+    gQXAPI->apiUsername = L"alice";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(gQXAPI->APILogin());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));  // not when the system gives up
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
+    EXPECT_TRUE(ui::frmLogin().cmdLogin.Enabled());
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+    for (SOCKET s : queued) closesocket(s);
 }
