@@ -152,7 +152,7 @@ void CQXAPI::showConnectionError() {
 // error, another root): logged out, with the login window ready for another
 // try. A silent login gets it too, or the program would wait in the tray for good.
 void CQXAPI::loginEndedWithoutSession() {
-    runTrapped(L"APILogin", kModule, [&] {
+    runTrapped(L"loginEndedWithoutSession", kModule, [&] {
         if (apiLoggedIn) return;
         apiSilent = false;
         ui::FrmLogin& login = ui::frmLogin();
@@ -168,7 +168,7 @@ void CQXAPI::connectionFailed() {
     }
     // Already in the outage: a member who is logging in still hears of each
     // attempt that fails, and gets the login window back to try again.
-    runTrapped(L"apiSetNetworkOutage", kModule, [&] {
+    runTrapped(L"connectionFailed", kModule, [&] {
         APICloseSock();
         showConnectionError();
     });
