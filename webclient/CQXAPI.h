@@ -65,6 +65,8 @@ public:
     void APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr);
     void apiSetNetworkOutage();
     bool apiNetworkRetry();
+    // The reply time-out fired: the request is given up as a failed connection is.
+    void replyTimedOut();
 
     // The API connection itself, for the program's own checks (state, buffered bytes).
     const CSocketMaster& socket() const { return QXSock; }

@@ -161,6 +161,12 @@ void CQXAPI::loginEndedWithoutSession() {
     });
 }
 
+void CQXAPI::replyTimedOut() {
+    forgetRequestInFlight();
+    QXSock.CloseSck();  // a late reply is no one's
+    connectionFailed();
+}
+
 void CQXAPI::connectionFailed() {
     if (!apiNetworkOutage || apiSilent || apiLoggedIn) {
         apiSetNetworkOutage();

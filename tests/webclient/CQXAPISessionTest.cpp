@@ -426,22 +426,32 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
 }
 
 TEST_F(Session, EveryFailedInteractiveLoginSaysSoAndGivesTheLoginWindowBack) {
-    SetEnvironmentVariableW(L"VORLANE_SERVICE", L"127.0.0.1:1");
-    gQXAPI = std::make_unique<CQXAPI>();
-    ui::FrmLogin& login = ui::frmLogin();
-    login.Show();
-    for (size_t attempt = 1; attempt <= 2; ++attempt) {
-        SCOPED_TRACE(attempt);
-        login.txtUserName.setText(L"alice");
-        login.txtPassword.setText(L"tulips2008");
-        login.cmdLogin_Click();
-        EXPECT_EQ(dialogs.count(), attempt);
-        EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
-        EXPECT_TRUE(login.cmdLogin.Enabled());
-        EXPECT_TRUE(login.txtPassword.Enabled());
+    // The second failure comes while the outage of the first still stands.
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "connection refused" : "no reply");
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", refused ? L"127.0.0.1:1" : service.address().c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        if (!refused) service.fault("hang", "&seconds=60&count=2");
+        const size_t boxesBefore = dialogs.count();
+        ui::FrmLogin& login = ui::frmLogin();
+        login.Show();
+        for (size_t attempt = 1; attempt <= 2; ++attempt) {
+            SCOPED_TRACE(attempt);
+            login.txtUserName.setText(L"alice");
+            login.txtPassword.setText(L"tulips2008");
+            login.cmdLogin_Click();
+            if (!refused) {
+                ASSERT_TRUE(waitFor([&] { return apiRequests().size() == attempt; }));
+                tick(11);  // the reply's time-out
+            }
+            EXPECT_EQ(dialogs.count(), boxesBefore + attempt);
+            EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
+            EXPECT_TRUE(login.cmdLogin.Enabled());
+            EXPECT_TRUE(login.txtPassword.Enabled());
+        }
+        EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+        EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
     }
-    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
-    EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
 }
 
 TEST_F(Session, ARequestWrittenIntoAKeptConnectionAsTheServerEndsItGoesOutAgain) {
