@@ -74,7 +74,7 @@ void CTimerFunctions::TimerFunc_CheckIdle() {
 }
 
 void CTimerFunctions::TimerFunc_SockTimeout() {
-    gQXAPI->apiSetNetworkOutage();
+    gQXAPI->replyTimedOut();
     Active_SockTimeout = false;
 }
 

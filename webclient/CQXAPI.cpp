@@ -10,6 +10,7 @@
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/CTimerFunctions.h"
+#include "ui/frmMain.h"
 #include "version.h"
 #include "webclient/XmlOutline.h"
 #include "webclient/modXML.h"
@@ -115,12 +116,14 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
             array_push(queryKeys, L"VL_Version");
             array_push(queryValues, programVersion());
         }
-        std::wstring address = apiBaseURL + apiKey + L"&method=" + QueryMethod;
+        // The key is the service's text from a login reply: encoded like any value.
+        std::wstring address = apiBaseURL + URLEncode(apiKey) + L"&method=" + QueryMethod;
         for (size_t i = 0; i < queryKeys.size(); ++i)
             address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
 
         const uint64_t id = ++lastRequestId_;
-        pendingRequests_.push_back({id, L"GET " + address + L" HTTP/1.0\r\n\r\n"});
+        pendingRequests_.push_back(
+            {id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false, QueryMethod == L"qx.auth.login"});
         sendQueued();
         accepted = isUnderWay(id);
     });
@@ -128,7 +131,7 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
 }
 
 bool CQXAPI::isUnderWay(uint64_t id) const {
-    return requestInFlight_ == id ||
+    return (inFlight_ && inFlight_->id == id) ||
            std::any_of(pendingRequests_.begin(), pendingRequests_.end(), [id](const Request& r) { return r.id == id; });
 }
 
@@ -155,13 +158,17 @@ void CQXAPI::writeRequest(const Request& request) {
         APIHandleSockError();
         return;
     }
-    requestInFlight_ = request.id;
+    inFlight_ = request;
+    inFlight_->onKeptConnection = connectionAnswered_;
+    inFlightSince_ = GetTickCount64();
+    replyBegun_ = false;
     gTimerFunctions->Active_SockTimeout = true;  // each request's own ten seconds
 }
 
 bool CQXAPI::awaitingReply() {
-    if (requestInFlight_ == 0) return false;
-    if (gTimerFunctions->Active_SockTimeout && QXSock.State() == StateConnected) return true;
+    if (!inFlight_) return false;
+    if (gTimerFunctions->Active_SockTimeout && QXSock.State() == StateConnected && !replyOverdueWithoutClock())
+        return true;
     // Its time-out fired (and ran the outage path), or its connection was lost
     // to a socket error, already reported: its reply will not come. A late one
     // must not be taken for the next request's.
@@ -170,9 +177,29 @@ bool CQXAPI::awaitingReply() {
     return false;
 }
 
+// With the main clock stopped for the run no time-out ends a request, so one
+// whose reply is overdue would hold up every later one for good.
+bool CQXAPI::replyOverdueWithoutClock() const {
+    constexpr uint64_t kReplyTimeOutMs = 10'000;
+    return !ui::frmMain().tmrMain.Enabled() && GetTickCount64() - inFlightSince_ > kReplyTimeOutMs;
+}
+
+// A request written into a kept connection just as the service ended it gets
+// no reply there: it goes out again, first in line, on a new connection.
+bool CQXAPI::resendUnanswered() {
+    if (!inFlight_ || replyBegun_ || !inFlight_->onKeptConnection) return false;
+    Request request = std::move(*inFlight_);
+    request.onKeptConnection = false;
+    forgetRequestInFlight();
+    QXSock.CloseSck();
+    pendingRequests_.push_front(std::move(request));
+    sendQueued();
+    return true;
+}
+
 void CQXAPI::forgetRequestInFlight() {
-    if (requestInFlight_ != 0) gTimerFunctions->Active_SockTimeout = false;  // its time-out goes with it
-    requestInFlight_ = 0;
+    if (inFlight_) gTimerFunctions->Active_SockTimeout = false;  // its time-out goes with it
+    inFlight_.reset();
     apiEndTag.clear();
 }
 
@@ -207,6 +234,7 @@ bool CQXAPI::APIConnect() {
             QXSock.CloseSck();
             QXSock.Connect(server.name, server.port);
             if (waitForConnect()) {
+                connectionAnswered_ = false;
                 connected = true;
                 return;
             }
@@ -219,13 +247,18 @@ bool CQXAPI::APIConnect() {
 }
 
 bool CQXAPI::waitForConnect() {
+    // The system's own limits on a lookup and a connect can run to minutes;
+    // a connection not made in this long counts as failed.
+    constexpr uint64_t kConnectTimeOutMs = 20'000;
+    const uint64_t deadline = GetTickCount64() + kConnectTimeOutMs;
     const uint64_t closings = closings_;
     for (;;) {
         const SocketState state = QXSock.State();
         if (state == StateConnected) return true;
         if (closings_ != closings) return false;
-        if (state == StateError || state == StateClosed) {
-            apiSetNetworkOutage();
+        if (state == StateError || state == StateClosed || GetTickCount64() > deadline) {
+            QXSock.CloseSck();  // a lookup or connect given up ends here
+            connectionFailed();
             return false;
         }
         // The socket's notifications arrive as window messages.
@@ -239,7 +272,8 @@ void CQXAPI::QXSock_DataArrival(int32_t) {
 
 void CQXAPI::QXSock_CloseSck() {
     runTrapped(L"QXSock_CloseSck", kModule, [&] {
-        if (requestInFlight_ == 0 || !gTimerFunctions->Active_SockTimeout) return;
+        if (!inFlight_ || !gTimerFunctions->Active_SockTimeout) return;
+        if (resendUnanswered()) return;
         // The service ended the connection before the whole reply: nothing more
         // can come, so the request ends now as its time-out would end it.
         forgetRequestInFlight();
@@ -251,13 +285,16 @@ void CQXAPI::QXSock_CloseSck() {
 void CQXAPI::frameReply() {
     // Data ends an outage; only the whole reply ends its request's time-out.
     apiNetworkOutage = false;
+    if (inFlight_) replyBegun_ = true;
 
     if (QXSock.BytesReceived() > kLargestReply) {
         // No reply of the service is this long: give up on it, and on the rest
         // of it still on its way.
+        const bool login = inFlight_ && inFlight_->login;
         forgetRequestInFlight();
         QXSock.CloseSck();
         APIUnexpectedResponse();
+        if (login) loginEndedWithoutSession();
         sendQueued();
         return;
     }
@@ -283,7 +320,11 @@ void CQXAPI::frameReply() {
     }
     while (lines.back().empty()) {
         lines.pop_back();
-        if (lines.size() < 2) APIUnexpectedResponse();
+        if (lines.size() >= 2) continue;
+        // Only a whole reply of one line is unexpected: a piece that ends
+        // after the first line is the start of one.
+        if (!outlineXml(text).whole()) return;
+        APIUnexpectedResponse();
     }
 
     if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
@@ -294,6 +335,7 @@ void CQXAPI::frameReply() {
 }
 
 void CQXAPI::completeReply() {
+    const bool login = inFlight_ && inFlight_->login;
     forgetRequestInFlight();  // answered
     std::wstring reply;
     QXSock.GetData(reply);
@@ -302,8 +344,13 @@ void CQXAPI::completeReply() {
     // HTTP/1.0: the service ends the connection after its reply unless it said
     // it keeps it. The next request then starts on a new one rather than being
     // written into one that is closing.
-    if (!keepConnection) QXSock.CloseSck();
+    if (keepConnection) {
+        connectionAnswered_ = true;
+    } else {
+        QXSock.CloseSck();
+    }
     ParseXML(reply);
+    if (login) loginEndedWithoutSession();
     sendQueued();
 }
 

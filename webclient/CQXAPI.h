@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/modMisc.h"
@@ -64,6 +65,8 @@ public:
     void APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr);
     void apiSetNetworkOutage();
     bool apiNetworkRetry();
+    // The reply time-out fired: the request is given up as a failed connection is.
+    void replyTimedOut();
 
     // The API connection itself, for the program's own checks (state, buffered bytes).
     const CSocketMaster& socket() const { return QXSock; }
@@ -90,6 +93,8 @@ private:
     struct Request {
         uint64_t id;
         std::wstring line;  // the whole request, as it goes on the wire
+        bool onKeptConnection = false;  // written into a connection an earlier reply came on
+        bool login = false;
     };
     void frameReply();
     void completeReply();
@@ -99,8 +104,13 @@ private:
     void writeRequest(const Request& request);
     bool isUnderWay(uint64_t id) const;
     bool awaitingReply();
+    bool replyOverdueWithoutClock() const;
+    bool resendUnanswered();
     bool waitForConnect();
+    void connectionFailed();
+    void showConnectionError();
     void forgetRequestInFlight();
+    void loginEndedWithoutSession();
     void dropRequests();
     void requestNextWallpaper();
     void applyWallpaper();
@@ -128,7 +138,10 @@ private:
     CSocketMaster QXSock;
     std::deque<Request> pendingRequests_;  // waiting their turn, oldest first
     uint64_t lastRequestId_ = 0;
-    uint64_t requestInFlight_ = 0;         // the id of the request whose whole reply has not come; 0 none
+    std::optional<Request> inFlight_;      // sent, its whole reply not come yet
+    uint64_t inFlightSince_ = 0;           // when it was sent (milliseconds since start)
+    bool replyBegun_ = false;              // a byte of its reply has come
+    bool connectionAnswered_ = false;      // the connection open now has carried a whole reply
     bool connecting_ = false;              // APIConnect is waiting for the connection
     uint64_t closings_ = 0;                // APICloseSock calls, to tell a connect given up
     // Wallpaper downloads in a row that could not be applied: the rotation stops

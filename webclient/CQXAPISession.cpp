@@ -54,6 +54,11 @@ void CQXAPI::APILogout() {
         apiLoggedIn = false;
         apiUsername.clear();
         apiPasswordHash.clear();
+        // Nothing more is asked for the member who left: the next login arms
+        // the rotation again, the next outage the retry.
+        gTimerFunctions->Active_ChangeWallpaper = false;
+        gTimerFunctions->Active_CheckIdle = false;
+        gTimerFunctions->Active_NetworkRetry = false;
         login.EnableLogin();
         ui::frmMain().Hide();
         login.Show();
@@ -129,13 +134,49 @@ void CQXAPI::apiSetNetworkOutage() {
                        L"rotation will resume automatically when you reconnect to the internet.");
             gTimerFunctions->Active_NetworkRetry = true;
         } else {
-            MessageBoxW(nullptr,
-                        L"The connection to Quorvex cannot be established at this time due to a connectivity "
-                        L"issue.\r\n\r\nPlease make sure you're connected to the internet and try again.",
-                        L"Connection Error", MB_OK | MB_ICONERROR);
-            ui::frmLogin().EnableLogin();
+            showConnectionError();
         }
         apiNetworkOutage = true;
+    });
+}
+
+void CQXAPI::showConnectionError() {
+    MessageBoxW(nullptr,
+                L"The connection to Quorvex cannot be established at this time due to a connectivity "
+                L"issue.\r\n\r\nPlease make sure you're connected to the internet and try again.",
+                L"Connection Error", MB_OK | MB_ICONERROR);
+    ui::frmLogin().EnableLogin();
+}
+
+// A login answered with anything but acceptance (refused, unreadable, an
+// error, another root): logged out, with the login window ready for another
+// try. A silent login gets it too, or the program would wait in the tray for good.
+void CQXAPI::loginEndedWithoutSession() {
+    runTrapped(L"loginEndedWithoutSession", kModule, [&] {
+        if (apiLoggedIn) return;
+        apiSilent = false;
+        ui::FrmLogin& login = ui::frmLogin();
+        if (!login.Visible()) login.Show();
+        login.EnableLogin();
+    });
+}
+
+void CQXAPI::replyTimedOut() {
+    forgetRequestInFlight();
+    QXSock.CloseSck();  // a late reply is no one's
+    connectionFailed();
+}
+
+void CQXAPI::connectionFailed() {
+    if (!apiNetworkOutage || apiSilent || apiLoggedIn) {
+        apiSetNetworkOutage();
+        return;
+    }
+    // Already in the outage: a member who is logging in still hears of each
+    // attempt that fails, and gets the login window back to try again.
+    runTrapped(L"connectionFailed", kModule, [&] {
+        APICloseSock();
+        showConnectionError();
     });
 }
 
@@ -145,20 +186,24 @@ bool CQXAPI::apiNetworkRetry() {
         // A connection that carries a request, or is being made for one, stays.
         if (!connecting_ && !awaitingReply()) QXSock.CloseSck();
         if (!APIConnect()) return;
-        if (!apiLoggedIn) {
-            if (apiPasswordHash.empty() || apiUsername.empty()) {
-                ui::FrmMain& main = ui::frmMain();
-                main.Show();
-                main.setEnabled(false);
-                ui::frmLogin().ShowModal(&main);
-            } else {
+        if (!apiLoggedIn && (apiPasswordHash.empty() || apiUsername.empty())) {
+            ui::FrmMain& main = ui::frmMain();
+            main.Show();
+            main.setEnabled(false);
+            ui::frmLogin().ShowModal(&main);
+            apiNetworkOutage = false;
+            connected = true;
+        } else {
+            // Connected again: a login that cannot go out is a new outage,
+            // whose retry stays armed.
+            apiNetworkOutage = false;
+            if (!apiLoggedIn) {
                 ui::minimizeToTray(apiUsername);
                 apiSilent = true;
                 APILogin();
             }
+            connected = !apiNetworkOutage;
         }
-        apiNetworkOutage = false;
-        connected = true;
         sendQueued();  // requests made while the connection was being made
     });
     return connected;
@@ -167,11 +212,16 @@ bool CQXAPI::apiNetworkRetry() {
 void CQXAPI::APIHandleSockError() {
     runTrapped(L"APIHandleSockError", kModule, [&] {
         if (QXSock.State() != StateClosed) QXSock.CloseSck();
-        if (!apiSilent && !apiLoggedIn)
+        if (!apiSilent && !apiLoggedIn) {
             MessageBoxW(nullptr,
                         L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the "
                         L"internet and try again.",
                         L"Connection Error", MB_OK | MB_ICONERROR);
+            ui::frmLogin().EnableLogin();  // the member can try again
+        } else if (!apiLoggedIn) {
+            // A silent login that could not go out: the outage's retry logs in again.
+            apiSetNetworkOutage();
+        }
     });
 }
 
@@ -194,6 +244,7 @@ void CQXAPI::APIForeignResponse() {
 void CQXAPI::QXSock_Error(int16_t Number, const std::wstring& Description) {
     runTrapped(L"QXSock_Error", kModule, [&] {
         QXSock.CloseSck();
+        if (resendUnanswered()) return;
         const bool outage = apiCheckNetworkOutage(Number, Description);
         if (!outage && apiLoggedIn && apiForced)
             ui::showNotice(L"Vorlane - Connection Issue",

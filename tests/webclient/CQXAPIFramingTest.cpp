@@ -122,6 +122,17 @@ TEST_F(Framing, ReplyInSinglesCompletesOnceAtItsEndTag) {
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 
+TEST_F(Framing, APieceEndingAfterTheFirstLineIsNoReplyOfItsOwn) {
+    // The network may cut a reply anywhere, just after its start tag's line too.
+    service.fault("pause", "&seconds=1");
+    ASSERT_TRUE(requestGalleries());
+    ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+    EXPECT_EQ(galleries.size(), 6u);
+    EXPECT_FALSE(notice());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+}
+
 TEST_F(Framing, AReplyCutOffByTheServiceEndsAsItsTimeOutWouldAndTheNextGoesOut) {
     gQXAPI->apiLoggedIn = true;
     for (const char* fault : {"crlf", "xml_decl", "truncated"}) {
@@ -268,4 +279,30 @@ TEST_F(Framing, RefusedConnectionEntersTheOutageState) {
     const auto shown = notice();
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->title, L"Vorlane - Connection Issue");
+}
+
+TEST_F(Framing, WithTheClockStoppedAReplyThatNeverComesHoldsUpNoLaterRequest) {
+    ui::frmMain().tmrMain.setEnabled(false);  // as a fatal API error leaves it: no time-out fires
+    service.fault("hang", "&seconds=60&match=withcategories%3Dno");
+    TextArray keys{L"withcategories"}, values{L"no"};
+    ASSERT_TRUE(gQXAPI->APISend(L"qx.getGalleries", keys, values));
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 1; }));
+    pumpFor(std::chrono::seconds(11));  // longer than a reply may take
+    ASSERT_TRUE(requestGalleries());
+    ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+    EXPECT_EQ(apiRequests().size(), 2u);
+}
+
+TEST_F(Framing, TheKeyALoginReplyGaveIsEncodedIntoEveryRequestLine) {
+    // The reply's key is the service's text: it may hold anything.
+    const std::wstring key = L"Ak7Tq2Wn9Xc4 &method=x\nX-Injected: 1";
+    service.fault("custom", "&body=" + toAnsi(URLEncode(L"<auth>\n<token>0123456789abcdef</token><username>alice"
+                                                           L"</username><apiKey>Ak7Tq2Wn9Xc4 &amp;method=x\n"
+                                                           L"X-Injected: 1</apiKey><status>ok</status>\n</auth>\n")));
+    logIn();
+    EXPECT_EQ(gQXAPI->apiKey, key);
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2; }));  // the gallery list the login asks for
+    const auto requests = apiRequests();
+    EXPECT_EQ(requests[1].requestLine(), "GET http://" + service.host() + "/api.php?apikey=" + toAnsi(URLEncode(key)) +
+                                             "&method=qx.getGalleries&withcategories=yes HTTP/1.0");
 }

@@ -4,6 +4,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <chrono>
+#include <cstring>
+#include <vector>
+
 #include "core/Globals.h"
 #include "core/ServiceHosts.h"
 #include "core/modRegistry.h"
@@ -40,7 +44,7 @@ protected:
 // reset a kept connection between two requests.
 class RawListener {
 public:
-    RawListener() {
+    explicit RawListener(int backlog = 4) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -48,7 +52,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int length = sizeof address;
-        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, 4) != 0 ||
+        if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, backlog) != 0 ||
             getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             ADD_FAILURE() << "no listener: " << WSAGetLastError();
         port_ = ntohs(address.sin_port);
@@ -341,33 +345,51 @@ TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChange
     }
 }
 
-TEST_F(Session, AFailedSendClosesTheSocketAndTellsTheMemberWhoIsLoggingIn) {
-    RawListener listener;
-    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
-    gQXAPI = std::make_unique<CQXAPI>();
-    // A first exchange on a connection the server keeps.
-    askForGalleries();
-    SOCKET server = listener.accept();
-    ASSERT_NE(server, INVALID_SOCKET);
-    listener.receiveRequest(server);
-    listener.reply(server,
-                   "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
-                   "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n");
-    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
-    ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
-    // The server resets it; the next request is written before the client has heard.
-    listener.reset(server);
-    Sleep(200);
+TEST_F(Session, AFailedSendClosesTheSocketAndLeavesNoLoginStuck) {
+    // Interactive: the member is told and can try again. Silent (the login at
+    // start-up or after the retry): the outage, whose retry logs in again.
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "interactive");
+        RawListener listener;
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        gTimerFunctions->Active_NetworkRetry = false;
+        galleries.clear();
+        // A first exchange on a connection the server keeps.
+        askForGalleries();
+        SOCKET server = listener.accept();
+        ASSERT_NE(server, INVALID_SOCKET);
+        listener.receiveRequest(server);
+        listener.reply(server,
+                       "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+                       "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n");
+        ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+        ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+        // The server resets it; the login is written before the client has heard.
+        listener.reset(server);
+        Sleep(200);
 
-    TextArray keys{L"withcategories"}, values{L"yes"};
-    EXPECT_FALSE(gQXAPI->APISend(L"qx.getGalleries", keys, values));
-    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
-    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
-    EXPECT_EQ(dialogs.seen()[0].text,
-              L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the internet and try "
-              L"again.");
+        const size_t boxesBefore = dialogs.count();
+        ui::frmLogin().DisableLogin();
+        gQXAPI->apiSilent = silent;
+        gQXAPI->apiUsername = L"alice";
+        gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+        EXPECT_FALSE(gQXAPI->APILogin());
+        EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+        EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+        if (silent) {
+            EXPECT_EQ(dialogs.count(), boxesBefore);
+            EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+            EXPECT_TRUE(gTimerFunctions->Active_NetworkRetry);
+            continue;
+        }
+        ASSERT_EQ(dialogs.count(), boxesBefore + 1);
+        EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
+        EXPECT_EQ(dialogs.seen().back().text,
+                  L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the internet and "
+                  L"try again.");
+        EXPECT_TRUE(ui::frmLogin().cmdLogin.Enabled());
+    }
 }
 
 TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
@@ -401,4 +423,149 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     EXPECT_TRUE(login.txtUserName.Enabled());
     EXPECT_FALSE(ui::frmMain().Visible());
     EXPECT_TRUE(login.Visible());
+}
+
+TEST_F(Session, EveryFailedInteractiveLoginSaysSoAndGivesTheLoginWindowBack) {
+    // The second failure comes while the outage of the first still stands.
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "connection refused" : "no reply");
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", refused ? L"127.0.0.1:1" : service.address().c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        if (!refused) service.fault("hang", "&seconds=60&count=2");
+        const size_t boxesBefore = dialogs.count();
+        ui::FrmLogin& login = ui::frmLogin();
+        login.Show();
+        for (size_t attempt = 1; attempt <= 2; ++attempt) {
+            SCOPED_TRACE(attempt);
+            login.txtUserName.setText(L"alice");
+            login.txtPassword.setText(L"tulips2008");
+            login.cmdLogin_Click();
+            if (!refused) {
+                ASSERT_TRUE(waitFor([&] { return apiRequests().size() == attempt; }));
+                tick(11);  // the reply's time-out
+            }
+            EXPECT_EQ(dialogs.count(), boxesBefore + attempt);
+            EXPECT_EQ(dialogs.seen().back().title, L"Connection Error");
+            EXPECT_TRUE(login.cmdLogin.Enabled());
+            EXPECT_TRUE(login.txtPassword.Enabled());
+        }
+        EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+        EXPECT_FALSE(gTimerFunctions->Active_NetworkRetry);
+    }
+}
+
+TEST_F(Session, ARequestWrittenIntoAKeptConnectionAsTheServerEndsItGoesOutAgain) {
+    RawListener listener;
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    const std::string reply =
+        "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+        "<galleries>\n<gallery><friendly>Nature</friendly></gallery>\n</galleries>\n";
+    askForGalleries();
+    SOCKET first = listener.accept();
+    ASSERT_NE(first, INVALID_SOCKET);
+    listener.receiveRequest(first);
+    listener.reply(first, reply);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
+    // The server ends the idle connection; the next request is written before
+    // the client has heard of it, so no reply to it can come there.
+    closesocket(first);
+    Sleep(200);
+    galleries.clear();
+    askForGalleries();
+    pumpFor(std::chrono::milliseconds(500));
+
+    SOCKET second = listener.accept();
+    ASSERT_NE(second, INVALID_SOCKET) << "the request was not sent again";
+    listener.receiveRequest(second);
+    listener.reply(second, reply);
+    closesocket(second);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+}
+
+TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {
+    logIn();
+    ASSERT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
+    gQXAPI->apiSetNetworkOutage();
+    ui::frmMain().Show();
+    gQXAPI->APILogout();
+    EXPECT_FALSE(gTimerFunctions->Active_ChangeWallpaper);
+    EXPECT_FALSE(gTimerFunctions->Active_CheckIdle);
+    ASSERT_FALSE(gTimerFunctions->Active_NetworkRetry);  // else it brings the login window up modally
+    changeIntervalSeconds = 2;
+    const size_t before = apiRequests().size();
+    tick(31);
+    pumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(apiRequests().size(), before);  // nothing asked for the member who left
+    EXPECT_FALSE(ui::frmMain().Visible());
+}
+
+TEST_F(Session, ALoginAnsweredByAnythingButAcceptanceGivesTheLoginWindowBack) {
+    // Interactive or silent: a silent login at start-up must not leave the
+    // program waiting in the tray for good.
+    struct Case {
+        const char* fault;  // and its parameters; empty: the service's own answer
+        const wchar_t* user;
+        const wchar_t* password;
+        bool silent;
+    } cases[] = {
+        {"", L"dave_new", L"welcome1", true},  // not active: an empty token and a status
+        {"custom&body=%3Cauth%3E%0A%3Ctoken%3E%26bad%3B%3C%2Ftoken%3E%0A%3C%2Fauth%3E%0A", L"alice", L"tulips2008", false},
+        {"unknown_root", L"alice", L"tulips2008", true},
+        {"api_error&number=951", L"alice", L"tulips2008", false},
+    };
+    ui::FrmLogin& login = ui::frmLogin();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const char* parameters = std::strchr(c.fault, '&');
+        if (*c.fault) service.fault(std::string(c.fault, std::strcspn(c.fault, "&")), parameters ? parameters : "");
+        login.Hide();
+        login.DisableLogin();
+        gQXAPI->apiSilent = c.silent;
+        gQXAPI->apiUsername = c.user;
+        gQXAPI->apiPasswordHash = GetStringMD5(c.password);
+        ASSERT_TRUE(gQXAPI->APILogin());
+        ASSERT_TRUE(waitFor([&] { return !gTimerFunctions->Active_SockTimeout; }));
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        EXPECT_FALSE(gQXAPI->apiSilent);
+        EXPECT_TRUE(login.Visible());
+        EXPECT_TRUE(login.cmdLogin.Enabled());
+    }
+    EXPECT_EQ(dialogs.count(), 1u);  // the unreadable reply's; the service's status is no unknown failure
+}
+
+TEST_F(Session, AConnectionThatNeverCompletesIsGivenUpInTime) {
+    // A listener that takes no one: once its queue is full, a connect to it
+    // neither completes nor fails until the system gives up, minutes later.
+    RawListener listener(0);
+    std::vector<SOCKET> queued;
+    for (int i = 0; i < 3; ++i) {
+        queued.push_back(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        u_long nonBlocking = 1;
+        ioctlsocket(queued.back(), FIONBIO, &nonBlocking);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(listener.port());
+        connect(queued.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    Sleep(300);
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    ui::frmLogin().DisableLogin();
+    gQXAPI->apiUsername = L"alice";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(gQXAPI->APILogin());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));  // not when the system gives up
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Connection Error");
+    EXPECT_TRUE(ui::frmLogin().cmdLogin.Enabled());
+    EXPECT_TRUE(gQXAPI->apiNetworkOutage);
+    EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
+    for (SOCKET s : queued) closesocket(s);
 }

@@ -22,9 +22,9 @@ import urllib.parse
 
 import catalog
 from catalog import Catalog
-from faults import FaultBoard, FaultError, plan_for
+from faults import API_FAULTS, FaultBoard, FaultError, plan_for
 from media import BlobStore, PictureError, PictureMaker, UpdateStore
-from wire import Response, html_page
+from wire import PIECE_GAP, Response, framing_cuts, html_page
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAX_HEAD = 64 * 1024
@@ -208,7 +208,10 @@ class Connection(socketserver.BaseRequestHandler):
         response.set_header("Connection", "keep-alive" if keep_open else "close")
         fault = server.faults.take(request.scope, request.target_path)
         entry["fault"] = fault.name if fault else None
-        return self.send(plan_for(fault, response, request, keep_open))
+        plan = plan_for(fault, response, request, keep_open)
+        if request.scope == "api" and (fault is None or fault.name in API_FAULTS):
+            plan.cuts = framing_cuts(plan.data, len(response.head()))
+        return self.send(plan)
 
     def send(self, plan):
         if plan.hold:
@@ -227,7 +230,12 @@ class Connection(socketserver.BaseRequestHandler):
                 self.sock.sendall(data[i:i + 1])
                 time.sleep(delay)
             data = data[limit:]
-        self.sock.sendall(data)
+        start = 0
+        for cut in plan.cuts:
+            self.sock.sendall(data[start:cut])
+            time.sleep(PIECE_GAP)
+            start = cut
+        self.sock.sendall(data[start:])
         if plan.stream:
             self.send_stream(plan)
         if plan.end == "reset":

@@ -15,6 +15,7 @@ import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from server import QuorvexServer  # noqa: E402
+from wire import framing_cuts  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROGRAM_KEY = "Vx3k9QpL2m7Z"
@@ -162,6 +163,14 @@ class ServiceTest(unittest.TestCase):
 
 
 class ReplyFramingTests(ServiceTest):
+    def test_api_replies_are_cut_where_a_client_decides_on_framing(self):
+        head = b"HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\n\r\n"
+        data = head + b"<a>\n<b/>\n<c/>\n</a>\n"
+        pieces = [data[i:j] for i, j in zip([0, *framing_cuts(data, len(head))], [*framing_cuts(data, len(head)), None])]
+        self.assertEqual(pieces, [b"HTTP/1.", b"0 200 OK\r\nResponse-From: QXAPI\r\n\r\n", b"<a>\n", b"<b/>\n",
+                                  b"<c/>\n", b"</a>", b"\n"])
+        self.assertEqual(framing_cuts(b"HTTP/1.0 200 OK\r\n\r\nx", 19), [7, 19])
+
     def test_login_reply_is_framed_for_the_client(self):
         reply = self.exchange(self.api_request("qx.auth.login", username="alice", md5password=digest("tulips2008")))
         head, body = reply.split(b"\r\n\r\n", 1)

@@ -52,7 +52,8 @@ class Plan:
     trickle: (limit, delay): the first limit bytes go one at a time, delay seconds apart;
     pause: (offset, seconds): the first offset bytes go, then nothing for that long, then the rest;
     end: "close" (orderly close, or kept open when keep_open) or "reset" (RST instead of FIN);
-    stream: further pieces sent after data, pace seconds apart (0: as fast as the client takes them).
+    stream: further pieces sent after data, pace seconds apart (0: as fast as the client takes them);
+    cuts: offsets in data where it is split into pieces sent a moment apart, as a network may deliver them.
     """
 
     def __init__(self, data, keep_open=False):
@@ -65,3 +66,23 @@ class Plan:
         self.end = "close"
         self.stream = None
         self.pace = 0.0
+        self.cuts = ()
+
+
+# Time between the pieces of a response that goes out cut (Plan.cuts).
+PIECE_GAP = 0.002
+
+
+def framing_cuts(data, body_start):
+    """Where a network may cut an API reply that matter to a client cutting replies out of the stream: inside the
+    status line, after the head, after the body's first line, in its middle, before its last line and before the
+    last line end."""
+    body = data[body_start:]
+    cuts = {7, body_start, body_start + len(body) // 2}
+    if (first := body.find(b"\n")) >= 0:
+        cuts.add(body_start + first + 1)
+    if (last := body.rstrip(b"\n").rfind(b"\n")) >= 0:
+        cuts.add(body_start + last + 1)
+    if body.endswith(b"\n"):
+        cuts.add(len(data) - 1)
+    return sorted(cut for cut in cuts if 0 < cut < len(data))
