@@ -466,6 +466,16 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"many-members.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
         {L"ratio.zip", kUnzipTooLarge, "zeros.bin: unpacks 20971520 bytes from"},
         {L"total-size.zip", kUnzipTooLarge, "unpacks to more than the 1024 MiB"},
+        {L"many-records.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
+        {L"trailing.zip", kUnzipAmbiguous, "Error: bytes follow the archive's end record"},
+        {L"two-ends.zip", kUnzipAmbiguous, "Error: an end record's comment holds another end record"},
+        {L"zip64-end-disagrees.zip", kUnzipAmbiguous, "Error: the 64-bit end record disagrees with the end record"},
+        {L"zip64-extra-disagrees.zip", kUnzipAmbiguous, "readme.txt: its 64-bit fields disagree with the directory"},
+        {L"extra-record.zip", kUnzipAmbiguous, "Error: the directory holds more than its 1 members"},
+        {L"disk-count.zip", kUnzipAmbiguous, "Error: the end record's member counts disagree"},
+        {L"local-sizes.zip", kUnzipAmbiguous, "readme.txt: its local header disagrees with the directory"},
+        {L"descriptor-disagrees.zip", kUnzipAmbiguous, "readme.txt: the sizes after its data disagree"},
+        {L"long-path.zip", kUnzipUnsafePath, ".txt: is too long a path"},
     };
     install({{L"keep.txt", "old"}});
     for (const Refusal& refusal : refusals) {
@@ -478,9 +488,12 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         EXPECT_EQ(recorder.passwordCalls, 0) << refusal.fixture;
     }
 
-    // A Unicode name that says what the stored one says is no reason to refuse.
+    // A Unicode name that says what the stored one says is no reason to refuse,
+    // nor are sizes after the data that say what the directory says.
     ASSERT_EQ(unzip(L"unicode-agrees.zip"), kUnzipOk);
     EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
+    ASSERT_EQ(unzip(L"descriptors.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"readme.txt"), test::kReadme);
 }
 
 TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {
@@ -510,6 +523,21 @@ TEST_F(ZipEngineTest, AFolderThatLeadsElsewhereIsNotWrittenThrough) {
     ASSERT_TRUE(test::makeFolderLink(temp.path(), L"linked", L"real"));
     EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), temp.file(L"linked")), kUnzipOk);
     EXPECT_EQ(treeOf(real), kGoodTree);
+}
+
+// The fault this guards against: a link planted under the name of a new
+// copy ("<place>.<process>-<number>.new"), the new file written wherever it
+// leads, and that file deleted when the run is undone.
+TEST_F(ZipEngineTest, ALinkWhereANewCopyGoesIsNotWrittenThrough) {
+    install({{L"first.txt", "old first"}});
+    const std::wstring planted = temp.file(L"outside");
+    CreateDirectoryW(planted.c_str(), nullptr);
+    writeFile(planted + L"\\planted", "");
+    const std::wstring first = L"first.txt." + std::to_wstring(GetCurrentProcessId()) + L"-1.new";
+    ASSERT_TRUE(test::makeHostLink(target(), first, L"../outside/planted"));
+    EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
+    EXPECT_EQ(readFile(planted + L"\\planted"), "");
+    EXPECT_EQ(fileIn(L"first.txt"), "old first");
 }
 
 TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {

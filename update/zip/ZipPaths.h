@@ -15,7 +15,8 @@ namespace vorlane::updater {
 // Nothing for a name that would leave the target folder or that the file
 // system would read differently: an absolute path, a drive or stream (":"), a
 // ".." level, a level ending in "." or a blank, a device name (CON, NUL,
-// COM1...) or characters no file name may hold.
+// COM1...), a level shaped like a short name ("PROGRA~1") or characters no
+// file name may hold.
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore);
 
 // "*" any run of characters, "?" any one; "/" and "\" match each other.
