@@ -68,13 +68,15 @@ TEST_F(UpdateDownload, AutomaticUpdateAsksNothingAndShowsNoWindow) {
     EXPECT_EQ(secondsSinceChange, 5);
     EXPECT_EQ(apiRequests().size(), 1u);
 
-    // Aborting forgets the update and the partial archive; the clock stays off.
+    // Aborting forgets the update and the partial archive, and the rotation
+    // runs again as it did before it.
     ASSERT_TRUE(fileExists(archivePath()));
     progress().imgAbort_Click();
     EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_TRUE(ui::frmMain().Enabled());
-    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_FALSE(gQXAPI->apiForced);
 }
 
 TEST_F(UpdateDownload, PermissionThenTheForcedNoticeThenTheWindow) {
