@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "update/zip/ZipPaths.h"
-
 namespace vorlane::updater {
 
 std::wstring commandArguments(std::wstring_view commandLine) {
@@ -24,8 +22,6 @@ std::wstring lastDotPiece(std::wstring_view path) {
 }
 
 bool isZipArchiveName(std::wstring_view path) { return lastDotPiece(path) == L"zip"; }
-
-bool isBareFileName(std::wstring_view name) { return memberTargetPath(name, true, false) == name; }
 
 std::wstring folderOf(std::wstring_view path) {
     const size_t slash = path.find_last_of(L"\\/");

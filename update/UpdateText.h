@@ -22,10 +22,6 @@ std::wstring lastDotPiece(std::wstring_view path);
 // True when the last "."-piece is exactly "zip" (letter case counts).
 bool isZipArchiveName(std::wstring_view path);
 
-// True when the name is one file's name, as it stands, in the folder it is
-// appended to: no folder parts, no drive, stream or device, nothing the file
-// system would read otherwise.
-bool isBareFileName(std::wstring_view name);
 
 // The folder part of a file's path, without the trailing backslash.
 std::wstring folderOf(std::wstring_view path);

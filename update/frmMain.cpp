@@ -10,6 +10,7 @@
 #include "update/UpdateError.h"
 #include "update/UpdateText.h"
 #include "update/modZip.h"
+#include "update/zip/ZipPaths.h"
 #include "update/zip/UnzipRecords.h"
 
 namespace vorlane::updater {
@@ -119,7 +120,8 @@ void FrmMain::Form_Load() {
         AbortUpdate();
         return;
     }
-    if (!isZipArchiveName(archive) || !isBareFileName(UpdateFile)) {
+    // A name with a path or of a device would be no file of the data folder.
+    if (!isZipArchiveName(archive) || !isPlainFileName(UpdateFile)) {
         AddStatus(L"Invalid update file detected. Aborting.");
         AbortUpdate();
         return;

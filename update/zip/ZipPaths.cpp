@@ -41,13 +41,7 @@ bool looksLikeShortName(std::wstring_view level) {
            base.find(L'.') == std::wstring_view::npos;
 }
 
-bool isSafeLevel(std::wstring_view level) {
-    if (level == L"..") return false;
-    if (level.back() == L'.' || level.back() == L' ') return false;
-    for (wchar_t c : level)
-        if (c < 0x20 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos) return false;
-    return !isDeviceName(level) && !looksLikeShortName(level);
-}
+bool isSafeLevel(std::wstring_view level) { return isPlainFileName(level) && !looksLikeShortName(level); }
 
 std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
     std::vector<std::wstring_view> levels;
@@ -62,6 +56,14 @@ std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
 }
 
 }  // namespace
+
+bool isPlainFileName(std::wstring_view name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    if (name.back() == L'.' || name.back() == L' ') return false;
+    for (wchar_t c : name)
+        if (c < 0x20 || std::wstring_view(L"<>:\"|?*/\\").find(c) != std::wstring_view::npos) return false;
+    return !isDeviceName(name);
+}
 
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore) {
     if (!name.empty() && isSeparator(name.front())) return std::nullopt;  // absolute

@@ -19,6 +19,11 @@ namespace vorlane::updater {
 // file name may hold.
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore);
 
+// True when the name is one file's name, as it stands, in the folder it is
+// put in: no folder parts, no drive, stream or device, no characters that no
+// name may hold or that the file system drops from its end.
+bool isPlainFileName(std::wstring_view name);
+
 // "*" any run of characters, "?" any one; "/" and "\" match each other.
 bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool caseSensitive);
 
