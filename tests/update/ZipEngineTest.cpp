@@ -458,6 +458,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"local-name.zip", kUnzipAmbiguous, "readme.txt: its local header names Vorlane.exe"},
         {L"unicode-path.zip", kUnzipAmbiguous, "readme.txt: its Unicode name is Vorlane.exe"},
         {L"unicode-stale.zip", kUnzipAmbiguous, "readme.txt: its Unicode name was made for another name"},
+        {L"bad-utf8.zip", kUnzipAmbiguous, "Error: docs\xc0\xafVorlane.exe: its name is not valid UTF-8"},
         {L"shared-data.zip", kUnzipAmbiguous, "a.txt and a.txt share data"},
         {L"overlap.zip", kUnzipAmbiguous, "outer.bin and inner.txt share data"},
         {L"symlink.zip", kUnzipUnsupported, "plugins: is a symbolic link"},

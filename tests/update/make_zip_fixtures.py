@@ -203,7 +203,7 @@ def raw_zip(members):
     body, directory = io.BytesIO(), io.BytesIO()
     for name, data, method, password, *more in members:
         more = more[0] if more else {}
-        flags = 0
+        flags = more.get("flags", 0)
         if not isinstance(name, bytes):
             flags = 0 if name.isascii() else 0x800  # the name is UTF-8
             name = name.encode()
@@ -260,6 +260,8 @@ def write_ambiguous(out):
                                        {"local_name": b"Vorlane.exe"})])
     write_raw(out, "unicode-path.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
                                          {"extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    # Bytes that are no UTF-8, though the archive says they are: an overlong "/".
+    write_raw(out, "bad-utf8.zip", [(b"docs\xc0\xafVorlane.exe", b"text", zipfile.ZIP_STORED, None, {"flags": 0x800})])
     write_raw(out, "unicode-stale.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
                                           {"extra": unicode_path(b"other.txt", "readme.txt")})])
     # The same name in code page 437 and in the Unicode field: one meaning.

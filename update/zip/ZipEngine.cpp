@@ -206,10 +206,13 @@ private:
         return std::none_of(excludes_.begin(), excludes_.end(), matches);
     }
 
-    // A Unicode name beside the stored one must say the same.
+    // A name in UTF-8 must be one that every reader decodes alike, and a
+    // Unicode name beside the stored one must say the same.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
+            if ((entry.utf8Name && !isValidUtf8(entry.name)) || (entry.unicodeName && !isValidUtf8(*entry.unicodeName)))
+                throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
             std::wstring name = fromMemberName(entry.name, entry.utf8Name);
             std::string shown = toAnsi(visibleName(name));
             if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
