@@ -230,21 +230,25 @@ TEST_F(UpdateProgramTest, AMemberThatCannotBeWrittenInTheInstallationRefusesTheA
     }
 }
 
-// The fault this guards against: the elevated engine unpacking, then
-// deleting, an archive that a path in its name finds outside the data folder.
-TEST_F(UpdateProgramTest, ANameThatLeavesTheDataFolderIsRefused) {
+// The faults this guards against: the elevated engine unpacking, then
+// deleting, an archive that a path in its name finds outside the data folder;
+// reading a device (a serial port that never answers) as the archive.
+TEST_F(UpdateProgramTest, ANameThatIsNoFileOfTheDataFolderIsRefused) {
     placeMainProgram();
     const std::wstring elsewhere = temp.file(L"elsewhere.zip");
     ASSERT_TRUE(CopyFileW(zipFixture(L"update.zip").c_str(), elsewhere.c_str(), FALSE));
     // From the data folder up to the root of its drive, then down to the archive.
     ASSERT_EQ(towlower(elsewhere[0]), towlower(dataFolder[0]));
-    std::wstring name;
+    std::wstring upAndDown;
     for (size_t at = dataFolder.find(L'\\'); (at = dataFolder.find(L'\\', at + 1)) != std::wstring::npos;)
-        name += L"..\\";
-    name += elsewhere.substr(3);
-    expectRefusedAsInvalid(name);
-    EXPECT_TRUE(exists(elsewhere));
-    EXPECT_FALSE(exists(install + L"\\docs"));
+        upAndDown += L"..\\";
+    upAndDown += elsewhere.substr(3);
+
+    for (const std::wstring& name : {upAndDown, std::wstring(L"NUL.zip"), std::wstring(L"COM1.zip")}) {
+        expectRefusedAsInvalid(name);
+        EXPECT_TRUE(exists(elsewhere));
+        EXPECT_FALSE(exists(install + L"\\docs"));
+    }
 }
 
 // The fault this guards against: an update installed, its archive held open
