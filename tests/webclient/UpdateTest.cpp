@@ -79,6 +79,26 @@ TEST_F(UpdateDownload, AutomaticUpdateAsksNothingAndShowsNoWindow) {
     EXPECT_FALSE(gQXAPI->apiForced);
 }
 
+// The fault this guards against: a service that announces the update in each
+// reply, and the update started over by the next one (asked for again, its
+// download begun anew, a checksum file cut off and the update given up).
+TEST_F(UpdateDownload, AnAnnouncementDuringTheUpdateChangesNothing) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    dialogs.answer(L"Proceed with Update?", IDYES);
+    service.fault("hang", "&scope=update&seconds=30");
+    service.fault("upgrade", "&count=2");
+    // Two changes asked for at once: the second reply comes during the update.
+    gQXAPI->RotateWallpaper();
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2; }));
+    ASSERT_TRUE(waitForUpdateRequests(1));
+    pumpFor(std::chrono::milliseconds(500));
+
+    EXPECT_EQ(updateRequestLines(service), std::vector<std::string>{kArchiveRequest});
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
+}
+
 TEST_F(UpdateDownload, PermissionThenTheForcedNoticeThenTheWindow) {
     ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
     dialogs.answer(L"Proceed with Update?", IDYES);
