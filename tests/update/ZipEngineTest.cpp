@@ -312,6 +312,12 @@ TEST_F(ZipEngineTest, DamagedMembersLeaveTheInstallationAsItWas) {
 
     EXPECT_EQ(unzip(L"baddeflate.zip"), kUnzipBadData);
     EXPECT_EQ(treeOf(target()), before);
+
+    // Packed bytes after the compressed stream: another member to a reader
+    // that finds the member's end by its stream.
+    EXPECT_EQ(unzip(L"deflate-trailing.zip"), kUnzipAmbiguous);
+    EXPECT_NE(recorder.printed.find("Error: readme.txt: holds bytes after its compressed data"), std::string::npos);
+    EXPECT_EQ(treeOf(target()), before);
 }
 
 TEST_F(ZipEngineTest, DamagedOrForeignArchivesAreRefused) {
@@ -473,6 +479,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"zip64-end-disagrees.zip", kUnzipAmbiguous, "Error: the 64-bit end record disagrees with the end record"},
         {L"zip64-extra-disagrees.zip", kUnzipAmbiguous, "readme.txt: its 64-bit fields disagree with the directory"},
         {L"extra-record.zip", kUnzipAmbiguous, "Error: the directory holds more than its 1 members"},
+        {L"hidden-member.zip", kUnzipAmbiguous, "Error: bytes before the directory belong to no member"},
         {L"disk-count.zip", kUnzipAmbiguous, "Error: the end record's member counts disagree"},
         {L"local-sizes.zip", kUnzipAmbiguous, "readme.txt: its local header disagrees with the directory"},
         {L"descriptor-disagrees.zip", kUnzipAmbiguous, "readme.txt: the sizes after its data disagree"},

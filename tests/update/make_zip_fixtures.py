@@ -320,6 +320,16 @@ def write_two_readings(out):
     save("zip64-extra-disagrees.zip", body + lying + end_record(2, len(lying), len(body)))
 
     save("extra-record.zip", body + directory + end_record(1, len(directory), len(body)))
+    # A member that only a reader going by the local headers finds.
+    save("hidden-member.zip", body + readme_record + end_record(1, len(readme_record), len(body)))
+
+    # Packed bytes after the end of the compressed stream: another member, to
+    # a reader that finds the member's end by its stream.
+    squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    packed = squeezer.compress(README) + squeezer.flush() + exe
+    member = local_header(b"readme.txt", 0, 8, zlib.crc32(README), len(packed), len(README)) + packed
+    record = central_record(b"readme.txt", 0, 8, zlib.crc32(README), len(packed), len(README), 0)
+    save("deflate-trailing.zip", member + record + end_record(1, len(record), len(member)))
     save("disk-count.zip", body + directory + end_record(2, len(directory), len(body), on_disk=1))
 
     # A local header whose sizes end the member early: a reader going by the

@@ -104,6 +104,9 @@ void inflateInto(PackedStream& packed, CheckedSink& out, char* output) {
             damagedData("compressed data is damaged");
         out.put({output, kChunk - z.avail_out});
     }
+    // A reader that finds the member's end by its stream would read on there.
+    if (z.avail_in != 0 || packed.left() != 0)
+        throw ZipFailure(kUnzipAmbiguous, "holds bytes after its compressed data");
 }
 
 void refuseDisagreement(const ZipEntry& entry, const LocalHeader& local) {
@@ -191,7 +194,7 @@ void ZipArchive::readDirectory() {
     directoryStart_ = end.directoryOffset;
     comment_ = std::move(end.comment);
     for (ZipEntry& entry : entries_) readLocalHeader(entry);
-    refuseOverlaps();
+    refuseOverlapsAndGaps();
 }
 
 // The local header must name the same file, in the same encoding, with the
@@ -227,19 +230,28 @@ void ZipArchive::readDataDescriptor(ZipEntry& entry, bool zip64) {
     entry.dataEnd += descriptor.length;
 }
 
-// Members in the order of their bytes: each must end before the next begins.
-void ZipArchive::refuseOverlaps() const {
+// Members in the order of their bytes: each begins where the one before it
+// ends, from the archive's first byte to its directory. Bytes that no record
+// names could be members to a reader that goes by the local headers.
+void ZipArchive::refuseOverlapsAndGaps() const {
     std::vector<const ZipEntry*> byPlace;
     byPlace.reserve(entries_.size());
     for (const ZipEntry& entry : entries_) byPlace.push_back(&entry);
     std::sort(byPlace.begin(), byPlace.end(),
               [](const ZipEntry* a, const ZipEntry* b) { return a->localHeaderOffset < b->localHeaderOffset; });
-    for (size_t i = 1; i < byPlace.size(); ++i) {
-        const ZipEntry& before = *byPlace[i - 1];
-        if (before.dataEnd > byPlace[i]->localHeaderOffset)
-            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before.name) + " and " + visibleBytes(byPlace[i]->name) +
+    uint64_t expected = 0;
+    const ZipEntry* before = nullptr;
+    for (const ZipEntry* entry : byPlace) {
+        if (entry->localHeaderOffset < expected)
+            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before->name) + " and " + visibleBytes(entry->name) +
                                                   " share data");
+        if (entry->localHeaderOffset > expected)
+            throw ZipFailure(kUnzipAmbiguous, "bytes before " + visibleBytes(entry->name) + " belong to no member");
+        expected = entry->dataEnd;
+        before = entry;
     }
+    if (expected != directoryStart_)
+        throw ZipFailure(kUnzipAmbiguous, "bytes before the directory belong to no member");
 }
 
 bool ZipArchive::opens(const ZipEntry& entry, std::string_view password) {

@@ -4,8 +4,8 @@
 // Opening also makes sure the archive has one meaning: one end record at its
 // end, 64-bit records that say what the old fields say, each member's local
 // header (and the sizes after its data) agreeing with its central record, and
-// no two members sharing bytes (nor reaching into the directory), so that no
-// reader can find other members in it. An archive of more members than any
+// its members laid end to end from the first byte to the directory, sharing
+// none and leaving none out, so that no reader can find other members in it. An archive of more members than any
 // release is refused before its members are read.
 #pragma once
 
@@ -40,7 +40,8 @@ public:
     // Hands the member's bytes to sink in pieces, and only then answers: a
     // size or checksum that does not match the directory, a damaged stream or
     // data beyond the archive's end is a ZipFailure (kUnzipBadData,
-    // kUnzipBadArchive, kUnzipUnsupported), raised after the good pieces.
+    // kUnzipBadArchive, kUnzipUnsupported), raised after the good pieces; so
+    // are packed bytes after the end of a compressed stream (kUnzipAmbiguous).
     void unpack(const ZipEntry& entry, std::string_view password, const ByteSink& sink);
 
 private:
@@ -49,7 +50,7 @@ private:
     void readDirectory();
     void readLocalHeader(ZipEntry& entry);
     void readDataDescriptor(ZipEntry& entry, bool zip64);
-    void refuseOverlaps() const;
+    void refuseOverlapsAndGaps() const;
 
     FileHandle file_;
     uint64_t fileSize_ = 0;
