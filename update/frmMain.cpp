@@ -10,8 +10,8 @@
 #include "update/UpdateError.h"
 #include "update/UpdateText.h"
 #include "update/modZip.h"
-#include "update/zip/ZipPaths.h"
 #include "update/zip/UnzipRecords.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
