@@ -56,10 +56,7 @@ void FrmDownloading::imgAbort_Click() {
     gQXAPI->QXDownload.Cancel();
     const std::wstring partial = gQXAPI->QXDownload.Destination();
     if (fileExists(partial)) DeleteFileW(partial.c_str());
-    gQXAPI->removeUpdateFiles();
-    gQXAPI->apiDownloadingUpdate = false;
-    gQXAPI->apiDownloadingUpdateErr = 0;
-    gQXAPI->apiDownloadingUpdateMD5 = false;
+    gQXAPI->forgetUpdate();
     frmMain().setEnabled(true);
     Unload();
 }

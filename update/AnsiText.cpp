@@ -44,4 +44,10 @@ std::wstring fromMemberName(std::string_view bytes, bool utf8) {
     return name;
 }
 
+bool isValidUtf8(std::string_view bytes) {
+    if (bytes.size() > INT_MAX) return false;
+    return bytes.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
 }  // namespace vorlane::updater

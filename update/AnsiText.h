@@ -15,4 +15,8 @@ std::wstring fromAnsi(std::string_view bytes);
 // A member name as stored: UTF-8 when the archive says so, else code page 437.
 std::wstring fromMemberName(std::string_view bytes, bool utf8);
 
+// Whether the bytes are UTF-8 that every reader decodes alike: no stray or
+// overlong sequences, no halves of surrogate pairs.
+bool isValidUtf8(std::string_view bytes);
+
 }  // namespace vorlane::updater

@@ -22,6 +22,7 @@ std::wstring lastDotPiece(std::wstring_view path);
 // True when the last "."-piece is exactly "zip" (letter case counts).
 bool isZipArchiveName(std::wstring_view path);
 
+
 // The folder part of a file's path, without the trailing backslash.
 std::wstring folderOf(std::wstring_view path);
 

@@ -11,6 +11,7 @@
 #include "update/UpdateText.h"
 #include "update/modZip.h"
 #include "update/zip/UnzipRecords.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
@@ -45,9 +46,13 @@ std::wstring fullPath(const std::wstring& path) {
 
 bool missingFileError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-void deleteArchive(const std::wstring& archive) {
-    if (!DeleteFileW(archive.c_str()))
-        raiseError(missingFileError(GetLastError()) ? errnum::FileNotFound : errnum::PathFileAccess, L"frmMain");
+// True when the archive is gone. One that another program holds open (a
+// scanner reading it) goes when the system next starts; the update is in
+// place all the same, and the program is started again.
+bool deleteArchive(const std::wstring& archive) {
+    if (DeleteFileW(archive.c_str())) return true;
+    MoveFileExW(archive.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return false;
 }
 
 // Starts the program as a normal window with the focus, in its own folder,
@@ -115,7 +120,8 @@ void FrmMain::Form_Load() {
         AbortUpdate();
         return;
     }
-    if (!isZipArchiveName(archive)) {
+    // A name with a path or of a device would be no file of the data folder.
+    if (!isZipArchiveName(archive) || !isPlainFileName(UpdateFile)) {
         AddStatus(L"Invalid update file detected. Aborting.");
         AbortUpdate();
         return;
@@ -124,8 +130,7 @@ void FrmMain::Form_Load() {
     const std::wstring installFolder = folderOf(modulePath()) + L"\\..\\";
     if (!extractArchive(archive, installFolder)) return;
     AddStatus(L"Archive extracted successfully!");
-    deleteArchive(archive);
-    AddStatus(L"Archive file cleaned up successfully.");
+    if (deleteArchive(archive)) AddStatus(L"Archive file cleaned up successfully.");
     AddStatus(L"Vorlane update complete!");
     AddStatus(L"Restarting Vorlane...");
     startProgram(installFolder + L"Vorlane.exe");

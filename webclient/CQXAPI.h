@@ -53,6 +53,11 @@ public:
     // Removes the files of the update under way from the data folder: the
     // archive and its checksum file, complete or not. Nothing when none is.
     void removeUpdateFiles();
+    // An update that will not be applied (the member aborted it, an outage cut
+    // it off, its engine did not start): its files and state go, and what it
+    // stopped runs again (the clock, so that the retry and the schedule run; a
+    // change no longer forced). The service announces it anew.
+    void forgetUpdate();
 
     // --- Wallpaper rotation ---
     void RotateWallpaper();
@@ -126,10 +131,6 @@ private:
     // A verified archive whose engine could not be started: the member is told,
     // the update forgotten, the program runs on.
     void updateEngineDidNotStart(uint32_t error);
-    // An update that will not be applied (an outage cut it off, its engine did
-    // not start): its files and state go and the clock it stopped runs again,
-    // so that the retry and the schedule run; the service announces it anew.
-    void forgetUpdate();
     std::wstring wallpaperAddress(int32_t id, const std::wstring& fileName) const;
 
     std::wstring apiHost;     // host, or host:port, of the API

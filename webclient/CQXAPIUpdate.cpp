@@ -110,6 +110,9 @@ void CQXAPI::startUpdateEngine() {
         MessageBoxW(nullptr, L"Vorlane has successfully downloaded the update.  Applying update now and restarting "
                              L"the program...",
                     L"Update Downloaded Successfully", MB_OK | MB_ICONINFORMATION);
+    // The member may have aborted the update while the box was open: its
+    // archive is gone, and the program runs on.
+    if (!apiDownloadingUpdate) return;
 
     // The engine finds the archive in the data folder by its bare name. The
     // launch fails when the engine is missing or broken, or the member
@@ -168,6 +171,7 @@ void CQXAPI::updateDownloadFailed() {
 }
 
 void CQXAPI::forgetUpdate() {
+    if (apiDownloadingUpdate) apiForced = false;  // set for the update's downloads
     removeUpdateFiles();
     apiDownloadingUpdate = false;
     apiDownloadingUpdateMD5 = false;

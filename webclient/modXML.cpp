@@ -124,7 +124,11 @@ void handleWallpapers(const XmlNode& root) {
 
 void handleUpgrade(const XmlNode& root) {
     if (root.require(L"action").text() != L"upgrade") return;
-    upgradeVorlane(root.require(L"link").text());
+    const std::wstring link = root.require(L"link").text();
+    // The service announces the update in every reply while it is out: an
+    // update under way is not started over by the next one.
+    if (gQXAPI->apiDownloadingUpdate) return;
+    upgradeVorlane(link);
 }
 
 void handleOtherRoot(const XmlDocument& document) {

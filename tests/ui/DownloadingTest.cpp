@@ -80,7 +80,7 @@ TEST(Downloading, AbortStopsTheDownloadRemovesThePartialFileAndForgetsTheUpdate)
     EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
     EXPECT_FALSE(gQXAPI->apiDownloadingUpdateMD5);
     EXPECT_EQ(gQXAPI->apiDownloadingUpdateErr, 0);
-    EXPECT_TRUE(gQXAPI->apiForced);  // nothing else is touched
+    EXPECT_FALSE(gQXAPI->apiForced);  // the update's own, gone with it
     EXPECT_TRUE(main.Enabled());
     EXPECT_FALSE(formInstance<FrmDownloading>().isLoaded());
     test::pumpFor(std::chrono::milliseconds(300));

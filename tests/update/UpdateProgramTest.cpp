@@ -89,6 +89,16 @@ protected:
         EXPECT_TRUE(update.waitForExit(std::chrono::seconds(10)));
     }
 
+    // The run on that name, refused as no update file, then its window closed.
+    void expectRefusedAsInvalid(const std::wstring& name) {
+        ChildProcess update(engine, name);
+        HWND window = failedWindow(update);
+        ASSERT_TRUE(window);
+        EXPECT_EQ(logOf(window), L"Initalizing update engine...\r\nUsing update file: " + name +
+                                     L"\r\nInvalid update file detected. Aborting.\r\n" + kReinstallLine);
+        clickExit(window, update);
+    }
+
     // The message box the run shows, answered with OK; its title and text.
     std::pair<std::wstring, std::wstring> answerMessageBox(ChildProcess& update) {
         HWND box = update.waitForWindow(L"#32770");
@@ -169,12 +179,7 @@ TEST_F(UpdateProgramTest, WithoutANameTheRunStopsAtOnce) {
 TEST_F(UpdateProgramTest, AnExtensionInCapitalsIsNotAnArchive) {
     const std::wstring name = archiveName.substr(0, archiveName.size() - 3) + L"ZIP";
     placeArchive(L"update.zip", name);
-    ChildProcess update(engine, name);
-    HWND window = failedWindow(update);
-    ASSERT_TRUE(window);
-    EXPECT_EQ(logOf(window), L"Initalizing update engine...\r\nUsing update file: " + name +
-                                 L"\r\nInvalid update file detected. Aborting.\r\n" + kReinstallLine);
-    clickExit(window, update);
+    expectRefusedAsInvalid(name);
     EXPECT_TRUE(exists(dataFolder + name));
     DeleteFileW((dataFolder + name).c_str());
 }
@@ -201,21 +206,66 @@ TEST_F(UpdateProgramTest, ADamagedArchiveChangesNothingAndSaysWhy) {
     EXPECT_EQ(readFile(install + L"\\first.txt"), "old first");
 }
 
-// The fault this guards against: an archive member named "../x" written next
-// to the installation, wherever the elevated engine may write.
-TEST_F(UpdateProgramTest, AMemberOutsideTheInstallationRefusesTheArchive) {
+// The faults this guards against: an archive member named "../x" written next
+// to the installation, wherever the elevated engine may write; a member name
+// thousands of levels deep, and the engine dying on it without a word, the
+// member left with nothing running.
+TEST_F(UpdateProgramTest, AMemberThatCannotBeWrittenInTheInstallationRefusesTheArchive) {
+    const std::pair<const wchar_t*, const wchar_t*> refusals[] = {
+        {L"slip-parent.zip", L"Error: ../evil.txt: would be written outside the target folder\r\n"},
+        {L"deep-name.zip", L"a/a/x.txt: is too long a path for Windows\r\n"},
+    };
     placeMainProgram();
-    placeArchive(L"slip-parent.zip", archiveName);
-    ChildProcess update(engine, archiveName);
-    HWND window = failedWindow(update);
-    ASSERT_TRUE(window);
-    EXPECT_NE(logOf(window).find(L"Error: ../evil.txt: would be written outside the target folder\r\n"),
-              std::wstring::npos);
-    clickExit(window, update);
-    EXPECT_FALSE(exists(temp.file(L"evil.txt")));
-    EXPECT_FALSE(exists(install + L"\\safe.txt"));
-    EXPECT_TRUE(exists(archive()));
+    const auto before = treeOf(install);
+    for (const auto& [fixture, says] : refusals) {
+        placeArchive(fixture, archiveName);
+        ChildProcess update(engine, archiveName);
+        HWND window = failedWindow(update);
+        ASSERT_TRUE(window) << fixture;
+        EXPECT_NE(logOf(window).find(says), std::wstring::npos) << logOf(window);
+        clickExit(window, update);
+        EXPECT_EQ(treeOf(install), before) << fixture;
+        EXPECT_FALSE(exists(temp.file(L"evil.txt")));
+        EXPECT_TRUE(exists(archive()));
+    }
 }
+
+// The faults this guards against: the elevated engine unpacking, then
+// deleting, an archive that a path in its name finds outside the data folder;
+// reading a device (a serial port that never answers) as the archive.
+TEST_F(UpdateProgramTest, ANameThatIsNoFileOfTheDataFolderIsRefused) {
+    placeMainProgram();
+    const std::wstring elsewhere = temp.file(L"elsewhere.zip");
+    ASSERT_TRUE(CopyFileW(zipFixture(L"update.zip").c_str(), elsewhere.c_str(), FALSE));
+    // From the data folder up to the root of its drive, then down to the archive.
+    ASSERT_EQ(towlower(elsewhere[0]), towlower(dataFolder[0]));
+    std::wstring upAndDown;
+    for (size_t at = dataFolder.find(L'\\'); (at = dataFolder.find(L'\\', at + 1)) != std::wstring::npos;)
+        upAndDown += L"..\\";
+    upAndDown += elsewhere.substr(3);
+
+    for (const std::wstring& name : {upAndDown, std::wstring(L"NUL.zip"), std::wstring(L"COM1.zip")}) {
+        expectRefusedAsInvalid(name);
+        EXPECT_TRUE(exists(elsewhere));
+        EXPECT_FALSE(exists(install + L"\\docs"));
+    }
+}
+
+// The fault this guards against: an update installed, its archive held open
+// by another program (a scanner reading it), and the member left without a
+// running program and with a run-time error.
+TEST_F(UpdateProgramTest, AnArchiveThatCannotBeDeletedStillRestartsTheProgram) {
+    writeFile(install + L"\\Vorlane.exe", "the old main program");
+    placeArchive(L"update.zip", archiveName);
+    FileHandle held(CreateFileW(archive().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    ChildProcess update(engine, archiveName);
+    ASSERT_TRUE(update.waitForExit(std::chrono::seconds(20)));
+    EXPECT_TRUE(waitForFile(install + L"\\started.txt"));
+    EXPECT_EQ(readFile(install + L"\\docs\\readme.txt"), kReadme);
+}
+
 
 TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
     placeArchive(L"good.zip", archiveName);

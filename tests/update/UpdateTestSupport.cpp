@@ -77,19 +77,13 @@ void setAge(const std::wstring& path, int64_t secondsFromNow) {
     SetFileTime(file.get(), nullptr, nullptr, &stamp);
 }
 
-bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo) {
+namespace {
+
+bool makeHostLinkShowing(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo,
+                         const std::function<bool(DWORD)>& shows) {
     const std::wstring link = folder + L"\\" + name;
-    auto leadsToAFolder = [&link] {
-        const DWORD attributes = GetFileAttributesW(link.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-               (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    std::wstring windowsTarget = pointsTo;
-    std::replace(windowsTarget.begin(), windowsTarget.end(), L'/', L'\\');
-    CreateSymbolicLinkW(link.c_str(), windowsTarget.c_str(),
-                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-    if (leadsToAFolder()) return true;
-    // The host's own program, started in the folder; the link shows once it has run.
+    // The host's own program, started in the folder; the link shows once it
+    // has run (its end cannot be waited for from here).
     std::wstring commandLine = L"/bin/ln -s " + pointsTo + L" " + name;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -99,8 +93,33 @@ bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const 
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 500 && !leadsToAFolder(); ++i) Sleep(20);
-    return leadsToAFolder();
+    auto linked = [&] {
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && shows(attributes);
+    };
+    for (int i = 0; i < 500 && !linked(); ++i) Sleep(20);
+    return linked();
+}
+
+}  // namespace
+
+bool makeHostLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo) {
+    return makeHostLinkShowing(folder, name, pointsTo, [](DWORD) { return true; });
+}
+
+bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo) {
+    auto leadsToAFolder = [](DWORD attributes) {
+        return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    const std::wstring link = folder + L"\\" + name;
+    std::wstring windowsTarget = pointsTo;
+    std::replace(windowsTarget.begin(), windowsTarget.end(), L'/', L'\\');
+    CreateSymbolicLinkW(link.c_str(), windowsTarget.c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && leadsToAFolder(attributes)) return true;
+    // As a program on the host would.
+    return makeHostLinkShowing(folder, name, pointsTo, leadsToAFolder);
 }
 
 }  // namespace vorlane::test

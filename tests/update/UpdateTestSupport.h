@@ -34,4 +34,8 @@ void setAge(const std::wstring& path, int64_t secondsFromNow);
 // lead where they point). True once the link leads to a folder.
 bool makeFolderLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo);
 
+// Makes name in folder a symbolic link of the host to pointsTo, which must
+// exist; true once the link shows.
+bool makeHostLink(const std::wstring& folder, const std::wstring& name, const std::wstring& pointsTo);
+
 }  // namespace vorlane::test

@@ -312,6 +312,12 @@ TEST_F(ZipEngineTest, DamagedMembersLeaveTheInstallationAsItWas) {
 
     EXPECT_EQ(unzip(L"baddeflate.zip"), kUnzipBadData);
     EXPECT_EQ(treeOf(target()), before);
+
+    // Packed bytes after the compressed stream: another member to a reader
+    // that finds the member's end by its stream.
+    EXPECT_EQ(unzip(L"deflate-trailing.zip"), kUnzipAmbiguous);
+    EXPECT_NE(recorder.printed.find("Error: readme.txt: holds bytes after its compressed data"), std::string::npos);
+    EXPECT_EQ(treeOf(target()), before);
 }
 
 TEST_F(ZipEngineTest, DamagedOrForeignArchivesAreRefused) {
@@ -458,6 +464,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"local-name.zip", kUnzipAmbiguous, "readme.txt: its local header names Vorlane.exe"},
         {L"unicode-path.zip", kUnzipAmbiguous, "readme.txt: its Unicode name is Vorlane.exe"},
         {L"unicode-stale.zip", kUnzipAmbiguous, "readme.txt: its Unicode name was made for another name"},
+        {L"bad-utf8.zip", kUnzipAmbiguous, "Error: docs\xc0\xafVorlane.exe: its name is not valid UTF-8"},
         {L"shared-data.zip", kUnzipAmbiguous, "a.txt and a.txt share data"},
         {L"overlap.zip", kUnzipAmbiguous, "outer.bin and inner.txt share data"},
         {L"symlink.zip", kUnzipUnsupported, "plugins: is a symbolic link"},
@@ -466,6 +473,17 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"many-members.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
         {L"ratio.zip", kUnzipTooLarge, "zeros.bin: unpacks 20971520 bytes from"},
         {L"total-size.zip", kUnzipTooLarge, "unpacks to more than the 1024 MiB"},
+        {L"many-records.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
+        {L"trailing.zip", kUnzipAmbiguous, "Error: bytes follow the archive's end record"},
+        {L"two-ends.zip", kUnzipAmbiguous, "Error: an end record's comment holds another end record"},
+        {L"zip64-end-disagrees.zip", kUnzipAmbiguous, "Error: the 64-bit end record disagrees with the end record"},
+        {L"zip64-extra-disagrees.zip", kUnzipAmbiguous, "readme.txt: its 64-bit fields disagree with the directory"},
+        {L"extra-record.zip", kUnzipAmbiguous, "Error: the directory holds more than its 1 members"},
+        {L"hidden-member.zip", kUnzipAmbiguous, "Error: bytes before the directory belong to no member"},
+        {L"disk-count.zip", kUnzipAmbiguous, "Error: the end record's member counts disagree"},
+        {L"local-sizes.zip", kUnzipAmbiguous, "readme.txt: its local header disagrees with the directory"},
+        {L"descriptor-disagrees.zip", kUnzipAmbiguous, "readme.txt: the sizes after its data disagree"},
+        {L"long-path.zip", kUnzipUnsafePath, ".txt: is too long a path"},
     };
     install({{L"keep.txt", "old"}});
     for (const Refusal& refusal : refusals) {
@@ -478,9 +496,12 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         EXPECT_EQ(recorder.passwordCalls, 0) << refusal.fixture;
     }
 
-    // A Unicode name that says what the stored one says is no reason to refuse.
+    // A Unicode name that says what the stored one says is no reason to refuse,
+    // nor are sizes after the data that say what the directory says.
     ASSERT_EQ(unzip(L"unicode-agrees.zip"), kUnzipOk);
     EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
+    ASSERT_EQ(unzip(L"descriptors.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"readme.txt"), test::kReadme);
 }
 
 TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {
@@ -510,6 +531,21 @@ TEST_F(ZipEngineTest, AFolderThatLeadsElsewhereIsNotWrittenThrough) {
     ASSERT_TRUE(test::makeFolderLink(temp.path(), L"linked", L"real"));
     EXPECT_EQ(unzipInto(zipFixture(L"good.zip"), temp.file(L"linked")), kUnzipOk);
     EXPECT_EQ(treeOf(real), kGoodTree);
+}
+
+// The fault this guards against: a link planted under the name of a new
+// copy ("<place>.<process>-<number>.new"), the new file written wherever it
+// leads, and that file deleted when the run is undone.
+TEST_F(ZipEngineTest, ALinkWhereANewCopyGoesIsNotWrittenThrough) {
+    install({{L"first.txt", "old first"}});
+    const std::wstring planted = temp.file(L"outside");
+    CreateDirectoryW(planted.c_str(), nullptr);
+    writeFile(planted + L"\\planted", "");
+    const std::wstring first = L"first.txt." + std::to_wstring(GetCurrentProcessId()) + L"-1.new";
+    ASSERT_TRUE(test::makeHostLink(target(), first, L"../outside/planted"));
+    EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
+    EXPECT_EQ(readFile(planted + L"\\planted"), "");
+    EXPECT_EQ(fileIn(L"first.txt"), "old first");
 }
 
 TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {

@@ -16,6 +16,7 @@ TEST(ZipPathsTest, MemberNamesBecomePlacesBelowTheTarget) {
     EXPECT_EQ(placeOf(L"./"), L"");
     EXPECT_EQ(placeOf(L"..data/a..b"), L"..data\\a..b");
     EXPECT_EQ(placeOf(L"com10.txt"), L"com10.txt");
+    EXPECT_EQ(placeOf(L"release~notes.txt"), L"release~notes.txt");
 }
 
 TEST(ZipPathsTest, NamesThatLeaveTheTargetOrMeanSomethingElseAreRefused) {
@@ -24,7 +25,11 @@ TEST(ZipPathsTest, NamesThatLeaveTheTargetOrMeanSomethingElseAreRefused) {
                                 L"a/.. /b", L"a/../b", L"trailing./x", L"blank /x", L"...", L"con", L"NUL.txt",
                                 L"docs/aux", L"com1", L"LPT9.log", L"a\x01"
                                 L"b",
-                                L"what?.txt", L"pipe|.txt", L"star*.txt"})
+                                L"what?.txt", L"pipe|.txt", L"star*.txt",
+                                // Devices with blanks before the dot, or a superscript digit.
+                                L"sub/NUL .txt", L"CON .txt", L"COM\u00b9.txt", L"lpt\u00b3",
+                                // The short names the file system gives long ones: another file's alias.
+                                L"PROGRA~1/x.dll", L"LONG~NYX/x.txt", L"VORLAN~1.EXE"})
         EXPECT_EQ(placeOf(name), std::nullopt) << name;
 }
 

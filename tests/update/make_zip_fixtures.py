@@ -173,14 +173,22 @@ def local_header(name, flags, method, crc, packed, size, extra=b""):
                                                                        extra)) + name + extra
 
 
+def stored(name, data, offset, flags=0, central_extra=b""):
+    """A stored member's local header with its data, and its central record."""
+    crc = zlib.crc32(data)
+    return (local_header(name, flags, 0, crc, len(data), len(data)) + data,
+            central_record(name, flags, 0, crc, len(data), len(data), offset, central_extra))
+
+
 def central_record(name, flags, method, crc, packed, size, offset, extra=b"", made_by=20, external=0):
     fields = header_fields(flags, method, crc, packed, size, name, extra)
     return (b"PK\x01\x02" + struct.pack("<HHHHHHIIIHHHHHII", made_by, *fields, 0, 0, 0, external, offset) +
             name + extra)
 
 
-def end_record(count, size, start):
-    return b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, count, count, size, start, 0)
+def end_record(count, size, start, comment=b"", on_disk=None):
+    on_disk = count if on_disk is None else on_disk
+    return b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, on_disk, count, size, start, len(comment)) + comment
 
 
 def unicode_path(name, unicode_name):
@@ -195,7 +203,7 @@ def raw_zip(members):
     body, directory = io.BytesIO(), io.BytesIO()
     for name, data, method, password, *more in members:
         more = more[0] if more else {}
-        flags = 0
+        flags = more.get("flags", 0)
         if not isinstance(name, bytes):
             flags = 0 if name.isascii() else 0x800  # the name is UTF-8
             name = name.encode()
@@ -252,6 +260,8 @@ def write_ambiguous(out):
                                        {"local_name": b"Vorlane.exe"})])
     write_raw(out, "unicode-path.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
                                          {"extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    # Bytes that are no UTF-8, though the archive says they are: an overlong "/".
+    write_raw(out, "bad-utf8.zip", [(b"docs\xc0\xafVorlane.exe", b"text", zipfile.ZIP_STORED, None, {"flags": 0x800})])
     write_raw(out, "unicode-stale.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
                                           {"extra": unicode_path(b"other.txt", "readme.txt")})])
     # The same name in code page 437 and in the Unicode field: one meaning.
@@ -273,6 +283,100 @@ def write_ambiguous(out):
     body = outer_head + inner
     with open(os.path.join(out, "overlap.zip"), "wb") as f:
         f.write(body + records + end_record(2, len(records), len(body)))
+
+
+def write_two_readings(out):
+    """Archives whose structure itself tells one reader one thing and the next another."""
+    def save(fixture, data):
+        with open(os.path.join(out, fixture), "wb") as f:
+            f.write(data)
+
+    readme, readme_record = stored(b"readme.txt", b"the readme", 0)
+    exe, exe_record = stored(b"Vorlane.exe", b"another program", len(readme))
+    body = readme + exe
+    directory = readme_record + exe_record
+
+    with open(os.path.join(out, "good.zip"), "rb") as f:
+        save("trailing.zip", f.read() + b"more bytes")
+
+    # A reader that takes the first end record sees the readme; one that takes
+    # the last, the comment's own directory and its program.
+    end_at = len(body) + len(readme_record)
+    inner = exe_record + end_record(1, len(exe_record), end_at + 22)
+    save("two-ends.zip", body + readme_record + end_record(1, len(readme_record), len(body), inner))
+
+    # The 64-bit end record counts both members; the old fields only the first.
+    zip64_at = len(body) + len(directory)
+    zip64_end = b"PK\x06\x06" + struct.pack("<QHHIIQQQQ", 44, 45, 45, 0, 0, 2, 2, len(directory), len(body))
+    locator = b"PK\x06\x07" + struct.pack("<IQI", 0, zip64_at, 1)
+    save("zip64-end-disagrees.zip", body + directory + zip64_end + locator +
+         end_record(1, len(readme_record), len(body)))
+
+    # A 64-bit field that a reader taking every value it holds would read as
+    # other sizes and the program's place.
+    values = struct.pack("<QQQ", 15, 15, len(readme))
+    _, lying_record = stored(b"readme.txt", b"the readme", 0, 0, struct.pack("<HH", 1, len(values)) + values)
+    lying = lying_record + exe_record
+    save("zip64-extra-disagrees.zip", body + lying + end_record(2, len(lying), len(body)))
+
+    save("extra-record.zip", body + directory + end_record(1, len(directory), len(body)))
+    # A member that only a reader going by the local headers finds.
+    save("hidden-member.zip", body + readme_record + end_record(1, len(readme_record), len(body)))
+
+    # Packed bytes after the end of the compressed stream: another member, to
+    # a reader that finds the member's end by its stream.
+    squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    packed = squeezer.compress(README) + squeezer.flush() + exe
+    member = local_header(b"readme.txt", 0, 8, zlib.crc32(README), len(packed), len(README)) + packed
+    record = central_record(b"readme.txt", 0, 8, zlib.crc32(README), len(packed), len(README), 0)
+    save("deflate-trailing.zip", member + record + end_record(1, len(record), len(member)))
+    save("disk-count.zip", body + directory + end_record(2, len(directory), len(body), on_disk=1))
+
+    # A local header whose sizes end the member early: a reader going by the
+    # local headers finds other data where the directory's member goes on.
+    data = b"the readme, all of it"
+    short = local_header(b"readme.txt", 0, 0, zlib.crc32(data[:4]), 4, 4) + data
+    record = central_record(b"readme.txt", 0, 0, zlib.crc32(data), len(data), len(data), 0)
+    save("local-sizes.zip", short + record + end_record(1, len(record), len(short)))
+
+    # Sizes and checksum after the data that are not the directory's.
+    descriptor = struct.pack("<IIII", 0x08074B50, zlib.crc32(data[:4]), 4, 4)
+    member = local_header(b"readme.txt", 8, 0, 0, 0, 0) + data + descriptor
+    record = central_record(b"readme.txt", 8, 0, zlib.crc32(data), len(data), len(data), 0)
+    save("descriptor-disagrees.zip", member + record + end_record(1, len(record), len(member)))
+
+    # Sizes that agree, written after the data by a writer that cannot seek back.
+    class Unseekable(io.RawIOBase):
+        def __init__(self):
+            self.data = bytearray()
+
+        def writable(self):
+            return True
+
+        def write(self, b):
+            self.data += b
+            return len(b)
+
+    stream = Unseekable()
+    with zipfile.ZipFile(stream, "w") as archive:
+        archive.writestr(info("readme.txt", zipfile.ZIP_DEFLATED), README)
+        archive.writestr(info("config.ini", zipfile.ZIP_STORED), CONFIG)
+    save("descriptors.zip", bytes(stream.data))
+
+    # More members than any release, all on one header: refused before any
+    # of them is looked at.
+    records = b"".join(central_record(b"a%05d.txt" % i, 0, 0, zlib.crc32(b""), 0, 0, 0) for i in range(10001))
+    empty = local_header(b"a00000.txt", 0, 0, zlib.crc32(b""), 0, 0)
+    save("many-records.zip", empty + records + end_record(10001, len(records), len(empty)))
+
+
+def write_long_names(out):
+    """Names longer than a path of the platform may be."""
+    deep = "a/" * 20000 + "x.txt"
+    long = "long/" + "d" * 200 + "/" + "f" * 100 + ".txt"
+    for fixture, name in [("deep-name.zip", deep), ("long-path.zip", long)]:
+        write_raw(out, fixture, [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
+                                 (name, b"far down", zipfile.ZIP_STORED, None)])
 
 
 def write_refused(out):
@@ -331,6 +435,8 @@ def main():
     write_encrypted(out)
     write_update(out, fake_vorlane)
     write_ambiguous(out)
+    write_two_readings(out)
+    write_long_names(out)
     write_refused(out)
     write_oversized(out)
     write_leftovers(out)
@@ -339,7 +445,8 @@ def main():
     with zipfile.ZipFile(os.path.join(out, "bzip2.zip"), "w") as archive:
         archive.writestr(info("packed.txt", zipfile.ZIP_BZIP2), b"bzip2 is not supported" * 10)
 
-    for name in ["good.zip", "large.zip", "zip64.zip", "update.zip", "unicode-agrees.zip", "bench-1000.zip"]:
+    for name in ["good.zip", "large.zip", "zip64.zip", "update.zip", "unicode-agrees.zip", "descriptors.zip",
+                 "bench-1000.zip"]:
         with zipfile.ZipFile(os.path.join(out, name)) as archive:
             assert archive.testzip() is None, name
     with open(os.path.join(out, "stamp"), "w") as f:

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -101,6 +102,7 @@ std::wstring ownPath() {
 struct ChildWatch {
     std::wstring journal;
     std::map<std::wstring, int> answers;  // by box title; OK when none is set
+    std::map<std::wstring, std::function<void()>> whileOpen;  // by box title: what the member does before answering
     HWND noticeWindow = nullptr;
 };
 ChildWatch gWatch;
@@ -120,6 +122,7 @@ bool isStandardDialog(HWND window) {
 void answerBox(HWND box) {
     const std::wstring title = windowText(box);
     appendRecord(gWatch.journal, {L"box", title, windowText(GetDlgItem(box, 0xFFFF))});
+    if (const auto action = gWatch.whileOpen.find(title); action != gWatch.whileOpen.end()) action->second();
     const auto chosen = gWatch.answers.find(title);
     const int button = chosen != gWatch.answers.end() ? chosen->second : IDOK;
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -331,6 +334,22 @@ TEST_F(UpdateScenario, EngineDoesNotStart) {
     appendRecord(gWatch.journal, {L"running", L"", L""});
 }
 
+// The member aborts the download while the box that announces its end is
+// open; the update is forgotten and the program runs on.
+TEST_F(UpdateScenario, MemberAbortsWhileTheDownloadedBoxIsOpen) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    answer(L"Proceed with Update?", IDYES);
+    gWatch.whileOpen[L"Update Downloaded Successfully"] = [] {
+        ui::formInstance<ui::FrmDownloading>().imgAbort_Click();
+    };
+    upgradeVorlane(link());
+    ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
+    pumpFor(std::chrono::milliseconds(500));
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    appendRecord(gWatch.journal, {L"running", L"", L""});
+}
+
 TEST_F(UpdateScenario, MemberExitsWhileTheArchiveIsFetchedAgain) {
     upgradeVorlane(link());
     ASSERT_TRUE(pumpUntil([] { return gQXAPI->apiDownloadingUpdateErr == 1; }, std::chrono::seconds(60)));
@@ -410,6 +429,23 @@ TEST_F(UpdateEnding, ThirdMismatchEndsTheProgramAfterTheNoticeHasClosed) {
                                }));
     EXPECT_EQ(updateRequestLines(service),
               (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest, kArchiveRequest}));
+    EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
+    EXPECT_FALSE(fileExists(archivePath()));
+    EXPECT_FALSE(fileExists(archivePath() + L".md5"));
+}
+
+// The fault this guards against: the engine started for an archive that the
+// abort had just deleted, and no program left running.
+TEST_F(UpdateEnding, AnAbortWhileTheDownloadedBoxIsOpenStartsNothing) {
+    installEngine();
+    const Outcome outcome = run("MemberAbortsWhileTheDownloadedBoxIsOpen");
+
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.journal, (std::vector<Record>{
+                                   {L"box", L"Proceed with Update?", permissionText()},
+                                   {L"box", L"Update Downloaded Successfully", downloadedText()},
+                                   {L"running", L"", L""},
+                               }));
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));

@@ -68,13 +68,35 @@ TEST_F(UpdateDownload, AutomaticUpdateAsksNothingAndShowsNoWindow) {
     EXPECT_EQ(secondsSinceChange, 5);
     EXPECT_EQ(apiRequests().size(), 1u);
 
-    // Aborting forgets the update and the partial archive; the clock stays off.
+    // Aborting forgets the update and the partial archive, and the rotation
+    // runs again as it did before it.
     ASSERT_TRUE(fileExists(archivePath()));
     progress().imgAbort_Click();
     EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_TRUE(ui::frmMain().Enabled());
-    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_FALSE(gQXAPI->apiForced);
+}
+
+// The fault this guards against: a service that announces the update in each
+// reply, and the update started over by the next one (asked for again, its
+// download begun anew, a checksum file cut off and the update given up).
+TEST_F(UpdateDownload, AnAnnouncementDuringTheUpdateChangesNothing) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    dialogs.answer(L"Proceed with Update?", IDYES);
+    service.fault("hang", "&scope=update&seconds=30");
+    service.fault("upgrade", "&count=2");
+    // Two changes asked for at once: the second reply comes during the update.
+    gQXAPI->RotateWallpaper();
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2; }));
+    ASSERT_TRUE(waitForUpdateRequests(1));
+    pumpFor(std::chrono::milliseconds(500));
+
+    EXPECT_EQ(updateRequestLines(service), std::vector<std::string>{kArchiveRequest});
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
 }
 
 TEST_F(UpdateDownload, PermissionThenTheForcedNoticeThenTheWindow) {

@@ -13,6 +13,8 @@ namespace vorlane::updater {
 
 namespace {
 
+constexpr int kNameTries = 100;
+
 [[noreturn]] void diskFailure(const std::string& what, const std::wstring& path) {
     const DWORD code = GetLastError();
     throw ZipFailure(kUnzipDiskError, what + " " + toAnsi(path) + " (system error " + std::to_string(code) + ")");
@@ -88,11 +90,16 @@ void StagedFolder::beginFile(const std::wstring& relative) {
         SetLastError(ERROR_ALREADY_EXISTS);
         diskFailure("a folder is in the way of", file.target);
     }
-    file.temporary = sideName(file.target, L".new");
-    file.backup = sideName(file.target, L".old");
-    open_.reset(CreateFileW(file.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Only a name that nothing holds yet: whatever is there (a link planted
+    // under that name among them) is not written through.
+    for (int tries = 0; !open_ && tries < kNameTries; ++tries) {
+        file.temporary = sideName(file.target, L".new");
+        open_.reset(CreateFileW(file.temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+        if (!open_ && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
     if (!open_) diskFailure("cannot write", file.temporary);
+    file.backup = sideName(file.target, L".old");
     files_.push_back(std::move(file));
 }
 

@@ -28,9 +28,6 @@ void refuseUnknown(const Member& member) {
 
 void refuseUnpackable(const std::vector<Member>& members) {
     for (const Member& member : members) refuseUnknown(member);
-    if (members.size() > kMaxMembers)
-        tooLarge("holds " + std::to_string(members.size()) + " members, more than the " +
-                 std::to_string(kMaxMembers) + " an update may have");
     uint64_t total = 0;
     for (const Member& member : members) {
         const ZipEntry& entry = *member.entry;

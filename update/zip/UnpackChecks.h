@@ -13,7 +13,7 @@ namespace vorlane::updater {
 // A release is the two programs and a few documents: some megabytes in a
 // handful of files. The limits lie orders of magnitude above that, and far
 // below what an archive made to hurt claims (65,535 members; 2 GB from 2 MB).
-inline constexpr uint64_t kMaxMembers = 10'000;
+inline constexpr uint64_t kMaxMembers = 10'000;  // refused by the archive itself, before its members are read
 inline constexpr uint64_t kMaxTotalSize = uint64_t{1} << 30;  // unpacked, all members together
 // Programs pack 2 to 5 times, text about 10 times; only data made to be
 // packed (runs of one byte) comes near deflate's ceiling of about 1,000.
@@ -23,8 +23,8 @@ inline constexpr uint64_t kMaxRatio = 100;
 inline constexpr uint64_t kRatioAllowance = uint64_t{1} << 20;
 
 // ZipFailure kUnzipUnsupported for a method, encryption or link the engine does
-// not unpack, kUnzipTooLarge beyond the limits; the first member at fault is
-// named.
+// not unpack, kUnzipTooLarge beyond the limits of size and ratio; the first
+// member at fault is named.
 void refuseUnpackable(const std::vector<Member>& members);
 
 // The room the members' files take on disk: each rounded up to whole 4 KiB

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "update/zip/Crc32.h"
+#include "update/zip/UnpackChecks.h"
 #include "update/zip/ZipCipher.h"
 #include "update/zip/ZipFailure.h"
 #include "update/zip/ZipPaths.h"
@@ -103,6 +104,25 @@ void inflateInto(PackedStream& packed, CheckedSink& out, char* output) {
             damagedData("compressed data is damaged");
         out.put({output, kChunk - z.avail_out});
     }
+    // A reader that finds the member's end by its stream would read on there.
+    if (z.avail_in != 0 || packed.left() != 0)
+        throw ZipFailure(kUnzipAmbiguous, "holds bytes after its compressed data");
+}
+
+void refuseDisagreement(const ZipEntry& entry, const LocalHeader& local) {
+    if (local.name != entry.name)
+        throw ZipFailure(kUnzipAmbiguous,
+                         visibleBytes(entry.name) + ": its local header names " + visibleBytes(local.name));
+    // Encrypted, strongly so, sizes after the data, UTF-8 name.
+    constexpr uint16_t kMeaningFlags = 0x0001 | 0x0040 | 0x0008 | 0x0800;
+    // With the sizes after the data, the local header may leave them 0.
+    auto agrees = [&entry](uint64_t inHeader, uint64_t inDirectory) {
+        return inHeader == inDirectory || (entry.hasDataDescriptor() && inHeader == 0);
+    };
+    if (local.unicodeName != entry.unicodeName || local.method != entry.method ||
+        (local.flags & kMeaningFlags) != (entry.flags & kMeaningFlags) || !agrees(local.crc, entry.crc) ||
+        !agrees(local.packedSize, entry.packedSize) || !agrees(local.size, entry.size))
+        throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its local header disagrees with the directory");
 }
 
 }  // namespace
@@ -164,17 +184,22 @@ void ZipArchive::readDirectory() {
     }
     if (end.directoryOffset > directoryLimit || end.directorySize != directoryLimit - end.directoryOffset)
         throw ZipFailure(kUnzipBadArchive, "the directory is not where the archive's end says it is");
+    // Before any member is read: what each costs is not spent on more than a release holds.
+    if (end.entryCount > kMaxMembers)
+        throw ZipFailure(kUnzipTooLarge, "holds " + std::to_string(end.entryCount) + " members, more than the " +
+                                             std::to_string(kMaxMembers) + " an update may have");
     if (end.directorySize > SIZE_MAX / 2) throw std::bad_alloc();
     entries_ = parseCentralDirectory(readString(end.directoryOffset, static_cast<size_t>(end.directorySize)),
                                      end.entryCount);
     directoryStart_ = end.directoryOffset;
     comment_ = std::move(end.comment);
     for (ZipEntry& entry : entries_) readLocalHeader(entry);
-    refuseOverlaps();
+    refuseOverlapsAndGaps();
 }
 
 // The local header must name the same file, in the same encoding, with the
-// same method and encryption, as the central record.
+// same method, encryption, checksum and sizes, as the central record; so must
+// the sizes after the data, where the local header leaves them there.
 void ZipArchive::readLocalHeader(ZipEntry& entry) {
     // One read for the usual header: its fixed part, the same name and an extra field of modest size.
     const uint64_t room = entry.localHeaderOffset < directoryStart_ ? directoryStart_ - entry.localHeaderOffset : 0;
@@ -186,32 +211,47 @@ void ZipArchive::readLocalHeader(ZipEntry& entry) {
     else
         header.resize(static_cast<size_t>(length));
     const LocalHeader local = parseLocalHeader(header);
-    constexpr uint16_t kMeaningFlags = 0x0001 | 0x0040 | 0x0800;  // encrypted, strongly so, UTF-8 name
-    if (local.name != entry.name)
-        throw ZipFailure(kUnzipAmbiguous,
-                         visibleBytes(entry.name) + ": its local header names " + visibleBytes(local.name));
-    if (local.unicodeName != entry.unicodeName || local.method != entry.method ||
-        (local.flags & kMeaningFlags) != (entry.flags & kMeaningFlags))
-        throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its local header disagrees with the directory");
     const uint64_t start = entry.localHeaderOffset + length;
     if (start > directoryStart_ || entry.packedSize > directoryStart_ - start)
         throw ZipFailure(kUnzipBadArchive, visibleBytes(entry.name) + ": data runs into the archive's directory");
+    refuseDisagreement(entry, local);
     entry.dataOffset = start;
+    entry.dataEnd = start + entry.packedSize;
+    if (entry.hasDataDescriptor()) readDataDescriptor(entry, local.zip64);
 }
 
-// Members in the order of their bytes: each must end before the next begins.
-void ZipArchive::refuseOverlaps() const {
+void ZipArchive::readDataDescriptor(ZipEntry& entry, bool zip64) {
+    const uint64_t room = directoryStart_ - entry.dataEnd;
+    const DataDescriptor descriptor = parseDataDescriptor(
+        readString(entry.dataEnd, static_cast<size_t>(std::min<uint64_t>(room, kMaxDataDescriptorSize))), zip64);
+    if (descriptor.crc != entry.crc || descriptor.packedSize != entry.packedSize || descriptor.size != entry.size)
+        throw ZipFailure(kUnzipAmbiguous,
+                         visibleBytes(entry.name) + ": the sizes after its data disagree with the directory");
+    entry.dataEnd += descriptor.length;
+}
+
+// Members in the order of their bytes: each begins where the one before it
+// ends, from the archive's first byte to its directory. Bytes that no record
+// names could be members to a reader that goes by the local headers.
+void ZipArchive::refuseOverlapsAndGaps() const {
     std::vector<const ZipEntry*> byPlace;
     byPlace.reserve(entries_.size());
     for (const ZipEntry& entry : entries_) byPlace.push_back(&entry);
     std::sort(byPlace.begin(), byPlace.end(),
               [](const ZipEntry* a, const ZipEntry* b) { return a->localHeaderOffset < b->localHeaderOffset; });
-    for (size_t i = 1; i < byPlace.size(); ++i) {
-        const ZipEntry& before = *byPlace[i - 1];
-        if (before.dataOffset + before.packedSize > byPlace[i]->localHeaderOffset)
-            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before.name) + " and " + visibleBytes(byPlace[i]->name) +
+    uint64_t expected = 0;
+    const ZipEntry* before = nullptr;
+    for (const ZipEntry* entry : byPlace) {
+        if (entry->localHeaderOffset < expected)
+            throw ZipFailure(kUnzipAmbiguous, visibleBytes(before->name) + " and " + visibleBytes(entry->name) +
                                                   " share data");
+        if (entry->localHeaderOffset > expected)
+            throw ZipFailure(kUnzipAmbiguous, "bytes before " + visibleBytes(entry->name) + " belong to no member");
+        expected = entry->dataEnd;
+        before = entry;
     }
+    if (expected != directoryStart_)
+        throw ZipFailure(kUnzipAmbiguous, "bytes before the directory belong to no member");
 }
 
 bool ZipArchive::opens(const ZipEntry& entry, std::string_view password) {

@@ -1,9 +1,12 @@
 // One zip archive on disk: its directory read and checked when it is opened,
 // its members unpacked on demand as a stream of checked bytes.
 //
-// Opening also makes sure the archive has one meaning: each member's local
-// header agrees with its central record, and no two members share bytes (nor
-// reach into the directory), so that no reader can find other members in it.
+// Opening also makes sure the archive has one meaning: one end record at its
+// end, 64-bit records that say what the old fields say, each member's local
+// header (and the sizes after its data) agreeing with its central record, and
+// its members laid end to end from the first byte to the directory, sharing
+// none and leaving none out, so that no reader can find other members in it. An archive of more members than any
+// release is refused before its members are read.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +27,8 @@ class ZipArchive {
 public:
     // ZipFailure: kUnzipNoArchive when the file cannot be opened,
     // kUnzipBadArchive when it holds no intact zip directory, kUnzipAmbiguous
-    // when its headers disagree or its members overlap.
+    // when its headers disagree or its members overlap, kUnzipTooLarge beyond
+    // kMaxMembers.
     explicit ZipArchive(const std::wstring& path);
 
     const std::vector<ZipEntry>& entries() const { return entries_; }
@@ -36,7 +40,8 @@ public:
     // Hands the member's bytes to sink in pieces, and only then answers: a
     // size or checksum that does not match the directory, a damaged stream or
     // data beyond the archive's end is a ZipFailure (kUnzipBadData,
-    // kUnzipBadArchive, kUnzipUnsupported), raised after the good pieces.
+    // kUnzipBadArchive, kUnzipUnsupported), raised after the good pieces; so
+    // are packed bytes after the end of a compressed stream (kUnzipAmbiguous).
     void unpack(const ZipEntry& entry, std::string_view password, const ByteSink& sink);
 
 private:
@@ -44,7 +49,8 @@ private:
     std::string readString(uint64_t offset, size_t length);
     void readDirectory();
     void readLocalHeader(ZipEntry& entry);
-    void refuseOverlaps() const;
+    void readDataDescriptor(ZipEntry& entry, bool zip64);
+    void refuseOverlapsAndGaps() const;
 
     FileHandle file_;
     uint64_t fileSize_ = 0;

@@ -27,6 +27,7 @@ struct ZipEntry {
     uint64_t size = 0;
     uint64_t localHeaderOffset = 0;
     uint64_t dataOffset = 0;                 // where its packed data begins; known once the archive is open
+    uint64_t dataEnd = 0;                    // where its bytes end, the sizes after its data included
     std::optional<std::string> unicodeName;  // the name its Unicode path field gives, UTF-8
 
     bool encrypted() const { return (flags & 0x0001) != 0; }
@@ -35,6 +36,7 @@ struct ZipEntry {
     bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
     // A symbolic link as the archiving system saw it: a Unix mode of a link, or
     // the reparse-point attribute.
+    bool hasDataDescriptor() const { return (flags & 0x0008) != 0; }
     bool isLink() const {
         const bool unixMode = (versionMadeBy >> 8) == 3;
         return (unixMode && ((externalAttributes >> 16) & 0xF000) == 0xA000) || (externalAttributes & 0x400) != 0;
@@ -65,17 +67,22 @@ constexpr size_t kZip64EndSize = 56;
 constexpr size_t kLocalHeaderSize = 30;
 
 // Finds the end record in the last bytes of the file; tail begins at file
-// offset tailStart. The record nearest the end whose comment fits wins.
+// offset tailStart: the record nearest the end whose comment fits. A record
+// that other readers could find otherwise (bytes after it, another record in
+// its comment or it in another's, counts that disagree) is a ZipFailure
+// kUnzipAmbiguous.
 std::optional<EndRecord> findEndRecord(std::string_view tail, uint64_t tailStart);
 
 // The offset of the 64-bit end record, when the 20 bytes before the end record
 // are its locator.
 std::optional<uint64_t> zip64EndOffset(std::string_view locator);
 
-// Takes the counts and places of the 64-bit end record into end.
+// Takes the counts and places of the 64-bit end record into end, whose
+// fields that are not saturated must say the same (else kUnzipAmbiguous).
 void applyZip64End(std::string_view record, EndRecord& end);
 
-// The members of the central directory, which must hold exactly entryCount.
+// The members of the central directory, which must hold exactly entryCount
+// (kUnzipBadArchive when fewer, kUnzipAmbiguous when more).
 std::vector<ZipEntry> parseCentralDirectory(std::string_view directory, uint64_t entryCount);
 
 // The length of a local header (its fixed part, name and extra field) from its
@@ -86,10 +93,26 @@ uint64_t localHeaderLength(std::string_view header);
 struct LocalHeader {
     uint16_t flags = 0;
     uint16_t method = 0;
+    uint32_t crc = 0;
+    uint64_t packedSize = 0;
+    uint64_t size = 0;
+    bool zip64 = false;  // it has a 64-bit field: the sizes after the data are 64-bit too
     std::string name;
     std::optional<std::string> unicodeName;
 };
 LocalHeader parseLocalHeader(std::string_view header);
+
+// The checksum and sizes a member whose local header could not give them
+// carries after its data, with or without their signature; bytes may run on
+// beyond them.
+struct DataDescriptor {
+    uint32_t crc = 0;
+    uint64_t packedSize = 0;
+    uint64_t size = 0;
+    size_t length = 0;  // of the descriptor itself
+};
+constexpr size_t kMaxDataDescriptorSize = 24;
+DataDescriptor parseDataDescriptor(std::string_view bytes, bool zip64);
 
 // The name a Unicode path field (0x7075) among the extra fields gives, as
 // UTF-8; nothing when there is none. A field made for another name (its

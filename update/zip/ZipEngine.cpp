@@ -95,6 +95,12 @@ private:
     bool lastWasCr_ = false;
 };
 
+// A name for a line of the log: its start and its end.
+std::string shortened(const std::string& name) {
+    constexpr size_t kHead = 60, kTail = 20;
+    return name.size() <= kHead + kTail ? name : name.substr(0, kHead) + "..." + name.substr(name.size() - kTail);
+}
+
 uint32_t saturated(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
 }
@@ -168,9 +174,9 @@ private:
         // Everything that can refuse the archive has its say before the first write.
         std::optional<StagedFolder> staging;
         if (options_.writesFiles()) {
-            placeAll(members);
-            refuseSharedPlaces(members);
             const std::wstring root = targetFolder();
+            placeAll(members, root);
+            refuseSharedPlaces(members);
             refuseLinkedFolders(root, members);
             refuseBeyondFreeSpace(root, roomNeeded(members, options_.convertLineEnds));
             staging.emplace(root);
@@ -200,10 +206,13 @@ private:
         return std::none_of(excludes_.begin(), excludes_.end(), matches);
     }
 
-    // A Unicode name beside the stored one must say the same.
+    // A name in UTF-8 must be one that every reader decodes alike, and a
+    // Unicode name beside the stored one must say the same.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
+            if ((entry.utf8Name && !isValidUtf8(entry.name)) || (entry.unicodeName && !isValidUtf8(*entry.unicodeName)))
+                throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
             std::wstring name = fromMemberName(entry.name, entry.utf8Name);
             std::string shown = toAnsi(visibleName(name));
             if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
@@ -250,14 +259,18 @@ private:
     }
 
     // Every member's place is settled before anything is written: one name
-    // that leaves the target folder refuses the whole archive.
-    void placeAll(std::vector<Member>& members) const {
+    // that leaves the target folder, or that makes a path longer than the
+    // programs take (with the name of a file beside it), refuses the whole
+    // archive.
+    void placeAll(std::vector<Member>& members, const std::wstring& root) const {
         for (Member& member : members) {
             const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
             if (!place)
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": would be written outside the target folder");
             if (place->empty() && !member.entry->isFolder())
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": names no file to write");
+            if (root.size() + 1 + place->size() + StagedFolder::kSideNameRoom >= MAX_PATH)
+                throw ZipFailure(kUnzipUnsafePath, shortened(member.shownName) + ": is too long a path for Windows");
             // Without the archive's folders, a folder member makes nothing.
             if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }

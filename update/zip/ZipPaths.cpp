@@ -17,22 +17,31 @@ std::wstring upper(std::wstring_view text) {
 }
 
 bool isDeviceName(std::wstring_view level) {
-    // The device is named by the part before the first dot: "nul.txt" is NUL.
-    const std::wstring stem = upper(level.substr(0, level.find(L'.')));
+    // The device is named by the part before the first dot, blanks at its end
+    // dropped: "nul.txt" and "NUL .txt" are NUL. The superscript digits count
+    // as digits there.
+    std::wstring stem = upper(level.substr(0, level.find(L'.')));
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
     static constexpr std::array<const wchar_t*, 6> kDevices = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
     for (const wchar_t* device : kDevices)
         if (stem == device) return true;
-    return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
-           stem[3] <= L'9';
+    const wchar_t digit = stem.size() == 4 ? stem[3] : L'0';
+    const bool isDigit =
+        (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+    return isDigit && (stem.starts_with(L"COM") || stem.starts_with(L"LPT"));
 }
 
-bool isSafeLevel(std::wstring_view level) {
-    if (level == L"..") return false;
-    if (level.back() == L'.' || level.back() == L' ') return false;
-    for (wchar_t c : level)
-        if (c < 0x20 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos) return false;
-    return !isDeviceName(level);
+// The form of the short names the file system gives long ones ("PROGRA~1",
+// "LONG~NYX.TXT"): such a name may be another file's alias.
+bool looksLikeShortName(std::wstring_view level) {
+    const size_t dot = level.rfind(L'.');
+    const std::wstring_view base = level.substr(0, dot);
+    const std::wstring_view extension = dot == std::wstring_view::npos ? std::wstring_view() : level.substr(dot + 1);
+    return base.find(L'~') != std::wstring_view::npos && base.size() <= 8 && extension.size() <= 3 &&
+           base.find(L'.') == std::wstring_view::npos;
 }
+
+bool isSafeLevel(std::wstring_view level) { return isPlainFileName(level) && !looksLikeShortName(level); }
 
 std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
     std::vector<std::wstring_view> levels;
@@ -47,6 +56,14 @@ std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
 }
 
 }  // namespace
+
+bool isPlainFileName(std::wstring_view name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    if (name.back() == L'.' || name.back() == L' ') return false;
+    for (wchar_t c : name)
+        if (c < 0x20 || std::wstring_view(L"<>:\"|?*/\\").find(c) != std::wstring_view::npos) return false;
+    return !isDeviceName(name);
+}
 
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore) {
     if (!name.empty() && isSeparator(name.front())) return std::nullopt;  // absolute

@@ -15,8 +15,14 @@ namespace vorlane::updater {
 // Nothing for a name that would leave the target folder or that the file
 // system would read differently: an absolute path, a drive or stream (":"), a
 // ".." level, a level ending in "." or a blank, a device name (CON, NUL,
-// COM1...) or characters no file name may hold.
+// COM1...), a level shaped like a short name ("PROGRA~1") or characters no
+// file name may hold.
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore);
+
+// True when the name is one file's name, as it stands, in the folder it is
+// put in: no folder parts, no drive, stream or device, no characters that no
+// name may hold or that the file system drops from its end.
+bool isPlainFileName(std::wstring_view name);
 
 // "*" any run of characters, "?" any one; "/" and "\" match each other.
 bool matchesPattern(std::wstring_view name, std::wstring_view pattern, bool caseSensitive);
