@@ -11,7 +11,8 @@ add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # vorlane_add_test(NAME sources... LIBS libs...)
 # One GoogleTest executable; its cases are discovered through Wine when ctest runs,
-# inside the test run's own prefix and display.
+# inside the test run's own prefix and display. A case passes only when GoogleTest
+# says so: under Wine a process that dies of a stack overflow can still exit with 0.
 function(vorlane_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -19,7 +20,10 @@ function(vorlane_add_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
+        PROPERTIES TIMEOUT 120
+                   PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
+                   FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
+                   ${ARG_PROPERTIES})
 endfunction()
 
 # vorlane_add_gui_program(NAME OUTPUT_DIR dir [OUTPUT_NAME name] DESCRIPTION text
