@@ -166,7 +166,10 @@ void Label::setForeColor(COLORREF color) {
 }
 
 namespace {
-constexpr UINT kLabelFormat = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+// Wrapped at the words; a run of characters longer than a line (an address, the
+// server's words quoted in a notice) is broken too rather than cut off at the
+// right edge, and a line that would show only in part is left out.
+constexpr UINT kLabelFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
 }  // namespace
 
 void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
