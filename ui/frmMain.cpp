@@ -289,12 +289,25 @@ HWND FrmMain::askingWindow() {
     return hwnd();
 }
 
+bool FrmMain::confirmExit() {
+    // Exit in the tray menu stays available while the question is up: asking
+    // again brings that question forward instead of stacking another.
+    if (exitAskedFrom_) {
+        SetForegroundWindow(GetLastActivePopup(exitAskedFrom_));
+        return false;
+    }
+    exitAskedFrom_ = askingWindow();
+    const int answer = MessageBoxW(exitAskedFrom_,
+                                   L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper "
+                                   L"will remain exactly as it looks now and will not be automatically updated with "
+                                   L"new images.",
+                                   L"Confirm Exit", MB_YESNO | MB_ICONQUESTION);
+    exitAskedFrom_ = nullptr;
+    return answer == IDYES;
+}
+
 void FrmMain::exitVorlane(bool Silent) {
-    if (!Silent && MessageBoxW(askingWindow(),
-                               L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will "
-                               L"remain exactly as it looks now and will not be automatically updated with new images.",
-                               L"Confirm Exit", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
+    if (!Silent && !confirmExit()) return;
     if (gQXAPI) {
         gQXAPI->APICloseSock();
         gQXAPI->removeUpdateFiles();  // an update left unfinished is fetched whole next time

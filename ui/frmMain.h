@@ -118,6 +118,9 @@ private:
     // The program's window the member asks from: the first-run help, login or
     // options window while one is up, else this one.
     HWND askingWindow();
+    // The exit question; true when the member answers Yes.
+    bool confirmExit();
+    HWND exitAskedFrom_ = nullptr;  // the window the exit question is up over
 
     // Joins the picture-source controls to their events.
     void wireSourceHandlers();
