@@ -280,13 +280,11 @@ void FrmMain::unMinimize() {
     RemoveSystrayIcon();
 }
 
-HWND FrmMain::askingWindow() {
-    // The window in front of the member: what stays usable under the question
-    // would let the member act on a program that is about to end.
+HWND windowInFront() {
     for (Form* form : {static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
                        static_cast<Form*>(&formInstance<FrmOptions>())})
         if (form->Visible()) return form->hwnd();
-    return hwnd();
+    return formInstance<FrmMain>().hwnd();
 }
 
 bool FrmMain::confirmExit() {
@@ -296,7 +294,9 @@ bool FrmMain::confirmExit() {
         SetForegroundWindow(GetLastActivePopup(exitAskedFrom_));
         return false;
     }
-    exitAskedFrom_ = askingWindow();
+    // What stays usable under the question would let the member act on a
+    // program that is about to end.
+    exitAskedFrom_ = windowInFront();
     const int answer = MessageBoxW(exitAskedFrom_,
                                    L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper "
                                    L"will remain exactly as it looks now and will not be automatically updated with "

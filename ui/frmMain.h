@@ -115,9 +115,6 @@ private:
     void createCategoryPage();
     void wireMainHandlers();
     void makeDataFolderOrEnd();
-    // The program's window the member asks from: the first-run help, login or
-    // options window while one is up, else this one.
-    HWND askingWindow();
     // The exit question; true when the member answers Yes.
     bool confirmExit();
     HWND exitAskedFrom_ = nullptr;  // the window the exit question is up over
@@ -133,6 +130,11 @@ FrmMain& frmMain();
 // silent login, or after the login window (a second copy has ended by then).
 // Loading the main window any other way gives the window alone.
 void startVorlane();
+
+// The program's window the member works in: the first-run help, login or
+// options window while one is up, else the main window. A message box that
+// answers the member's action is modal to it.
+HWND windowInFront();
 
 // The address of a member's page on the member-pages host: "favorites" or
 // "uploads" ("http://members.../name/favorites/").

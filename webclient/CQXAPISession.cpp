@@ -76,7 +76,7 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 NoWallpapersExist();
                 break;
             case 75: {
-                MessageBoxW(nullptr,
+                MessageBoxW(ui::windowInFront(),
                             L"Oops!  That username / password is not a valid Quorvex login!\r\n\r\n"
                             L"Please try again, or visit Quorvex to create a new account or recover a forgotten "
                             L"password.",
@@ -129,7 +129,7 @@ void CQXAPI::apiSetNetworkOutage() {
                        L"rotation will resume automatically when you reconnect to the internet.");
             gTimerFunctions->Active_NetworkRetry = true;
         } else {
-            MessageBoxW(nullptr,
+            MessageBoxW(ui::windowInFront(),
                         L"The connection to Quorvex cannot be established at this time due to a connectivity "
                         L"issue.\r\n\r\nPlease make sure you're connected to the internet and try again.",
                         L"Connection Error", MB_OK | MB_ICONERROR);
@@ -168,7 +168,7 @@ void CQXAPI::APIHandleSockError() {
     runTrapped(L"APIHandleSockError", kModule, [&] {
         if (QXSock.State() != StateClosed) QXSock.CloseSck();
         if (!apiSilent && !apiLoggedIn)
-            MessageBoxW(nullptr,
+            MessageBoxW(ui::windowInFront(),
                         L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the "
                         L"internet and try again.",
                         L"Connection Error", MB_OK | MB_ICONERROR);

@@ -89,7 +89,7 @@ void handleAuth(const XmlDocument& document, const XmlNode& root) {
         acceptLogin(root);
         return;
     }
-    if (root.require(L"status").text().empty()) MessageBoxW(nullptr, L"Unknown Login Error", L"Vorlane", MB_OK);
+    if (root.require(L"status").text().empty()) MessageBoxW(ui::windowInFront(), L"Unknown Login Error", L"Vorlane", MB_OK);
 }
 
 void handleGalleries(const XmlDocument& document) {

@@ -136,6 +136,27 @@ TEST_F(Login, MissingOrInvalidInputIsRefusedWithOneBoxAndTheFocusOnTheBoxToFix) 
     EXPECT_TRUE(service.log().empty());
 }
 
+// A login the service refuses, or that cannot reach it, is told in a box modal
+// to the login window: the member cannot send again while it is up.
+TEST_F(Login, ARefusedOrUnreachableLoginIsToldInABoxModalToTheLoginWindow) {
+    FrmLogin& login = frmLogin();
+    for (const auto& [server, title] : {std::pair{service.address(), L"Invalid Username/Password"},
+                                        std::pair{std::wstring(L"127.0.0.1:1"), L"Connection Error"}}) {
+        SCOPED_TRACE(testing::PrintToString(server));
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", server.c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        const size_t before = dialogs.count();
+        type(L"alice", L"not-the-password");
+        login.picLoginSubmit.Click();
+        ASSERT_TRUE(waitFor([&] { return dialogs.count() > before && login.txtUserName.Enabled(); }));
+        ASSERT_EQ(dialogs.count(), before + 1);
+        EXPECT_EQ(dialogs.seen().back().title, title);
+        EXPECT_EQ(dialogs.seen().back().owner, static_cast<void*>(login.hwnd()));
+        EXPECT_FALSE(dialogs.seen().back().ownerEnabled);
+        EXPECT_TRUE(login.Enabled());  // again, after the box
+    }
+}
+
 TEST_F(Login, TheWindowOpensWithTheFocusInTheUserNameBox) {
     FrmLogin& login = frmLogin();
     EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
