@@ -79,7 +79,7 @@ void CQXAPI::requestNextWallpaper() {
         pushPair(keys, values, L"withar", screenAspectRatio);
         pushPair(keys, values, L"withtags", L"no");
         pushPair(keys, values, L"sort", L"desc");
-        pushPair(keys, values, L"minpoints", options.txtRating.Text());
+        pushPair(keys, values, L"minpoints", options.ratingInEffect());
         if (options.optRandomize.Value()) {
             pushPair(keys, values, L"order", L"randomize");
         } else {

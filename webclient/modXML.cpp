@@ -160,7 +160,7 @@ void ParseXML(const std::wstring& body) {
 void NoWallpapersExist() {
     runTrapped(L"NoWallpapersExist", kModule, [&] {
         if (noMatchingWallpapers) return;
-        std::wstring rating = ui::frmOptions().txtRating.Text();
+        std::wstring rating = ui::frmOptions().ratingInEffect();
         if (toDouble(rating) > 0) rating = L"+" + rating;
 
         std::wstring advice;

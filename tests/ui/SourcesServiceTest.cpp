@@ -12,6 +12,7 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
+#include "ui/frmSlideMessage.h"
 #include "ui/modGlobals.h"
 
 using namespace vorlane;
@@ -126,6 +127,34 @@ TEST_F(SourcesService, RotateNowIsAChangeTheMemberAskedFor) {
     const QueryPairs query = queryPairsOf(requests[0]);
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"method", "qx.wallpapers.browse"}), query.end());
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
+}
+
+// A change that falls due while the member is typing in the options window asks
+// with the rating in effect, never with one typed but not saved.
+TEST_F(SourcesService, AChangeWhileTheOptionsAreEditedUsesTheRatingInEffect) {
+    regSaveSetting(kAppName, memberSection(member), L"QualityRating", L"5");
+    FrmOptions& options = frmOptions();
+    options.loadOptions();
+    main.cboGallery.setText(L"All Galleries");
+    main.cboCategory.setText(L"All Categories");
+    toggleSourceTabs(1);
+    main.txtTagName.setText(L"nosuchtaganywhere");
+    ShowWindow(options.hwnd(), SW_SHOWNA);
+    for (const wchar_t* typed : {L"abc", L"", L"5000"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(typed)));
+        options.txtRating.setText(typed);
+        formInstance<FrmSlideMessage>().Unload();
+        noMatchingWallpapers = false;
+        gQXAPI->RotateWallpaper();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        const QueryPairs query = queryPairsOf(apiRequests().back());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"minpoints", "5"}), query.end());
+        const std::wstring advice = L"+5 rating (via your settings).";
+        const std::wstring text = notice()->text;
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), advice.size())), advice);
+    }
+    options.Hide();
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace
