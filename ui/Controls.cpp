@@ -256,6 +256,14 @@ void WindowedControl::validateFocusLoss(HWND newFocus) {
     PostMessageW(hwnd_, refocusMessage(), 0, 0);
 }
 
+bool WindowedControl::mayLoseFocus() {
+    if (refocusWindow) return false;  // a refused move is still coming back
+    if (!Validate || !hwnd_) return true;
+    bool cancel = false;
+    Validate(cancel);
+    return !cancel;
+}
+
 bool moveFocus(HWND window) {
     const unsigned before = refusals;
     SetFocus(window);

@@ -242,6 +242,13 @@ WindowedControl* Form::defaultButton() const {
     return nullptr;
 }
 
+WindowedControl* Form::focusedControl() const {
+    const HWND focus = GetFocus();
+    if (!focus || !window_ || !IsChild(window_.get(), focus)) return nullptr;
+    if (WindowedControl* control = WindowedControl::fromWindow(focus)) return control;
+    return WindowedControl::fromWindow(GetParent(focus));  // the edit field of a combo box
+}
+
 void Form::noteFocus(HWND window) {
     if (window_ && (window == window_.get() || IsChild(window_.get(), window))) lastFocus_ = window;
 }
@@ -313,15 +320,20 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
         if (WindowedControl* button = defaultButton())
             return MAKELRESULT(GetDlgCtrlID(button->hwnd()), DC_HASDEFID);
         return 0;
-    case WM_COMMAND:
-        // The Return key arrives as a command from the default button's id.
-        if (lParam == 0 || WindowedControl::fromWindow(reinterpret_cast<HWND>(lParam)) == nullptr) {
-            if (WindowedControl* button = defaultButton(); button && LOWORD(wParam) == GetDlgCtrlID(button->hwnd())) {
-                button->onCommand(BN_CLICKED);
-                return 0;
-            }
+    case WM_COMMAND: {
+        // The Return key arrives as a command from the default button's id,
+        // from the button itself or from no window at all.
+        const auto from = reinterpret_cast<HWND>(lParam);
+        WindowedControl* button = defaultButton();
+        if (button && LOWORD(wParam) == GetDlgCtrlID(button->hwnd()) &&
+            (!from || from == button->hwnd() || !WindowedControl::fromWindow(from))) {
+            // As a click would: the control the focus leaves is checked first.
+            if (WindowedControl* focused = focusedControl(); focused && !focused->mayLoseFocus()) return 0;
+            button->onCommand(BN_CLICKED);
+            return 0;
         }
         break;
+    }
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);

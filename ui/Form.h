@@ -126,6 +126,8 @@ private:
     void registerControl(Control& control);
     UINT_PTR registerTimer(Timer& timer);
     WindowedControl* defaultButton() const;
+    // The control of this window that has the keyboard focus, or null.
+    WindowedControl* focusedControl() const;
 
     const wchar_t* module_;
     std::wstring caption_;
