@@ -70,6 +70,10 @@ public:
 
     // The tag rule: true when the tag text may be used (else the member is told why).
     bool validateTagName();
+    // The tag a change asks with: the box's text when the tag rule lets it
+    // through, else the member's saved tag (the box may hold one typed but
+    // refused, or left there when the window went away without Save).
+    std::wstring tagInEffect() const;
 
     // A close request: the window is minimized instead (Cancel 1), never unloaded.
     void Form_Unload(int16_t& Cancel);

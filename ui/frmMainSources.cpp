@@ -52,6 +52,12 @@ void FrmMain::optMemberUploads_Click() {
     saveMemberSetting(L"UseMembers", L"Uploads");
 }
 
+std::wstring FrmMain::tagInEffect() const {
+    const std::wstring typed = txtTagName.Text();
+    if (!typed.empty() && typed.size() <= kLongestTag && hasOnlyTagCharacters(typed)) return typed;
+    return getMemberSetting(L"TagName", L"");
+}
+
 bool FrmMain::validateTagName() {
     const std::wstring tag = txtTagName.Text();
     if (tag.empty()) {

@@ -91,7 +91,7 @@ void CQXAPI::requestNextWallpaper() {
         pushPair(keys, values, L"page", L"1");
         pushPair(keys, values, L"perpage", L"1");
         if (activeSourceTab == 1) {
-            pushPair(keys, values, L"tag", main.txtTagName.Text());
+            pushPair(keys, values, L"tag", main.tagInEffect());
         } else if (activeSourceTab == 2) {
             if (main.cboGallery.Text() != L"All Galleries") {
                 pushPair(keys, values, L"gallery", main.cboGallery.Text());

@@ -157,4 +157,25 @@ TEST_F(SourcesService, AChangeWhileTheOptionsAreEditedUsesTheRatingInEffect) {
     EXPECT_TRUE(errors.empty());
 }
 
+// A change never asks with a tag the tag rule refuses (typed, not yet saved,
+// or left behind when the window went away without Save): it asks with the
+// member's saved tag.
+TEST_F(SourcesService, AChangeAsksOnlyWithATagTheRuleLetsThrough) {
+    regSaveSetting(kAppName, memberSection(member), L"TagName", L"nosuchtaganywhere");
+    main.cboGallery.setText(L"All Galleries");
+    main.cboCategory.setText(L"All Categories");
+    toggleSourceTabs(1);
+    for (const std::wstring& typed : {std::wstring(L"dog's"), std::wstring(), std::wstring(65, L'x')}) {
+        SCOPED_TRACE(testing::PrintToString(typed));
+        main.txtTagName.setText(typed);
+        formInstance<FrmSlideMessage>().Unload();
+        noMatchingWallpapers = false;
+        gQXAPI->RotateWallpaper();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        const QueryPairs query = queryPairsOf(apiRequests().back());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
+    }
+    EXPECT_EQ(main.txtTagName.Text(), std::wstring(65, L'x'));  // the box is the member's to mend
+}
+
 }  // namespace
