@@ -74,6 +74,10 @@ public:
     // through, else the member's saved tag (the box may hold one typed but
     // refused, or left there when the window went away without Save).
     std::wstring tagInEffect() const;
+    // The gallery and category a change asks with: the boxes' texts when they
+    // are items of their lists, else the member's saved ones.
+    std::wstring galleryInEffect() const;
+    std::wstring categoryInEffect() const;
 
     // A close request: the window is minimized instead (Cancel 1), never unloaded.
     void Form_Unload(int16_t& Cancel);

@@ -58,6 +58,16 @@ std::wstring FrmMain::tagInEffect() const {
     return getMemberSetting(L"TagName", L"");
 }
 
+std::wstring FrmMain::galleryInEffect() const {
+    const std::wstring shown = cboGallery.Text();
+    return existsInCombo(shown, cboGallery.hwnd()) ? shown : getMemberSetting(L"Gallery", L"All Galleries");
+}
+
+std::wstring FrmMain::categoryInEffect() const {
+    const std::wstring shown = cboCategory.Text();
+    return existsInCombo(shown, cboCategory.hwnd()) ? shown : getMemberSetting(L"Category", kAllCategories);
+}
+
 bool FrmMain::validateTagName() {
     const std::wstring tag = txtTagName.Text();
     if (tag.empty()) {

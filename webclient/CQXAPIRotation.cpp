@@ -93,10 +93,11 @@ void CQXAPI::requestNextWallpaper() {
         if (activeSourceTab == 1) {
             pushPair(keys, values, L"tag", main.tagInEffect());
         } else if (activeSourceTab == 2) {
-            if (main.cboGallery.Text() != L"All Galleries") {
-                pushPair(keys, values, L"gallery", main.cboGallery.Text());
-                if (main.cboCategory.Text() != L"All Categories")
-                    pushPair(keys, values, L"category", main.cboCategory.Text());
+            const std::wstring gallery = main.galleryInEffect();
+            const std::wstring category = main.categoryInEffect();
+            if (gallery != L"All Galleries") {
+                pushPair(keys, values, L"gallery", gallery);
+                if (category != L"All Categories") pushPair(keys, values, L"category", category);
             }
         } else if (activeSourceTab == 0) {
             pushPair(keys, values, L"member", apiUsername);

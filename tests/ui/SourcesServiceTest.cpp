@@ -178,4 +178,31 @@ TEST_F(SourcesService, AChangeAsksOnlyWithATagTheRuleLetsThrough) {
     EXPECT_EQ(main.txtTagName.Text(), std::wstring(65, L'x'));  // the box is the member's to mend
 }
 
+// Nor with a gallery or category that is no item of its list (pasted with the
+// mouse, and the window gone without the focus leaving the box): it asks with
+// the member's saved ones.
+TEST_F(SourcesService, AChangeAsksOnlyWithListedGalleriesAndCategories) {
+    regSaveSetting(kAppName, memberSection(member), L"Gallery", L"Nature");
+    regSaveSetting(kAppName, memberSection(member), L"Category", L"Forests");
+    selectedGallery = L"Nature";
+    selectedCategory = L"Forests";
+    requestGalleries();
+    ASSERT_TRUE(waitFor([&] { return main.cboGallery.Enabled(); }));
+    toggleSourceTabs(2);
+    for (ComboBox* box : {&main.cboGallery, &main.cboCategory}) {
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetComboBoxInfo(box->hwnd(), &info));
+        SetWindowTextW(info.hwndItem, L"Plants");
+    }
+    service.fault("drop", "&scope=dl");  // the picture itself is not needed
+    const size_t before = apiRequests().size();
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() > before; }));
+    const QueryPairs query = queryPairsOf(apiRequests().back());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"gallery", "Nature"}), query.end());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"category", "Forests"}), query.end());
+    ASSERT_TRUE(waitFor([&] { return main.Enabled(); }));  // the change has ended
+}
+
 }  // namespace
