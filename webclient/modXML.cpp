@@ -28,6 +28,15 @@ void handleError(const XmlNode& root) {
     gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number))), description);
 }
 
+// The login window shown, its input enabled: a login that did not come about
+// leaves the member a way in, interactive or silent.
+void readyForAnotherLogin() {
+    gQXAPI->apiSilent = false;
+    ui::FrmLogin& login = ui::frmLogin();
+    if (!login.Visible()) login.Show();
+    login.EnableLogin();
+}
+
 // What an accepted login changes, kept so that a login that fails on the way
 // can be undone: no half login is left behind.
 class LoginUndo {
@@ -49,13 +58,10 @@ public:
         api.apiAuthToken = token_;
         api.apiUsername = username_;
         api.apiKey = key_;
-        api.apiSilent = false;
         restoreSavedLogin(L"SavedUsername", savedUsername_);
         restoreSavedLogin(L"SavedPassword", savedPassword_);
-        ui::FrmLogin& login = ui::frmLogin();
-        login.txtUserName.setText(shownName_);
-        if (!login.Visible()) login.Show();
-        login.EnableLogin();
+        ui::frmLogin().txtUserName.setText(shownName_);
+        readyForAnotherLogin();
     }
 
 private:
@@ -89,7 +95,10 @@ void handleAuth(const XmlDocument& document, const XmlNode& root) {
         acceptLogin(root);
         return;
     }
-    if (root.require(L"status").text().empty()) MessageBoxW(ui::windowInFront(), L"Unknown Login Error", L"Vorlane", MB_OK);
+    // Refused with the service's reason, or without one.
+    const std::wstring status = root.require(L"status").text();
+    MessageBoxW(ui::windowInFront(), status.empty() ? L"Unknown Login Error" : status.c_str(), L"Vorlane", MB_OK);
+    readyForAnotherLogin();
 }
 
 void handleGalleries(const XmlDocument& document) {

@@ -157,6 +157,33 @@ TEST_F(Login, ARefusedOrUnreachableLoginIsToldInABoxModalToTheLoginWindow) {
     }
 }
 
+// A member the service knows but does not let in (an account not activated) is
+// told why, and the login window is ready for another try: never left with
+// its boxes disabled, nor the program busy in the tray after a silent login.
+TEST_F(Login, ALoginTheServiceRefusesWithAReasonIsToldAndTheWindowIsReadyAgain) {
+    FrmLogin& login = frmLogin();
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "typed");
+        const size_t before = dialogs.count();
+        if (silent) {
+            login.Hide();
+            gQXAPI->apiSilent = true;
+            gQXAPI->apiUsername = L"dave_new";
+            gQXAPI->apiPasswordHash = GetStringMD5(L"welcome1");
+            ASSERT_TRUE(gQXAPI->APILogin());
+        } else {
+            type(L"dave_new", L"welcome1");
+            login.cmdLogin.Click();
+        }
+        ASSERT_TRUE(waitFor([&] { return dialogs.count() > before && login.txtUserName.Enabled(); }));
+        EXPECT_EQ(dialogs.seen().back().text, L"Account not activated");
+        EXPECT_TRUE(login.Visible());
+        EXPECT_TRUE(login.txtPassword.Enabled() && login.cmdLogin.Enabled());
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        EXPECT_FALSE(gQXAPI->apiSilent);
+    }
+}
+
 TEST_F(Login, TheWindowOpensWithTheFocusInTheUserNameBox) {
     FrmLogin& login = frmLogin();
     EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
