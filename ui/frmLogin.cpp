@@ -93,6 +93,12 @@ void FrmLogin::DisableLogin() {
     cmdLogin.setEnabled(false);
 }
 
+void FrmLogin::readyForAnotherLogin() {
+    if (gQXAPI) gQXAPI->apiSilent = false;
+    if (!Visible()) Show();
+    EnableLogin();
+}
+
 void FrmLogin::cmdLogin_Click() {
     const std::wstring username = txtUserName.Text();
     const std::wstring password = txtPassword.Text();

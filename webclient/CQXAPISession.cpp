@@ -116,6 +116,8 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                                                  ErrorDescr + L".  Please contact us for details: " + contactPageAddress());
                 break;
         }
+        // Logged out, the error answered the login.
+        if (!apiLoggedIn && ErrorNo != 75) ui::frmLogin().readyForAnotherLogin();
     });
 }
 
@@ -177,6 +179,7 @@ void CQXAPI::APIHandleSockError() {
 
 void CQXAPI::APIUnexpectedResponse() {
     ui::frmMain().tmrMain.setEnabled(false);
+    if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
     ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
                L"problem or interference from another program on your computer (such as spyware).  If this "

@@ -28,15 +28,6 @@ void handleError(const XmlNode& root) {
     gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number))), description);
 }
 
-// The login window shown, its input enabled: a login that did not come about
-// leaves the member a way in, interactive or silent.
-void readyForAnotherLogin() {
-    gQXAPI->apiSilent = false;
-    ui::FrmLogin& login = ui::frmLogin();
-    if (!login.Visible()) login.Show();
-    login.EnableLogin();
-}
-
 // What an accepted login changes, kept so that a login that fails on the way
 // can be undone: no half login is left behind.
 class LoginUndo {
@@ -61,7 +52,7 @@ public:
         restoreSavedLogin(L"SavedUsername", savedUsername_);
         restoreSavedLogin(L"SavedPassword", savedPassword_);
         ui::frmLogin().txtUserName.setText(shownName_);
-        readyForAnotherLogin();
+        ui::frmLogin().readyForAnotherLogin();
     }
 
 private:
@@ -98,7 +89,7 @@ void handleAuth(const XmlDocument& document, const XmlNode& root) {
     // Refused with the service's reason, or without one.
     const std::wstring status = root.require(L"status").text();
     MessageBoxW(ui::windowInFront(), status.empty() ? L"Unknown Login Error" : status.c_str(), L"Vorlane", MB_OK);
-    readyForAnotherLogin();
+    ui::frmLogin().readyForAnotherLogin();
 }
 
 void handleGalleries(const XmlDocument& document) {

@@ -13,6 +13,7 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmQuickStart.h"
+#include "ui/frmSlideMessage.h"
 #include "webclient/modMD5.h"
 
 using namespace vorlane;
@@ -181,6 +182,23 @@ TEST_F(Login, ALoginTheServiceRefusesWithAReasonIsToldAndTheWindowIsReadyAgain) 
         EXPECT_TRUE(login.txtPassword.Enabled() && login.cmdLogin.Enabled());
         EXPECT_FALSE(gQXAPI->apiLoggedIn);
         EXPECT_FALSE(gQXAPI->apiSilent);
+    }
+}
+
+// So is a login answered with an error of the service's, or with a reply no
+// service sends: the notice says what went wrong.
+TEST_F(Login, ALoginAnsweredWithAServiceErrorOrAnUnexpectedReplyLeavesTheWindowReadyAgain) {
+    FrmLogin& login = frmLogin();
+    for (const std::string fault : {"api_error&number=901", "api_error&number=912&description=Slow+down", "oversize"}) {
+        SCOPED_TRACE(fault);
+        const size_t separator = fault.find('&');
+        service.fault(fault.substr(0, separator), separator == std::string::npos ? "" : fault.substr(separator));
+        type(L"alice", L"tulips2008");
+        login.cmdLogin.Click();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value() && login.txtUserName.Enabled(); }));
+        EXPECT_TRUE(login.Visible());
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        formInstance<FrmSlideMessage>().Unload();
     }
 }
 
