@@ -100,6 +100,9 @@ void FrmLogin::readyForAnotherLogin() {
 }
 
 void FrmLogin::cmdLogin_Click() {
+    // One login at a time: a second click on the login picture (a double click)
+    // would send it again and have its answer told twice.
+    if (!cmdLogin.Enabled()) return;
     const std::wstring username = txtUserName.Text();
     const std::wstring password = txtPassword.Text();
     if (username.empty()) {
