@@ -161,6 +161,10 @@ void FrmLogin::LoginSuccess() {
     if (!api.apiSilent) {
         main.Show();
         SetFocus(main.hwnd());
+        // Back from the tray, if the program started there: the icon goes, as
+        // when the window is restored, and the tray menu cannot bring the
+        // window up again behind a later logout.
+        RemoveSystrayIcon();
     }
     frmOptions().lblLoggedIn.setCaption(api.apiUsername);
     const ServiceHosts hosts = serviceHosts();

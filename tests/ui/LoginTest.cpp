@@ -14,6 +14,7 @@
 #include "ui/frmOptions.h"
 #include "ui/frmQuickStart.h"
 #include "ui/frmSlideMessage.h"
+#include "ui/modMiscTray.h"
 #include "webclient/modMD5.h"
 
 using namespace vorlane;
@@ -273,6 +274,18 @@ TEST_F(Login, AnAcceptedLoginShowsTheMainWindowSavesTheLoginAndStartsTheSchedule
     EXPECT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
     EXPECT_TRUE(gTimerFunctions->Active_CheckIdle);
     EXPECT_TRUE(errors.empty());
+}
+
+// A silent start whose saved login the service refused leaves the icon in the
+// tray; the member's own login brings the main window back from there, so the
+// icon goes, as when the window is restored from the tray.
+TEST_F(Login, ALoginTypedAfterAStartInTheTrayTakesTheTrayIconAway) {
+    minimizeToTray(L"alice");
+    ASSERT_TRUE(systrayIconShown());
+    logInAsTheMemberWould();
+    EXPECT_TRUE(frmMain().Visible());
+    EXPECT_FALSE(systrayIconShown());
+    RemoveSystrayIcon();
 }
 
 TEST_F(Login, TheMembersSavedChoicesAreLoaded) {
