@@ -57,8 +57,8 @@ void Form::Load() {
     if (style_.toolWindow) exStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     if (style_.topmost) exStyle |= WS_EX_TOPMOST;
     if (style_.appWindow) exStyle |= WS_EX_APPWINDOW;
-    const HWND window = CreateWindowExW(exStyle, kFormClass, caption_.c_str(),
-                                        WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, designWidth_,
+    const DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | (style_.minimizes ? WS_MINIMIZEBOX : 0);
+    const HWND window = CreateWindowExW(exStyle, kFormClass, caption_.c_str(), style, 0, 0, designWidth_,
                                         designHeight_, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!window) {
         window_.release();
@@ -296,6 +296,9 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         closeRequested();
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && !style_.minimizes) return 0;
+        break;
     case WM_CANCELMODE: {
         // Sent when a message box comes up over the window: a press held in any
         // of its controls lets go of the mouse, which ends a drag.

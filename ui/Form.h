@@ -26,6 +26,7 @@ struct FormStyle {
     bool toolWindow = false;  // no taskbar button, never activated by showing
     bool topmost = false;
     bool appWindow = false;   // a taskbar button of its own even while owned
+    bool minimizes = true;    // false for a window that, minimized, nothing could bring back
 };
 
 class Form : public Surface {
