@@ -86,7 +86,9 @@ void Form::Unload() {
 
 void Form::Show() {
     if (!window_) Load();
-    ShowWindow(window_.get(), style_.toolWindow ? SW_SHOWNOACTIVATE : SW_SHOW);
+    // One hidden while minimized comes back as itself, not as a taskbar button.
+    const int how = IsIconic(window_.get()) ? SW_RESTORE : style_.toolWindow ? SW_SHOWNOACTIVATE : SW_SHOW;
+    ShowWindow(window_.get(), how);
 }
 
 void Form::Show(Form* owner) {
