@@ -129,53 +129,39 @@ TEST_F(SourcesService, RotateNowIsAChangeTheMemberAskedFor) {
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
 }
 
-// A change that falls due while the member is typing in the options window asks
-// with the rating in effect, never with one typed but not saved.
-TEST_F(SourcesService, AChangeWhileTheOptionsAreEditedUsesTheRatingInEffect) {
+// A change that falls due while the member is typing asks with the options and
+// the tag in effect: never with a rating typed in the options window but not
+// saved, nor with a tag the tag rule refuses (typed, or left in the box when
+// the window went away without Save), which give way to the saved ones.
+TEST_F(SourcesService, AChangeAsksWithTheRatingAndTheTagInEffect) {
     regSaveSetting(kAppName, memberSection(member), L"QualityRating", L"5");
+    regSaveSetting(kAppName, memberSection(member), L"TagName", L"nosuchtaganywhere");
     FrmOptions& options = frmOptions();
     options.loadOptions();
     main.cboGallery.setText(L"All Galleries");
     main.cboCategory.setText(L"All Categories");
     toggleSourceTabs(1);
-    main.txtTagName.setText(L"nosuchtaganywhere");
     ShowWindow(options.hwnd(), SW_SHOWNA);
-    for (const wchar_t* typed : {L"abc", L"", L"5000"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(typed)));
-        options.txtRating.setText(typed);
+    const std::pair<std::wstring, std::wstring> typed[] = {
+        {L"abc", L"nosuchtaganywhere"}, {L"", L""}, {L"5000", L"dog's"}, {L"5", std::wstring(65, L'x')}};
+    for (const auto& [rating, tag] : typed) {
+        SCOPED_TRACE(testing::PrintToString(rating) + " " + testing::PrintToString(tag));
+        options.txtRating.setText(rating);
+        main.txtTagName.setText(tag);
         formInstance<FrmSlideMessage>().Unload();
         noMatchingWallpapers = false;
         gQXAPI->RotateWallpaper();
         ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
         const QueryPairs query = queryPairsOf(apiRequests().back());
         EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"minpoints", "5"}), query.end());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
         const std::wstring advice = L"+5 rating (via your settings).";
         const std::wstring text = notice()->text;
         EXPECT_EQ(text.substr(text.size() - std::min(text.size(), advice.size())), advice);
     }
+    EXPECT_EQ(main.txtTagName.Text(), std::wstring(65, L'x'));  // the box is the member's to mend
     options.Hide();
     EXPECT_TRUE(errors.empty());
-}
-
-// A change never asks with a tag the tag rule refuses (typed, not yet saved,
-// or left behind when the window went away without Save): it asks with the
-// member's saved tag.
-TEST_F(SourcesService, AChangeAsksOnlyWithATagTheRuleLetsThrough) {
-    regSaveSetting(kAppName, memberSection(member), L"TagName", L"nosuchtaganywhere");
-    main.cboGallery.setText(L"All Galleries");
-    main.cboCategory.setText(L"All Categories");
-    toggleSourceTabs(1);
-    for (const std::wstring& typed : {std::wstring(L"dog's"), std::wstring(), std::wstring(65, L'x')}) {
-        SCOPED_TRACE(testing::PrintToString(typed));
-        main.txtTagName.setText(typed);
-        formInstance<FrmSlideMessage>().Unload();
-        noMatchingWallpapers = false;
-        gQXAPI->RotateWallpaper();
-        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
-        const QueryPairs query = queryPairsOf(apiRequests().back());
-        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
-    }
-    EXPECT_EQ(main.txtTagName.Text(), std::wstring(65, L'x'));  // the box is the member's to mend
 }
 
 // Nor with a gallery or category that is no item of its list (pasted with the
