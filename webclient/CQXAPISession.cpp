@@ -149,6 +149,11 @@ bool CQXAPI::apiNetworkRetry() {
         if (!APIConnect()) return;
         if (!apiLoggedIn) {
             if (apiPasswordHash.empty() || apiUsername.empty()) {
+                // The outage is over before the wait in the login window: the
+                // clock runs on under it and must not retry, and so open the
+                // window over itself, every thirty seconds.
+                apiNetworkOutage = false;
+                gTimerFunctions->Active_NetworkRetry = false;
                 ui::FrmMain& main = ui::frmMain();
                 main.Show();
                 main.setEnabled(false);

@@ -209,6 +209,29 @@ TEST_F(Login, ALoginAnsweredWithAServiceErrorOrAnUnexpectedReplyLeavesTheWindowR
     }
 }
 
+// A retry that finds the service again while nobody is logged in waits in the
+// login window. Meanwhile the outage is over and the retry off: the clock, which
+// runs on under the window, does not open it over itself every thirty seconds.
+TEST_F(Login, ARetryWaitingInTheLoginWindowIsOverWhileItWaits) {
+    frmLogin().Hide();
+    gQXAPI->apiNetworkOutage = true;
+    gTimerFunctions->Active_NetworkRetry = true;
+    static bool seen = false, retryOn = true, outage = true;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        FrmLogin& login = formInstance<FrmLogin>();
+        if (!login.Visible()) return;
+        KillTimer(nullptr, id);
+        seen = true;
+        retryOn = gTimerFunctions->Active_NetworkRetry;
+        outage = gQXAPI->apiNetworkOutage;
+        login.Hide();
+    });
+    EXPECT_TRUE(gQXAPI->apiNetworkRetry());
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(retryOn);
+    EXPECT_FALSE(outage);
+}
+
 TEST_F(Login, TheWindowOpensWithTheFocusInTheUserNameBox) {
     FrmLogin& login = frmLogin();
     EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
