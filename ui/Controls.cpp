@@ -166,7 +166,10 @@ void Label::setForeColor(COLORREF color) {
 }
 
 namespace {
-constexpr UINT kLabelFormat = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+// Wrapped at the words; a run of characters longer than a line (an address, the
+// server's words quoted in a notice) is broken too rather than cut off at the
+// right edge, and a line that would show only in part is left out.
+constexpr UINT kLabelFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
 }  // namespace
 
 void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
@@ -251,6 +254,14 @@ void WindowedControl::validateFocusLoss(HWND newFocus) {
     ++refusals;
     refocusWindow = hwnd_;
     PostMessageW(hwnd_, refocusMessage(), 0, 0);
+}
+
+bool WindowedControl::mayLoseFocus() {
+    if (refocusWindow) return false;  // a refused move is still coming back
+    if (!Validate || !hwnd_) return true;
+    bool cancel = false;
+    Validate(cancel);
+    return !cancel;
 }
 
 bool moveFocus(HWND window) {

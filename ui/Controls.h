@@ -169,6 +169,10 @@ public:
     // The wrapper of a window made by this layer, or null.
     static WindowedControl* fromWindow(HWND window);
 
+    // Runs Validate as when the focus leaves for another control of the window
+    // (a press of the default button does so); false when it keeps the focus.
+    bool mayLoseFocus();
+
 protected:
     // Makes the window; the control's wrapper is bound to it before it returns.
     void makeWindow(Surface& container, const DesignRect& rect, const wchar_t* className, const std::wstring& text,

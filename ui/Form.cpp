@@ -57,8 +57,8 @@ void Form::Load() {
     if (style_.toolWindow) exStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     if (style_.topmost) exStyle |= WS_EX_TOPMOST;
     if (style_.appWindow) exStyle |= WS_EX_APPWINDOW;
-    const HWND window = CreateWindowExW(exStyle, kFormClass, caption_.c_str(),
-                                        WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, designWidth_,
+    const DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | (style_.minimizes ? WS_MINIMIZEBOX : 0);
+    const HWND window = CreateWindowExW(exStyle, kFormClass, caption_.c_str(), style, 0, 0, designWidth_,
                                         designHeight_, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!window) {
         window_.release();
@@ -86,7 +86,9 @@ void Form::Unload() {
 
 void Form::Show() {
     if (!window_) Load();
-    ShowWindow(window_.get(), style_.toolWindow ? SW_SHOWNOACTIVATE : SW_SHOW);
+    // One hidden while minimized comes back as itself, not as a taskbar button.
+    const int how = IsIconic(window_.get()) ? SW_RESTORE : style_.toolWindow ? SW_SHOWNOACTIVATE : SW_SHOW;
+    ShowWindow(window_.get(), how);
 }
 
 void Form::Show(Form* owner) {
@@ -242,6 +244,13 @@ WindowedControl* Form::defaultButton() const {
     return nullptr;
 }
 
+WindowedControl* Form::focusedControl() const {
+    const HWND focus = GetFocus();
+    if (!focus || !window_ || !IsChild(window_.get(), focus)) return nullptr;
+    if (WindowedControl* control = WindowedControl::fromWindow(focus)) return control;
+    return WindowedControl::fromWindow(GetParent(focus));  // the edit field of a combo box
+}
+
 void Form::noteFocus(HWND window) {
     if (window_ && (window == window_.get() || IsChild(window_.get(), window))) lastFocus_ = window;
 }
@@ -289,6 +298,9 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         closeRequested();
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && !style_.minimizes) return 0;
+        break;
     case WM_CANCELMODE: {
         // Sent when a message box comes up over the window: a press held in any
         // of its controls lets go of the mouse, which ends a drag.
@@ -313,15 +325,20 @@ LRESULT Form::message(UINT message, WPARAM wParam, LPARAM lParam) {
         if (WindowedControl* button = defaultButton())
             return MAKELRESULT(GetDlgCtrlID(button->hwnd()), DC_HASDEFID);
         return 0;
-    case WM_COMMAND:
-        // The Return key arrives as a command from the default button's id.
-        if (lParam == 0 || WindowedControl::fromWindow(reinterpret_cast<HWND>(lParam)) == nullptr) {
-            if (WindowedControl* button = defaultButton(); button && LOWORD(wParam) == GetDlgCtrlID(button->hwnd())) {
-                button->onCommand(BN_CLICKED);
-                return 0;
-            }
+    case WM_COMMAND: {
+        // The Return key arrives as a command from the default button's id,
+        // from the button itself or from no window at all.
+        const auto from = reinterpret_cast<HWND>(lParam);
+        WindowedControl* button = defaultButton();
+        if (button && LOWORD(wParam) == GetDlgCtrlID(button->hwnd()) &&
+            (!from || from == button->hwnd() || !WindowedControl::fromWindow(from))) {
+            // As a click would: the control the focus leaves is checked first.
+            if (WindowedControl* focused = focusedControl(); focused && !focused->mayLoseFocus()) return 0;
+            button->onCommand(BN_CLICKED);
+            return 0;
         }
         break;
+    }
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);

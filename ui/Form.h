@@ -26,6 +26,7 @@ struct FormStyle {
     bool toolWindow = false;  // no taskbar button, never activated by showing
     bool topmost = false;
     bool appWindow = false;   // a taskbar button of its own even while owned
+    bool minimizes = true;    // false for a window that, minimized, nothing could bring back
 };
 
 class Form : public Surface {
@@ -126,6 +127,8 @@ private:
     void registerControl(Control& control);
     UINT_PTR registerTimer(Timer& timer);
     WindowedControl* defaultButton() const;
+    // The control of this window that has the keyboard focus, or null.
+    WindowedControl* focusedControl() const;
 
     const wchar_t* module_;
     std::wstring caption_;

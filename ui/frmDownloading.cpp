@@ -15,7 +15,9 @@ constexpr int kHeight = 66;
 constexpr int kFullBarWidth = 417;
 }  // namespace
 
-FrmDownloading::FrmDownloading() : Form(L"frmDownloading", L"", kWidth, kHeight) {}
+// No taskbar button of its own: minimized, it could not be brought back.
+FrmDownloading::FrmDownloading()
+    : Form(L"frmDownloading", L"", kWidth, kHeight, FormStyle{.minimizes = false}) {}
 
 FrmDownloading& frmDownloading() { return loadedForm<FrmDownloading>(); }
 

@@ -116,7 +116,16 @@ void FrmLogin::DisableLogin() {
     cmdLogin.setEnabled(false);
 }
 
+void FrmLogin::readyForAnotherLogin() {
+    if (gQXAPI) gQXAPI->apiSilent = false;
+    if (!Visible()) Show();
+    EnableLogin();
+}
+
 void FrmLogin::cmdLogin_Click() {
+    // One login at a time: a second click on the login picture (a double click)
+    // would send it again and have its answer told twice.
+    if (!cmdLogin.Enabled()) return;
     const std::wstring username = txtUserName.Text();
     const std::wstring password = txtPassword.Text();
     if (username.empty()) {
@@ -175,6 +184,10 @@ void FrmLogin::LoginSuccess() {
     if (!api.apiSilent) {
         main.Show();
         SetFocus(main.hwnd());
+        // Back from the tray, if the program started there: the icon goes, as
+        // when the window is restored, and the tray menu cannot bring the
+        // window up again behind a later logout.
+        RemoveSystrayIcon();
     }
     frmOptions().lblLoggedIn.setCaption(api.apiUsername);
     const ServiceHosts hosts = serviceHosts();

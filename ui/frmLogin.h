@@ -29,6 +29,9 @@ public:
     // Let the member type and send again, or not while a login is under way.
     void EnableLogin();
     void DisableLogin();
+    // A login that did not come about leaves the member a way in: the window
+    // shown, its input enabled, the next login an interactive one.
+    void readyForAnotherLogin();
 
     // The one way into the logged-in state, run for every accepted login.
     void LoginSuccess();

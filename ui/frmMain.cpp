@@ -296,21 +296,34 @@ void FrmMain::unMinimize() {
     RemoveSystrayIcon();
 }
 
-HWND FrmMain::askingWindow() {
-    // The window in front of the member: what stays usable under the question
-    // would let the member act on a program that is about to end.
+HWND windowInFront() {
     for (Form* form : {static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
                        static_cast<Form*>(&formInstance<FrmOptions>())})
         if (form->Visible()) return form->hwnd();
-    return hwnd();
+    return formInstance<FrmMain>().hwnd();
+}
+
+bool FrmMain::confirmExit() {
+    // Exit in the tray menu stays available while the question is up: asking
+    // again brings that question forward instead of stacking another.
+    if (exitAskedFrom_) {
+        SetForegroundWindow(GetLastActivePopup(exitAskedFrom_));
+        return false;
+    }
+    // What stays usable under the question would let the member act on a
+    // program that is about to end.
+    exitAskedFrom_ = windowInFront();
+    const int answer = MessageBoxW(exitAskedFrom_,
+                                   L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper "
+                                   L"will remain exactly as it looks now and will not be automatically updated with "
+                                   L"new images.",
+                                   L"Confirm Exit", MB_YESNO | MB_ICONQUESTION);
+    exitAskedFrom_ = nullptr;
+    return answer == IDYES;
 }
 
 void FrmMain::exitVorlane(bool Silent) {
-    if (!Silent && MessageBoxW(askingWindow(),
-                               L"Are you sure you want to completely shut down Vorlane?\r\n\r\nYour wallpaper will "
-                               L"remain exactly as it looks now and will not be automatically updated with new images.",
-                               L"Confirm Exit", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
+    if (!Silent && !confirmExit()) return;
     if (gQXAPI) {
         gQXAPI->APICloseSock();
         gQXAPI->removeUpdateFiles();  // an update left unfinished is fetched whole next time

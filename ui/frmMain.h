@@ -73,6 +73,14 @@ public:
 
     // The tag rule: true when the tag text may be used (else the member is told why).
     bool validateTagName();
+    // The tag a change asks with: the box's text when the tag rule lets it
+    // through, else the member's saved tag (the box may hold one typed but
+    // refused, or left there when the window went away without Save).
+    std::wstring tagInEffect() const;
+    // The gallery and category a change asks with: the boxes' texts when they
+    // are items of their lists, else the member's saved ones.
+    std::wstring galleryInEffect() const;
+    std::wstring categoryInEffect() const;
 
     // A close request: the window is minimized instead (Cancel 1), never unloaded.
     void Form_Unload(int16_t& Cancel);
@@ -118,9 +126,9 @@ private:
     void createCategoryPage();
     void wireMainHandlers();
     void makeDataFolderOrEnd();
-    // The program's window the member asks from: the first-run help, login or
-    // options window while one is up, else this one.
-    HWND askingWindow();
+    // The exit question; true when the member answers Yes.
+    bool confirmExit();
+    HWND exitAskedFrom_ = nullptr;  // the window the exit question is up over
 
     // Joins the picture-source controls to their events.
     void wireSourceHandlers();
@@ -133,6 +141,11 @@ FrmMain& frmMain();
 // silent login, or after the login window (a second copy has ended by then).
 // Loading the main window any other way gives the window alone.
 void startVorlane();
+
+// The program's window the member works in: the first-run help, login or
+// options window while one is up, else the main window. A message box that
+// answers the member's action is modal to it.
+HWND windowInFront();
 
 // The address of a member's page on the member-pages host: "favorites" or
 // "uploads" ("http://members.../name/favorites/").

@@ -51,6 +51,22 @@ void FrmMain::optMemberUploads_Click() {
     saveMemberSetting(L"UseMembers", L"Uploads");
 }
 
+std::wstring FrmMain::tagInEffect() const {
+    const std::wstring typed = txtTagName.Text();
+    if (!typed.empty() && typed.size() <= kLongestTag && hasOnlyTagCharacters(typed)) return typed;
+    return getMemberSetting(L"TagName", L"");
+}
+
+std::wstring FrmMain::galleryInEffect() const {
+    const std::wstring shown = cboGallery.Text();
+    return existsInCombo(shown, cboGallery.hwnd()) ? shown : getMemberSetting(L"Gallery", L"All Galleries");
+}
+
+std::wstring FrmMain::categoryInEffect() const {
+    const std::wstring shown = cboCategory.Text();
+    return existsInCombo(shown, cboCategory.hwnd()) ? shown : getMemberSetting(L"Category", kAllCategories);
+}
+
 bool FrmMain::validateTagName() {
     const std::wstring tag = txtTagName.Text();
     if (tag.empty()) {

@@ -152,10 +152,19 @@ void FrmOptions::loadOptions() {
         optRandomize.setValue(false);
         optSequential.setValue(true);
     }
+    ratingInEffect_ = txtRating.Text();
     // Shown at the fewest minutes allowed; stored so only by the next Save.
     if (toDouble(txtFrequency.Text()) < kFewestMinutes && cboFrequencyType.Text() == kMinutes)
         txtFrequency.setText(numberText(kFewestMinutes));
     UpdateChangeOnTrigger();
+}
+
+std::wstring FrmOptions::ratingInEffect() const { return Visible() ? ratingInEffect_ : txtRating.Text(); }
+
+LRESULT FrmOptions::formMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) {
+    handled = false;
+    if (message == WM_SHOWWINDOW && wParam) ratingInEffect_ = txtRating.Text();
+    return 0;
 }
 
 void FrmOptions::UpdateChangeOnTrigger() {

@@ -36,6 +36,11 @@ public:
     // Restarts the countdown and takes the interval from the boxes.
     void UpdateChangeOnTrigger();
 
+    // The minimum rating a change asks for: the box's text, but while the
+    // window is up the text it held when it opened (or was loaded), so that a
+    // change falling due meanwhile never asks with one typed but not saved.
+    std::wstring ratingInEffect() const;
+
     // Checks the boxes, applies them to the schedule, stores them and closes.
     void picSave_Click();
     // Discards the edits (the boxes go back to the stored options) and closes.
@@ -50,6 +55,7 @@ protected:
     void Form_Load() override;
     // Never unloaded: a close request cancels, as the close box does.
     void closeRequested() override { picCancel_Click(); }
+    LRESULT formMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
     // The six checks of Save, in order, with their normalisations; false after
@@ -58,6 +64,8 @@ private:
     bool refuse(WindowedControl& focus, const wchar_t* title, const wchar_t* text);
     void applyFreezeToSchedule();
     void storeOptions();
+
+    std::wstring ratingInEffect_;
 };
 
 FrmOptions& frmOptions();

@@ -275,8 +275,12 @@ void CDownload::writeBody(const uint8_t* piece, size_t pieceSize) {
         return;
     }
     pieceSize = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(pieceSize), room));
-    appendToFile(piece, pieceSize);
-    if (!raise(events.DataArrival, static_cast<int32_t>(pieceSize))) return;
+    // A header that came without body bytes announces no data: an empty
+    // DataArrival would read as a download without a size.
+    if (pieceSize > 0) {
+        appendToFile(piece, pieceSize);
+        if (!raise(events.DataArrival, static_cast<int32_t>(pieceSize))) return;
+    }
     if (announced_ && bodyWritten_ == *announced_) complete();
 }
 

@@ -79,7 +79,7 @@ void CQXAPI::requestNextWallpaper() {
         pushPair(keys, values, L"withar", screenAspectRatio);
         pushPair(keys, values, L"withtags", L"no");
         pushPair(keys, values, L"sort", L"desc");
-        pushPair(keys, values, L"minpoints", options.txtRating.Text());
+        pushPair(keys, values, L"minpoints", options.ratingInEffect());
         if (options.optRandomize.Value()) {
             pushPair(keys, values, L"order", L"randomize");
         } else {
@@ -91,12 +91,13 @@ void CQXAPI::requestNextWallpaper() {
         pushPair(keys, values, L"page", L"1");
         pushPair(keys, values, L"perpage", L"1");
         if (activeSourceTab == 1) {
-            pushPair(keys, values, L"tag", main.txtTagName.Text());
+            pushPair(keys, values, L"tag", main.tagInEffect());
         } else if (activeSourceTab == 2) {
-            if (main.cboGallery.Text() != L"All Galleries") {
-                pushPair(keys, values, L"gallery", main.cboGallery.Text());
-                if (main.cboCategory.Text() != L"All Categories")
-                    pushPair(keys, values, L"category", main.cboCategory.Text());
+            const std::wstring gallery = main.galleryInEffect();
+            const std::wstring category = main.categoryInEffect();
+            if (gallery != L"All Galleries") {
+                pushPair(keys, values, L"gallery", gallery);
+                if (category != L"All Categories") pushPair(keys, values, L"category", category);
             }
         } else if (activeSourceTab == 0) {
             pushPair(keys, values, L"member", apiUsername);

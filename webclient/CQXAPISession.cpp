@@ -81,7 +81,7 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 NoWallpapersExist();
                 break;
             case 75: {
-                MessageBoxW(nullptr,
+                MessageBoxW(ui::windowInFront(),
                             L"Oops!  That username / password is not a valid Quorvex login!\r\n\r\n"
                             L"Please try again, or visit Quorvex to create a new account or recover a forgotten "
                             L"password.",
@@ -121,6 +121,8 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                                                  ErrorDescr + L".  Please contact us for details: " + contactPageAddress());
                 break;
         }
+        // Logged out, the error answered the login.
+        if (!apiLoggedIn && ErrorNo != 75) ui::frmLogin().readyForAnotherLogin();
     });
 }
 
@@ -141,7 +143,7 @@ void CQXAPI::apiSetNetworkOutage() {
 }
 
 void CQXAPI::showConnectionError() {
-    MessageBoxW(nullptr,
+    MessageBoxW(ui::windowInFront(),
                 L"The connection to Quorvex cannot be established at this time due to a connectivity "
                 L"issue.\r\n\r\nPlease make sure you're connected to the internet and try again.",
                 L"Connection Error", MB_OK | MB_ICONERROR);
@@ -153,11 +155,7 @@ void CQXAPI::showConnectionError() {
 // try. A silent login gets it too, or the program would wait in the tray for good.
 void CQXAPI::loginEndedWithoutSession() {
     runTrapped(L"loginEndedWithoutSession", kModule, [&] {
-        if (apiLoggedIn) return;
-        apiSilent = false;
-        ui::FrmLogin& login = ui::frmLogin();
-        if (!login.Visible()) login.Show();
-        login.EnableLogin();
+        if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
     });
 }
 
@@ -187,11 +185,15 @@ bool CQXAPI::apiNetworkRetry() {
         if (!connecting_ && !awaitingReply()) QXSock.CloseSck();
         if (!APIConnect()) return;
         if (!apiLoggedIn && (apiPasswordHash.empty() || apiUsername.empty())) {
+            // The outage is over before the wait in the login window: the
+            // clock runs on under it and must not retry, and so open the
+            // window over itself, every thirty seconds.
+            apiNetworkOutage = false;
+            gTimerFunctions->Active_NetworkRetry = false;
             ui::FrmMain& main = ui::frmMain();
             main.Show();
             main.setEnabled(false);
             ui::frmLogin().ShowModal(&main);
-            apiNetworkOutage = false;
             connected = true;
         } else {
             // Connected again: a login that cannot go out is a new outage,
@@ -213,7 +215,7 @@ void CQXAPI::APIHandleSockError() {
     runTrapped(L"APIHandleSockError", kModule, [&] {
         if (QXSock.State() != StateClosed) QXSock.CloseSck();
         if (!apiSilent && !apiLoggedIn) {
-            MessageBoxW(nullptr,
+            MessageBoxW(ui::windowInFront(),
                         L"Could not connect to the Quorvex servers!\r\n\r\nMake sure you're connected to the "
                         L"internet and try again.",
                         L"Connection Error", MB_OK | MB_ICONERROR);
@@ -227,6 +229,7 @@ void CQXAPI::APIHandleSockError() {
 
 void CQXAPI::APIUnexpectedResponse() {
     ui::frmMain().tmrMain.setEnabled(false);
+    if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
     ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
                L"problem or interference from another program on your computer (such as spyware).  If this "

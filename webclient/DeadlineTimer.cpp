@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/Trap.h"
+
 namespace vorlane {
 
 namespace {
@@ -50,11 +52,9 @@ void CALLBACK DeadlineTimer::onTimer(HWND, UINT, UINT_PTR id, DWORD) {
     timer.disarm();
     // The handler may destroy the timer: it runs from a copy.
     const std::function<void()> expired = timer.expired_;
-    try {
-        expired();
-    } catch (...) {
-        // Nothing may cross the system's dispatch; the handler reports its own failures.
-    }
+    // Nothing may cross the system's dispatch: what the handler did not trap
+    // itself is reported, as the window dispatch reports it.
+    runTrapped(L"TimerProc", L"DeadlineTimer", expired);
 }
 
 }  // namespace vorlane

@@ -49,13 +49,10 @@ public:
         api.apiAuthToken = token_;
         api.apiUsername = username_;
         api.apiKey = key_;
-        api.apiSilent = false;
         restoreSavedLogin(L"SavedUsername", savedUsername_);
         restoreSavedLogin(L"SavedPassword", savedPassword_);
-        ui::FrmLogin& login = ui::frmLogin();
-        login.txtUserName.setText(shownName_);
-        if (!login.Visible()) login.Show();
-        login.EnableLogin();
+        ui::frmLogin().txtUserName.setText(shownName_);
+        ui::frmLogin().readyForAnotherLogin();
     }
 
 private:
@@ -89,7 +86,10 @@ void handleAuth(const XmlDocument& document, const XmlNode& root) {
         acceptLogin(root);
         return;
     }
-    if (root.require(L"status").text().empty()) MessageBoxW(nullptr, L"Unknown Login Error", L"Vorlane", MB_OK);
+    // Refused with the service's reason, or without one.
+    const std::wstring status = root.require(L"status").text();
+    MessageBoxW(ui::windowInFront(), status.empty() ? L"Unknown Login Error" : status.c_str(), L"Vorlane", MB_OK);
+    ui::frmLogin().readyForAnotherLogin();
 }
 
 void handleGalleries(const XmlDocument& document) {
@@ -164,7 +164,7 @@ void ParseXML(const std::wstring& body) {
 void NoWallpapersExist() {
     runTrapped(L"NoWallpapersExist", kModule, [&] {
         if (noMatchingWallpapers) return;
-        std::wstring rating = ui::frmOptions().txtRating.Text();
+        std::wstring rating = ui::frmOptions().ratingInEffect();
         if (toDouble(rating) > 0) rating = L"+" + rating;
 
         std::wstring advice;

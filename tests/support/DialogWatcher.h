@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -28,8 +29,9 @@ public:
     DialogWatcher(const DialogWatcher&) = delete;
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 
-    // The button (IDOK, IDYES, IDNO, ...) to press on dialogs with this title.
-    void answer(const std::wstring& title, int button);
+    // The button (IDOK, IDYES, IDNO, ...) to press on dialogs with this title,
+    // once the dialog has been up for the given time.
+    void answer(const std::wstring& title, int button, std::chrono::milliseconds after = {});
 
     std::vector<SeenDialog> seen() const;
     size_t count() const;
@@ -40,7 +42,11 @@ private:
     unsigned long process_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
-    std::map<std::wstring, int> answers_;
+    struct Answer {
+        int button = 0;
+        std::chrono::milliseconds after{};
+    };
+    std::map<std::wstring, Answer> answers_;
     std::vector<SeenDialog> seen_;
     std::thread thread_;  // last: it starts once everything it uses is made
 };

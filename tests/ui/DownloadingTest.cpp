@@ -111,3 +111,14 @@ TEST(Downloading, AbortWithoutAFileStillClearsTheUpdateAndClosingTheWindowAborts
     gQXAPI.reset();
     gTimerFunctions.reset();
 }
+
+// The window has no taskbar button of its own (its owner, the main window, is
+// in the tray): minimized, it could not be brought back to abort, so it is not.
+TEST(Downloading, TheWindowDoesNotMinimize) {
+    FrmDownloading& progress = frmDownloading();
+    progress.Show(&frmMain());
+    SendMessageW(progress.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsIconic(progress.hwnd()));
+    EXPECT_TRUE(progress.Visible());
+    progress.Unload();
+}

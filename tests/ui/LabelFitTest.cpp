@@ -12,6 +12,7 @@
 #include "core/Globals.h"
 #include "core/RuntimeError.h"
 #include "core/ServiceHosts.h"
+#include "socket/SocketErrorNumbers.h"
 #include "tests/support/ErrorCapture.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
@@ -19,6 +20,7 @@
 #include "ui/frmOptions.h"
 #include "ui/frmQuickStart.h"
 #include "ui/frmSlideMessage.h"
+#include "webclient/HttpReply.h"
 
 using namespace vorlane;
 using namespace vorlane::ui;
@@ -109,7 +111,8 @@ TEST(LabelFit, TheDownloadTitlesAndPercentagesFit) {
 TEST(LabelFit, TheLongestErrorReportAndNoticesFitTheNotificationWindow) {
     FrmSlideMessage& slide = frmSlideMessage();
     slide.tmrSlide.setEnabled(false);
-    std::wstring description;
+    // The socket layer raises errors with descriptions of its own.
+    std::wstring description = sockerr::BadArgumentText;
     for (int32_t number = 1; number < 1000; ++number)
         if (standardErrorText(number).size() > description.size()) description = standardErrorText(number);
     slide.slideSysError(L"Function DownloadAndChangeWallpaper, CQXAPI", INT32_MIN, description);
@@ -118,7 +121,8 @@ TEST(LabelFit, TheLongestErrorReportAndNoticesFitTheNotificationWindow) {
     EXPECT_TRUE(fits(slide.lblStatusMsg, slide.lblStatusMsg.Caption()));
 
     for (const wchar_t* title : {L"Vorlane - No matching wallpapers!", L"Vorlane - Connection Issue",
-                                 L"Vorlane - Information", L"Vorlane - Update Error"})
+                                 L"Vorlane - Information", L"Vorlane - Update Error", L"Vorlane - Network Error",
+                                 L"Vorlane - API Error", L"Vorlane API Error"})
         EXPECT_TRUE(fits(slide.lblTitle, title));
     const std::wstring program = programPageAddress();
     for (const std::wstring& notice : std::initializer_list<std::wstring>{
@@ -139,5 +143,23 @@ TEST(LabelFit, TheLongestErrorReportAndNoticesFitTheNotificationWindow) {
                           L"more options, right-click on it."),
          })
         EXPECT_TRUE(fits(slide.lblStatusMsg, notice));
+    slide.Unload();
+}
+
+// A failed download the member asked for is told with the downloader's own
+// description, which may quote the server's words: a run of characters longer
+// than a line is broken, not cut off.
+TEST(LabelFit, DownloadFailuresQuotingTheServerFit) {
+    FrmSlideMessage& slide = frmSlideMessage();
+    slide.tmrSlide.setEnabled(false);
+    const std::string wide(200, 'W');
+    const auto descriptionOf = [](const auto& outcome) { return std::get<ReplyProblem>(outcome).description; };
+    for (const std::wstring& description :
+         {descriptionOf(readReplyHead("HTTP/1.0 200 OK\r\nContent-Length: " + wide + "\r\n\r\n", 1000)),
+          descriptionOf(resolveRedirect(L"http://a.test/", "http://" + wide + "!/")),
+          descriptionOf(readReplyHead("HTTP/1.0 200 OK\r\nTransfer-Encoding: " + wide + "\r\n\r\n", 1000))}) {
+        ASSERT_NE(description.find(L"WWWWWWWWWW"), std::wstring::npos);
+        EXPECT_TRUE(fits(slide.lblStatusMsg, L"Network Error 32767!\r\n" + description));
+    }
     slide.Unload();
 }

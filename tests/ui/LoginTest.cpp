@@ -13,6 +13,8 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmQuickStart.h"
+#include "ui/frmSlideMessage.h"
+#include "ui/modMiscTray.h"
 #include "webclient/modMD5.h"
 
 using namespace vorlane;
@@ -136,6 +138,100 @@ TEST_F(Login, MissingOrInvalidInputIsRefusedWithOneBoxAndTheFocusOnTheBoxToFix) 
     EXPECT_TRUE(service.log().empty());
 }
 
+// A login the service refuses, or that cannot reach it, is told once, in a box
+// modal to the login window: the member cannot send again while it is up, nor
+// while the login is under way.
+TEST_F(Login, ARefusedOrUnreachableLoginIsToldInABoxModalToTheLoginWindow) {
+    FrmLogin& login = frmLogin();
+    for (const auto& [server, title] : {std::pair{service.address(), L"Invalid Username/Password"},
+                                        std::pair{std::wstring(L"127.0.0.1:1"), L"Connection Error"}}) {
+        SCOPED_TRACE(testing::PrintToString(server));
+        SetEnvironmentVariableW(L"VORLANE_SERVICE", server.c_str());
+        gQXAPI = std::make_unique<CQXAPI>();
+        const size_t before = dialogs.count();
+        type(L"alice", L"not-the-password");
+        // A double click on the login picture, as the message loop delivers it.
+        for (int click = 0; click < 2; ++click) {
+            PostMessageW(login.picLoginSubmit.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+            PostMessageW(login.picLoginSubmit.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+        }
+        ASSERT_TRUE(waitFor([&] { return dialogs.count() > before && login.txtUserName.Enabled(); }));
+        pumpFor(std::chrono::milliseconds(500));
+        ASSERT_EQ(dialogs.count(), before + 1);
+        EXPECT_EQ(dialogs.seen().back().title, title);
+        EXPECT_EQ(dialogs.seen().back().owner, static_cast<void*>(login.hwnd()));
+        EXPECT_FALSE(dialogs.seen().back().ownerEnabled);
+        EXPECT_TRUE(login.Enabled());  // again, after the box
+    }
+}
+
+// A member the service knows but does not let in (an account not activated) is
+// told why, and the login window is ready for another try: never left with
+// its boxes disabled, nor the program busy in the tray after a silent login.
+TEST_F(Login, ALoginTheServiceRefusesWithAReasonIsToldAndTheWindowIsReadyAgain) {
+    FrmLogin& login = frmLogin();
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "typed");
+        const size_t before = dialogs.count();
+        if (silent) {
+            login.Hide();
+            gQXAPI->apiSilent = true;
+            gQXAPI->apiUsername = L"dave_new";
+            gQXAPI->apiPasswordHash = GetStringMD5(L"welcome1");
+            ASSERT_TRUE(gQXAPI->APILogin());
+        } else {
+            type(L"dave_new", L"welcome1");
+            login.cmdLogin.Click();
+        }
+        ASSERT_TRUE(waitFor([&] { return dialogs.count() > before && login.txtUserName.Enabled(); }));
+        EXPECT_EQ(dialogs.seen().back().text, L"Account not activated");
+        EXPECT_TRUE(login.Visible());
+        EXPECT_TRUE(login.txtPassword.Enabled() && login.cmdLogin.Enabled());
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        EXPECT_FALSE(gQXAPI->apiSilent);
+    }
+}
+
+// So is a login answered with an error of the service's, or with a reply no
+// service sends: the notice says what went wrong.
+TEST_F(Login, ALoginAnsweredWithAServiceErrorOrAnUnexpectedReplyLeavesTheWindowReadyAgain) {
+    FrmLogin& login = frmLogin();
+    for (const std::string fault : {"api_error&number=901", "api_error&number=912&description=Slow+down", "oversize"}) {
+        SCOPED_TRACE(fault);
+        const size_t separator = fault.find('&');
+        service.fault(fault.substr(0, separator), separator == std::string::npos ? "" : fault.substr(separator));
+        type(L"alice", L"tulips2008");
+        login.cmdLogin.Click();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value() && login.txtUserName.Enabled(); }));
+        EXPECT_TRUE(login.Visible());
+        EXPECT_FALSE(gQXAPI->apiLoggedIn);
+        formInstance<FrmSlideMessage>().Unload();
+    }
+}
+
+// A retry that finds the service again while nobody is logged in waits in the
+// login window. Meanwhile the outage is over and the retry off: the clock, which
+// runs on under the window, does not open it over itself every thirty seconds.
+TEST_F(Login, ARetryWaitingInTheLoginWindowIsOverWhileItWaits) {
+    frmLogin().Hide();
+    gQXAPI->apiNetworkOutage = true;
+    gTimerFunctions->Active_NetworkRetry = true;
+    static bool seen = false, retryOn = true, outage = true;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        FrmLogin& login = formInstance<FrmLogin>();
+        if (!login.Visible()) return;
+        KillTimer(nullptr, id);
+        seen = true;
+        retryOn = gTimerFunctions->Active_NetworkRetry;
+        outage = gQXAPI->apiNetworkOutage;
+        login.Hide();
+    });
+    EXPECT_TRUE(gQXAPI->apiNetworkRetry());
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(retryOn);
+    EXPECT_FALSE(outage);
+}
+
 TEST_F(Login, TheWindowOpensWithTheFocusInTheUserNameBox) {
     FrmLogin& login = frmLogin();
     EXPECT_EQ(focus.last(), login.txtUserName.hwnd());
@@ -201,6 +297,18 @@ TEST_F(Login, AnAcceptedLoginShowsTheMainWindowSavesTheLoginAndStartsTheSchedule
     EXPECT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
     EXPECT_TRUE(gTimerFunctions->Active_CheckIdle);
     EXPECT_TRUE(errors.empty());
+}
+
+// A silent start whose saved login the service refused leaves the icon in the
+// tray; the member's own login brings the main window back from there, so the
+// icon goes, as when the window is restored from the tray.
+TEST_F(Login, ALoginTypedAfterAStartInTheTrayTakesTheTrayIconAway) {
+    minimizeToTray(L"alice");
+    ASSERT_TRUE(systrayIconShown());
+    logInAsTheMemberWould();
+    EXPECT_TRUE(frmMain().Visible());
+    EXPECT_FALSE(systrayIconShown());
+    RemoveSystrayIcon();
 }
 
 TEST_F(Login, TheMembersSavedChoicesAreLoaded) {

@@ -13,6 +13,7 @@
 #include "core/Globals.h"
 #include "core/modMisc.h"
 #include "core/modSysTray.h"
+#include "tests/support/ProcessWindows.h"
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
@@ -105,6 +106,32 @@ TEST_F(MainWindow, TheExitQuestionIsModalToTheWindowThatAsked) {
         EXPECT_TRUE(c.window.Enabled());  // again, after No
         c.window.Hide();
     }
+}
+
+// Exit in the tray menu stays available while the question is up (the tray's
+// window is never disabled): asking again adds no second question.
+TEST_F(MainWindow, TheExitQuestionIsUpOnceAtATime) {
+    // Left unanswered: the test ends the first question itself, after asking again.
+    dialogs.answer(L"Confirm Exit", IDNO, std::chrono::seconds(3));
+    minimizeToTray(L"nobody");
+    static int askedAgain = 0;
+    static const DialogWatcher* watcher = nullptr;
+    askedAgain = 0;
+    watcher = &dialogs;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (watcher->count() == 0) return;  // the question is not up yet
+        KillTimer(nullptr, id);
+        ++askedAgain;
+        frmPopupMenu().mnuExit_Click();
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM) {
+            if (windowText(window) == L"Confirm Exit") PostMessageW(window, WM_COMMAND, IDNO, 0);
+            return TRUE;
+        }, 0);
+    });
+    frmPopupMenu().mnuExit_Click();
+    EXPECT_EQ(askedAgain, 1);
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_TRUE(systrayIconShown());
 }
 
 TEST_F(MainWindow, ACloseRequestMinimizesTheWindowAndKeepsItLoaded) {

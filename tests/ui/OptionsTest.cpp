@@ -270,6 +270,19 @@ TEST_F(Options, TheCloseBoxAltF4AndTheTaskbarsCloseCancel) {
     }
 }
 
+// Minimized from the taskbar, then closed there: the next Options shows the
+// window itself, not a button on the taskbar.
+TEST_F(Options, ClosedWhileMinimizedItOpensAgainRestored) {
+    SendMessageW(options.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(IsIconic(options.hwnd()));
+    SendMessageW(options.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(options.Visible());
+    frmMain().picOptions_Click();
+    EXPECT_TRUE(options.Visible());
+    EXPECT_FALSE(IsIconic(options.hwnd()));
+    options.Hide();
+}
+
 TEST_F(Options, LoadShowsFewMinutesAsTenWithoutStoringIt) {
     store(L"Frequency", L"5");
     store(L"FrequencyType", L"Minutes");

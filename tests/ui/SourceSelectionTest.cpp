@@ -341,6 +341,24 @@ TEST_F(GalleryBoxes, TheTabKeyValidatesToo) {
     EXPECT_TRUE(hasFocus(main.cboGallery.hwnd()));
 }
 
+// The Return key presses Save and Minimize as a click on it does: the box the
+// focus is in is checked first, so a pasted text never goes out as a source.
+TEST_F(GalleryBoxes, TheReturnKeyChecksTheBoxFirst) {
+    SetWindowTextW(editOf(main.cboGallery), L"Plants");
+    MSG enter{editOf(main.cboGallery), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    ASSERT_TRUE(translateFormMessage(enter));
+    settle();
+    EXPECT_TRUE(main.Visible());
+    EXPECT_EQ(main.cboGallery.Text(), L"Animals");
+    EXPECT_TRUE(hasFocus(main.cboGallery.hwnd()));
+
+    // A listed text passes, is saved, and the window goes to the tray.
+    pick(main.cboGallery, 2);
+    ASSERT_TRUE(translateFormMessage(enter));
+    EXPECT_EQ(stored(L"Gallery"), L"Space");
+    EXPECT_FALSE(main.Visible());
+}
+
 TEST_F(GalleryBoxes, GoingToAnotherWindowIsNotValidated) {
     SetWindowTextW(editOf(main.cboGallery), L"Plants");
     showWithFocus(frmOptions());

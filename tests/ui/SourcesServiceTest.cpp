@@ -12,6 +12,7 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
+#include "ui/frmSlideMessage.h"
 #include "ui/modGlobals.h"
 
 using namespace vorlane;
@@ -126,6 +127,68 @@ TEST_F(SourcesService, RotateNowIsAChangeTheMemberAskedFor) {
     const QueryPairs query = queryPairsOf(requests[0]);
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"method", "qx.wallpapers.browse"}), query.end());
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
+}
+
+// A change that falls due while the member is typing asks with the options and
+// the tag in effect: never with a rating typed in the options window but not
+// saved, nor with a tag the tag rule refuses (typed, or left in the box when
+// the window went away without Save), which give way to the saved ones.
+TEST_F(SourcesService, AChangeAsksWithTheRatingAndTheTagInEffect) {
+    regSaveSetting(kAppName, memberSection(member), L"QualityRating", L"5");
+    regSaveSetting(kAppName, memberSection(member), L"TagName", L"nosuchtaganywhere");
+    FrmOptions& options = frmOptions();
+    options.loadOptions();
+    main.cboGallery.setText(L"All Galleries");
+    main.cboCategory.setText(L"All Categories");
+    toggleSourceTabs(1);
+    ShowWindow(options.hwnd(), SW_SHOWNA);
+    const std::pair<std::wstring, std::wstring> typed[] = {
+        {L"abc", L"nosuchtaganywhere"}, {L"", L""}, {L"5000", L"dog's"}, {L"5", std::wstring(65, L'x')}};
+    for (const auto& [rating, tag] : typed) {
+        SCOPED_TRACE(testing::PrintToString(rating) + " " + testing::PrintToString(tag));
+        options.txtRating.setText(rating);
+        main.txtTagName.setText(tag);
+        formInstance<FrmSlideMessage>().Unload();
+        noMatchingWallpapers = false;
+        gQXAPI->RotateWallpaper();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        const QueryPairs query = queryPairsOf(apiRequests().back());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"minpoints", "5"}), query.end());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
+        const std::wstring advice = L"+5 rating (via your settings).";
+        const std::wstring text = notice()->text;
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), advice.size())), advice);
+    }
+    EXPECT_EQ(main.txtTagName.Text(), std::wstring(65, L'x'));  // the box is the member's to mend
+    options.Hide();
+    EXPECT_TRUE(errors.empty());
+}
+
+// Nor with a gallery or category that is no item of its list (pasted with the
+// mouse, and the window gone without the focus leaving the box): it asks with
+// the member's saved ones.
+TEST_F(SourcesService, AChangeAsksOnlyWithListedGalleriesAndCategories) {
+    regSaveSetting(kAppName, memberSection(member), L"Gallery", L"Nature");
+    regSaveSetting(kAppName, memberSection(member), L"Category", L"Forests");
+    selectedGallery = L"Nature";
+    selectedCategory = L"Forests";
+    requestGalleries();
+    ASSERT_TRUE(waitFor([&] { return main.cboGallery.Enabled(); }));
+    toggleSourceTabs(2);
+    for (ComboBox* box : {&main.cboGallery, &main.cboCategory}) {
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetComboBoxInfo(box->hwnd(), &info));
+        SetWindowTextW(info.hwndItem, L"Plants");
+    }
+    service.fault("drop", "&scope=dl");  // the picture itself is not needed
+    const size_t before = apiRequests().size();
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() > before; }));
+    const QueryPairs query = queryPairsOf(apiRequests().back());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"gallery", "Nature"}), query.end());
+    EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"category", "Forests"}), query.end());
+    ASSERT_TRUE(waitFor([&] { return main.Enabled(); }));  // the change has ended
 }
 
 }  // namespace

@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ErrorCapture.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/QuorvexService.h"
 #include "tests/support/TestFiles.h"
 #include "webclient/CDownload.h"
+#include "webclient/DeadlineTimer.h"
 #include "webclient/Md5.h"
 #include "webclient/modMD5.h"
 
@@ -290,6 +292,19 @@ TEST_F(DownloadTest, BodyWithLengthLandsInTheFileAndFileSizeFollowsTheTransfer) 
     EXPECT_EQ(download.FileSize(), 0);
     EXPECT_EQ(readFile(destination), blobBytes(300000));
     EXPECT_TRUE(deletable(destination)) << "the file was left open";
+}
+
+TEST_F(DownloadTest, AnEmptyBodyCompletesWithoutAnnouncingData) {
+    // Header and body can arrive apart; neither an empty body nor a header on
+    // its own is data (its owner would read a DataArrival as a size-less file).
+    service.fault("trickle", "&scope=dl&count=2&limit=1000&delay=0");
+    fetch(address(L"/bench/blob/0"));
+    EXPECT_EQ(shape(), L"Starting Completed");
+    EXPECT_EQ(readFile(destination), "");
+    events.clear();
+    fetch(address(L"/bench/blob/20"));
+    EXPECT_EQ(shape(), L"Starting DataArrival Completed");
+    for (const Event& e : events) EXPECT_FALSE(e.name == L"DataArrival" && e.value == 0);
 }
 
 TEST_F(DownloadTest, BodyWithoutLengthGivesFileSizeZero) {
@@ -658,4 +673,23 @@ TEST_F(DownloadTest, ConnectThatNeverCompletesEndsInItsOwnError) {
     EXPECT_EQ(events[0].value, downloadError::ConnectTimedOut);
     EXPECT_NE(events[0].text.find(L"1 second"), std::wstring::npos) << events[0].text;
     EXPECT_FALSE(exists(destination));
+}
+
+// The downloader's deadlines are the program's one thread timer, called from
+// whatever message loop runs: an error escaping its handler is reported, and
+// the program (and the next deadline) goes on.
+TEST(DeadlineTimer, AnErrorEscapingTheHandlerIsReportedAndTheNextDeadlineStillCalls) {
+    ErrorCapture errors;
+    int calls = 0;
+    DeadlineTimer failing([&] {
+        ++calls;
+        throw std::out_of_range("index");
+    });
+    DeadlineTimer next([&] { ++calls; });
+    ASSERT_TRUE(failing.arm(10ms));
+    ASSERT_TRUE(next.arm(30ms));
+    ASSERT_TRUE(pumpUntil([&] { return calls == 2; }, 5s));
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].where, L"Function TimerProc, DeadlineTimer");
+    EXPECT_EQ(errors.reports()[0].number, 9);
 }

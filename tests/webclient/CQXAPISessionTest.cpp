@@ -535,7 +535,12 @@ TEST_F(Session, ALoginAnsweredByAnythingButAcceptanceGivesTheLoginWindowBack) {
         EXPECT_TRUE(login.Visible());
         EXPECT_TRUE(login.cmdLogin.Enabled());
     }
-    EXPECT_EQ(dialogs.count(), 1u);  // the unreadable reply's; the service's status is no unknown failure
+    // The inactive member hears the service's reason; the unreadable reply is an XML error.
+    const auto seen = dialogs.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].title, L"Vorlane");
+    EXPECT_EQ(seen[0].text, L"Account not activated");
+    EXPECT_EQ(seen[1].title, L"XML Error");
 }
 
 TEST_F(Session, AConnectionThatNeverCompletesIsGivenUpInTime) {

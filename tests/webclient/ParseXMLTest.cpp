@@ -93,15 +93,19 @@ TEST_F(Dispatch, AcceptedLoginStoresTheMembersKey) {
     EXPECT_EQ(ui::frmLogin().txtUserName.Text(), L"Alice");
 }
 
-TEST_F(Dispatch, RefusedLoginShowsOnlyAnUnknownFailure) {
+TEST_F(Dispatch, ARefusedLoginShowsTheReasonOrAnUnknownFailure) {
     ParseXML(L"<auth>\n<token></token><status>Account not activated</status>\n</auth>");
-    EXPECT_EQ(dialogs.count(), 0u);
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.seen()[0].title, L"Vorlane");
+    EXPECT_EQ(dialogs.seen()[0].text, L"Account not activated");
     EXPECT_FALSE(gQXAPI->apiLoggedIn);
 
     ParseXML(L"<auth>\n<token></token><status></status>\n</auth>");
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.seen()[0].title, L"Vorlane");
-    EXPECT_EQ(dialogs.seen()[0].text, L"Unknown Login Error");
+    ASSERT_EQ(dialogs.count(), 2u);
+    EXPECT_EQ(dialogs.seen()[1].title, L"Vorlane");
+    EXPECT_EQ(dialogs.seen()[1].text, L"Unknown Login Error");
+    EXPECT_TRUE(ui::frmLogin().txtUserName.Enabled());
+    ui::frmLogin().Hide();
 }
 
 TEST_F(Dispatch, ALoginReplyWithoutAPartLeavesNoHalfLogin) {

@@ -43,6 +43,10 @@ protected:
         activeSourceTab = 1;
         ui::FrmMain& main = ui::frmMain();
         main.txtTagName.setText(L"sun*, fractal");
+        // The lists as a galleries reply leaves them, with the items the tests pick.
+        for (ui::ComboBox* box : {&main.cboGallery, &main.cboCategory}) box->Clear();
+        for (const wchar_t* item : {L"All Galleries", L"Nature", L"Anime"}) main.cboGallery.AddItem(item);
+        for (const wchar_t* item : {L"All Categories", L"Forests"}) main.cboCategory.AddItem(item);
         main.cboGallery.setText(L"All Galleries");
         main.cboCategory.setText(L"All Categories");
         main.optMemberFavorites.setValue(true);

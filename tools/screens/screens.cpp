@@ -19,6 +19,7 @@
 #include "core/ServiceHosts.h"
 #include "core/modRegistry.h"
 #include "core/modSysTray.h"
+#include "socket/SocketErrorNumbers.h"
 #include "tools/screens/ScreenPng.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
@@ -143,7 +144,7 @@ void shootSlideMessage() {
     });
     // The longest error report: the longest location and description, the widest number.
     shootNotice(L"frmSlideMessage-error", [] {
-        std::wstring description;
+        std::wstring description = sockerr::BadArgumentText;  // the socket layer's own
         for (int32_t number = 1; number < 1000; ++number)
             if (standardErrorText(number).size() > description.size()) description = standardErrorText(number);
         frmSlideMessage().slideSysError(L"Function DownloadAndChangeWallpaper, CQXAPI", INT32_MIN, description);
