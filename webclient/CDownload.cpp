@@ -189,6 +189,7 @@ void CDownload::cmSocket_Connect() {
     runStep([&] {
         connected_ = true;
         lastArrival_ = Clock::now();
+        keptUpUntil_ = lastArrival_ + limits.idle;
         armDeadline();
         openDestination();
         const std::wstring host = GetHost(url_);
@@ -217,6 +218,9 @@ void CDownload::cmSocket_DataArrival(int32_t) {
 void CDownload::takePiece(ByteArray& data) {
     cmSocket_->GetData(data);
     lastArrival_ = Clock::now();
+    const int64_t rate = std::max<int64_t>(limits.slowestRate, 1);
+    const auto bought = std::chrono::microseconds(int64_t(data.size()) * 1'000'000 / rate);
+    keptUpUntil_ = std::min(keptUpUntil_ + bought, lastArrival_ + limits.idle);
     const uint8_t* piece = data.data();
     size_t pieceSize = data.size();
     if (!headerComplete_ && !takeHeader(data, piece, pieceSize)) return;
@@ -324,7 +328,7 @@ CDownload::Clock::time_point CDownload::nextDeadline() const {
     const int64_t body = std::max(announced_.value_or(0), bodyWritten_);
     const auto bodyTime = std::chrono::milliseconds(body * 1000 / std::max<int64_t>(limits.slowestRate, 1));
     const Clock::time_point overall = started_ + limits.grace + bodyTime;
-    return std::min(connected_ ? lastArrival_ + limits.idle : connectBy_, overall);
+    return std::min(connected_ ? keptUpUntil_ : connectBy_, overall);
 }
 
 void CDownload::armDeadline() {

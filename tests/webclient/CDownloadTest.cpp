@@ -564,6 +564,9 @@ CDownload::Limits quickDrip() { return {.grace = 1s, .slowestRate = 1000}; }
 const RudeReply kRudeReplies[] = {
     {"SilentServer", "hang", {{"seconds", "120"}}, downloadError::ServerSilent, L"sent nothing", quickIdle()},
     {"DripOfTheBody", "drip", {{"every", "0.05"}}, downloadError::TooSlow, L"too slow", quickDrip()},
+    // Its announced size would allow it days: the rate counts, not the size.
+    {"DripUnderAHugeLength", "drip", {{"every", "0.05"}, {"length", "100000000"}}, downloadError::TooSlow,
+     L"too slow", {.idle = 2s, .grace = 1s, .slowestRate = 1000}},
     {"DripOfTheHeader", "trickle", {{"limit", "100000"}, {"delay", "0.05"}}, downloadError::TooSlow, L"too slow",
      quickDrip()},
     {"NotFoundPage", "http_error", {{"status", "404"}}, downloadError::HttpStatus, L"404 Not Found"},

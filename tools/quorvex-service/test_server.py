@@ -722,6 +722,9 @@ class DownloadFaultTests(ServiceTest):
         head, _, body = self.fetch("drip", every="0.05", piece="100").partition(b"\r\n\r\n")
         self.assertEqual(body, self.download("/bench/blob/1000")[2])
         self.assertGreaterEqual(time.monotonic() - started, 0.45)  # ten pieces, 0.05 s apart
+        head, _, body = self.fetch("drip", every="0.01", piece="500", length="99999999").partition(b"\r\n\r\n")
+        self.assertIn(b"\r\nContent-Length: 99999999\r\n", head + b"\r\n")
+        self.assertEqual(body, self.download("/bench/blob/1000")[2])
 
 
 if __name__ == "__main__":
