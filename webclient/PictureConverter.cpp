@@ -189,8 +189,11 @@ void writeWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
 }  // namespace
 
 void convertPictureToBitmap(const std::wstring& source, const std::wstring& destination) {
+    // A decoder may hold the whole picture as it opens it: one whose size its
+    // own header does not tell first (another format, or a JPEG whose frame
+    // header hides behind stray bytes) is never opened.
     const PictureHeader header = readHeaderOf(source);
-    if (header.largestArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
+    if (header.largestArea == 0 || header.largestArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
     const ComPtr<IWICImagingFactory> factory = createFactory();
     const std::vector<uint8_t> bitmap =
         encodeBitmapFile(decodeAsBgra32(factory.get(), source).get(), header.orientation);
