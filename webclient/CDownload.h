@@ -148,6 +148,7 @@ private:
     bool disableRedirection_ = false;
     int32_t fileSize_ = 0;
 
+    std::wstring target_;  // the request line's address, fit for it
     std::unique_ptr<CSocketMaster> cmSocket_;
     ByteArray received_;  // storage for the next piece, kept between pieces
     std::string header_;  // the response header collected so far, as received

@@ -428,9 +428,21 @@ TEST_F(DownloadTest, RefusedConnectionEndsInErrorWithTheWinsockNumber) {
     EXPECT_FALSE(exists(destination));  // nothing was made
 }
 
+TEST_F(DownloadTest, SpacesAndAccentsInTheAddressAreSentEncoded) {
+    // As a wallpaper's file name from the service's reply puts them in the address.
+    fetch(address(L"/bench/blob/10/na\u00EFve wall paper.jpg"));
+    EXPECT_EQ(shape(), L"Starting DataArrival Completed");
+    const auto log = service.log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].requestLine(), "GET /bench/blob/10/na%EFve%20wall%20paper.jpg HTTP/1.0");
+}
+
 TEST_F(DownloadTest, AddressUnfitForARequestIsNeverSent) {
+    // The last two have characters the code page holds no byte for: they
+    // would go out as "?", or as another letter.
     for (const std::wstring& unfit : {address(L"/bench/blob/10 HTTP/1.0\r\nX-Injected: 1"),
-                                      std::wstring(L"http://user@") + service.address() + L"/bench/blob/10"}) {
+                                      std::wstring(L"http://user@") + service.address() + L"/bench/blob/10",
+                                      address(L"/bench/blob/10/\u4E00.jpg"), address(L"/bench/blob/10/\u0109.jpg")}) {
         events.clear();
         fetch(unfit);
         ASSERT_EQ(shape(), L"Error");
