@@ -1,8 +1,9 @@
 // CDownload: fetches one address with an HTTP/1.0 GET over a socket object of
 // its own and writes the response body into a local file, reporting progress
-// through events. Only a success (2xx) is a file; a redirect (301, 302, 303,
-// 307, 308) to a safe http address is followed, up to ten of them; any other
-// reply, and a server too slow or silent, ends in Error and leaves no file.
+// through events. Only a success (2xx, but a part of a file, 206) is a file;
+// a redirect (301, 302, 303, 307, 308) to a safe http address is followed, up
+// to ten of them; any other reply, and a server too slow or silent, ends in
+// Error and leaves no file.
 //
 // Events are function slots, as the socket object's are:
 //
