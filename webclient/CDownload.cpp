@@ -39,6 +39,30 @@ std::wstring shownAddress(std::wstring address) {
     return address;
 }
 
+// The address as a request line carries it: spaces and characters above 127
+// percent-encoded as their code-page bytes, as a redirect's are. Nothing when
+// the code page holds no byte for a character: it would go out as "?" (a
+// query) or as a look-alike letter (another file).
+std::optional<std::wstring> requestTarget(const std::wstring& address) {
+    if (address.empty()) return address;
+    const int length = static_cast<int>(address.size());
+    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, address.data(), length, nullptr, 0, nullptr,
+                                           nullptr);
+    std::string bytes(static_cast<size_t>(needed), '\0');
+    BOOL unmapped = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, address.data(), length, bytes.data(), needed, nullptr, &unmapped);
+    if (unmapped || needed == 0) return std::nullopt;
+    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    std::wstring target;
+    for (const unsigned char c : bytes) {
+        if (c == ' ' || c >= 0x80)
+            target.append({L'%', kHex[c >> 4], kHex[c & 15]});
+        else
+            target += static_cast<wchar_t>(c);
+    }
+    return target;
+}
+
 std::wstring secondsText(std::chrono::milliseconds time) {
     const auto seconds = (time.count() + 999) / 1000;
     return std::to_wstring(seconds) + (seconds == 1 ? L" second" : L" seconds");
@@ -97,10 +121,12 @@ void CDownload::startTransfer() {
     ResetTransfer();
     // Whatever the address came from, nothing unfit reaches the request.
     const std::wstring host = GetHost(url_);
-    if (!isUsableHost(host) || holdsControlCharacter(url_)) {
+    std::optional<std::wstring> target = requestTarget(GetPath(url_));
+    if (!isUsableHost(host) || holdsControlCharacter(url_) || !target) {
         failWith(downloadError::BadAddress, L"The address cannot be fetched: " + shownAddress(url_));
         return;
     }
+    target_ = std::move(*target);
     cmSocket_ = std::make_unique<CSocketMaster>();
     CSocketMaster& socket = *cmSocket_;
     socket.events.Connect = [this] { cmSocket_Connect(); };
@@ -189,11 +215,12 @@ void CDownload::cmSocket_Connect() {
     runStep([&] {
         connected_ = true;
         lastArrival_ = Clock::now();
+        keptUpUntil_ = lastArrival_ + limits.idle;
         armDeadline();
         openDestination();
         const std::wstring host = GetHost(url_);
         const std::wstring request =
-            L"GET " + GetPath(url_) + L" HTTP/1.0\r\n"
+            L"GET " + target_ + L" HTTP/1.0\r\n"
             L"Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
             L"application/vnd.ms-excel, application/msword, application/x-shockwave-flash, */*\r\n"
             L"Referer: " + host + L"\r\n"
@@ -217,6 +244,9 @@ void CDownload::cmSocket_DataArrival(int32_t) {
 void CDownload::takePiece(ByteArray& data) {
     cmSocket_->GetData(data);
     lastArrival_ = Clock::now();
+    const int64_t rate = std::max<int64_t>(limits.slowestRate, 1);
+    const auto bought = std::chrono::microseconds(int64_t(data.size()) * 1'000'000 / rate);
+    keptUpUntil_ = std::min(keptUpUntil_ + bought, lastArrival_ + limits.idle);
     const uint8_t* piece = data.data();
     size_t pieceSize = data.size();
     if (!headerComplete_ && !takeHeader(data, piece, pieceSize)) return;
@@ -328,7 +358,7 @@ CDownload::Clock::time_point CDownload::nextDeadline() const {
     const int64_t body = std::max(announced_.value_or(0), bodyWritten_);
     const auto bodyTime = std::chrono::milliseconds(body * 1000 / std::max<int64_t>(limits.slowestRate, 1));
     const Clock::time_point overall = started_ + limits.grace + bodyTime;
-    return std::min(connected_ ? lastArrival_ + limits.idle : connectBy_, overall);
+    return std::min(connected_ ? keptUpUntil_ : connectBy_, overall);
 }
 
 void CDownload::armDeadline() {

@@ -1,8 +1,9 @@
 // CDownload: fetches one address with an HTTP/1.0 GET over a socket object of
 // its own and writes the response body into a local file, reporting progress
-// through events. Only a success (2xx) is a file; a redirect (301, 302, 303,
-// 307, 308) to a safe http address is followed, up to ten of them; any other
-// reply, and a server too slow or silent, ends in Error and leaves no file.
+// through events. Only a success (2xx, but a part of a file, 206) is a file;
+// a redirect (301, 302, 303, 307, 308) to a safe http address is followed, up
+// to ten of them; any other reply, and a server too slow or silent, ends in
+// Error and leaves no file.
 //
 // Events are function slots, as the socket object's are:
 //
@@ -49,10 +50,12 @@ public:
     static constexpr int kMostRedirects = 10;
 
     // How long a transfer may take, and how much it may bring. A transfer is
-    // refused when connecting takes longer than connect, when nothing at all
-    // arrives for idle, and when it is not done within grace plus the time
-    // the body (its announced length, else what came so far) needs at
-    // slowestRate: a drip that never stops long enough to trip idle still ends.
+    // refused when connecting takes longer than connect; when it falls more
+    // than idle behind slowestRate (every byte buys 1/slowestRate of a second,
+    // and no more than idle can be saved up), so that nothing at all for idle
+    // ends it, and so does a drip, whatever size it announces; and when it is
+    // not done within grace plus the time the body (its announced length,
+    // else what came so far) needs at slowestRate.
     // Tests shorten them; the defaults suit real use.
     struct Limits {
         // A name lookup and a few lost handshakes on a poor line fit in it.
@@ -146,6 +149,7 @@ private:
     bool disableRedirection_ = false;
     int32_t fileSize_ = 0;
 
+    std::wstring target_;  // the request line's address, fit for it
     std::unique_ptr<CSocketMaster> cmSocket_;
     ByteArray received_;  // storage for the next piece, kept between pieces
     std::string header_;  // the response header collected so far, as received
@@ -159,6 +163,7 @@ private:
     Clock::time_point started_;      // Download was called
     Clock::time_point connectBy_;    // this connection's connect deadline
     Clock::time_point lastArrival_;  // connected, or bytes last arrived
+    Clock::time_point keptUpUntil_;  // what came so far, at the slowest rate, lasts until then
     bool connected_ = false;
     DeadlineTimer deadline_{[this] { checkDeadlines(); }};
     std::shared_ptr<const char> life_ = std::make_shared<const char>();

@@ -148,6 +148,10 @@ private:
     // Wallpaper downloads in a row that could not be applied: the rotation stops
     // asking after a few, until the next scheduled change.
     int failedChanges_ = 0;
+    // The wallpaper the running download brings: a later reply that starts no
+    // download of its own does not rename it.
+    int32_t changingToID_ = 0;
+    std::wstring changingToLink_;
 };
 
 // The program's one API client, made at start-up.

@@ -124,6 +124,8 @@ void CQXAPI::DownloadAndChangeWallpaper(int32_t ID, const std::wstring& FileName
             progress.Show(&main);
             SetForegroundWindow(progress.hwnd());
         }
+        changingToID_ = ID;
+        changingToLink_ = nextWallpaperLink;
         QXDownload.Download(wallpaperAddress(ID, FileName), path);
     });
 }
@@ -195,8 +197,8 @@ void CQXAPI::applyWallpaper() {
     convertPictureToBitmap(activePicturePath(), wallpaperBitmapPath());
     setDesktopWallpaper(wallpaperBitmapPath());
 
-    apiActiveWallpaper = nextWallpaperID;
-    apiActiveWallpaperLink = nextWallpaperLink;
+    apiActiveWallpaper = changingToID_;
+    apiActiveWallpaperLink = changingToLink_;
     regSaveSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaperLink", apiActiveWallpaperLink);
     regSaveSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", std::to_wstring(apiActiveWallpaper));
     failedChanges_ = 0;

@@ -195,7 +195,8 @@ std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64
     ReplyHead reply;
     reply.status = status->first;
     const std::vector<Field> fields = fieldsOf(head);
-    if (reply.status >= 200 && reply.status <= 299) return readBody(fields, reply, largestBody);
+    // A part of a file (206, which nothing here asks for) is not the file.
+    if (reply.status >= 200 && reply.status <= 299 && reply.status != 206) return readBody(fields, reply, largestBody);
     if (isRedirectStatus(reply.status)) return readRedirect(fields, reply);
     return problem(downloadError::HttpStatus, L"The server answered " + status->second);
 }

@@ -48,8 +48,9 @@ bool canBeginReply(std::string_view received);
 
 bool isRedirectStatus(int status);
 
-// The head, status line to blank line: a success (2xx) with its body's length,
-// a redirect (301, 302, 303, 307, 308) with its Location, or why it is no file.
+// The head, status line to blank line: a success (2xx, but 206) with its
+// body's length, a redirect (301, 302, 303, 307, 308) with its Location, or
+// why it is no file.
 // An announced length above largestBody is refused.
 std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64_t largestBody);
 

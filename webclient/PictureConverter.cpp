@@ -20,8 +20,8 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kSource = L"PictureConverter";
-// The most pixels a picture may have: two 8K screens side by side (15360 by
-// 4320, 66 million). The largest screens in use are 8K (7680 by 4320) and the
+// The most pixels a picture may have (an animated GIF's images count
+// together): two 8K screens side by side (15360 by 4320, 66 million). The largest screens in use are 8K (7680 by 4320) and the
 // service is asked for one screen's size; wide desktops of three 4K or 5K
 // screens stay below it too. Its bitmap is at most about 200 MB; a picture
 // beyond it is refused before anything decodes it.
@@ -189,8 +189,11 @@ void writeWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
 }  // namespace
 
 void convertPictureToBitmap(const std::wstring& source, const std::wstring& destination) {
+    // A decoder may hold the whole picture as it opens it: one whose size its
+    // own header does not tell first (another format, or a JPEG whose frame
+    // header hides behind stray bytes) is never opened.
     const PictureHeader header = readHeaderOf(source);
-    if (header.largestArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
+    if (header.decodedArea == 0 || header.decodedArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
     const ComPtr<IWICImagingFactory> factory = createFactory();
     const std::vector<uint8_t> bitmap =
         encodeBitmapFile(decodeAsBgra32(factory.get(), source).get(), header.orientation);

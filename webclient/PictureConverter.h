@@ -11,8 +11,8 @@ namespace vorlane {
 // destination, a JPEG photo turned upright as its EXIF orientation says. The
 // bitmap is written under a temporary name, flushed to the disk and moved over
 // destination only then, so destination is never half-written. A file that is
-// not a picture, or that has more pixels than any desktop shows, raises 481
-// (Invalid picture); a file that cannot be read or written raises the matching
+// not a JPEG, PNG, GIF or BMP whose size its header tells, or that has more
+// pixels than any desktop shows, raises 481 (Invalid picture); a file that cannot be read or written raises the matching
 // file error, a flush that fails 57 (Device I/O error) or 61 (Disk full).
 void convertPictureToBitmap(const std::wstring& source, const std::wstring& destination);
 

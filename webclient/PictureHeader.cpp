@@ -80,7 +80,7 @@ void readJpeg(Bytes file, PictureHeader& header) {
         const Bytes segment = file.subspan(at + 2, length - 2);
         if (isStartOfFrame(marker) && segment.size() >= 5) {
             const uint64_t area = uint64_t(bigEndian(segment, 1, 2)) * bigEndian(segment, 3, 2);
-            header.largestArea = std::max(header.largestArea, area);
+            header.decodedArea = std::max(header.decodedArea, area);
         } else if (marker == 0xE1 && !exifSeen && startsWith(segment, std::string_view("Exif\0\0", 6))) {
             exifSeen = true;
             header.orientation = exifOrientation(segment.subspan(6));
@@ -94,7 +94,7 @@ void readJpeg(Bytes file, PictureHeader& header) {
 void readPng(Bytes file, PictureHeader& header) {
     // The first chunk is the header; width and height follow its length and type.
     if (has(file, 8, 16) && std::memcmp(file.data() + 12, "IHDR", 4) == 0)
-        header.largestArea = uint64_t(bigEndian(file, 16, 4)) * bigEndian(file, 20, 4);
+        header.decodedArea = uint64_t(bigEndian(file, 16, 4)) * bigEndian(file, 20, 4);
 }
 
 uint64_t gifColourTableBytes(uint8_t flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
@@ -109,33 +109,35 @@ uint64_t skipSubBlocks(Bytes file, uint64_t at) {
     return file.size();
 }
 
-// The logical screen and every image in the file: a decoder may hold them all.
+// The logical screen, or every image in the file together: a decoder reads
+// them all in as it opens the file.
 void readGif(Bytes file, PictureHeader& header) {
     if (!has(file, 6, 7)) return;
-    header.largestArea = uint64_t(littleEndian(file, 6, 2)) * littleEndian(file, 8, 2);
+    const uint64_t screen = uint64_t(littleEndian(file, 6, 2)) * littleEndian(file, 8, 2);
+    uint64_t images = 0;
     uint64_t at = 13 + gifColourTableBytes(file[10]);
     while (has(file, at, 1)) {
         if (file[at] == 0x21) {  // an extension: its label, then its data
             at = skipSubBlocks(file, at + 2);
         } else if (file[at] == 0x2C && has(file, at, 10)) {  // an image: place, size, colours, code size, data
-            const uint64_t area = uint64_t(littleEndian(file, at + 5, 2)) * littleEndian(file, at + 7, 2);
-            header.largestArea = std::max(header.largestArea, area);
+            images += uint64_t(littleEndian(file, at + 5, 2)) * littleEndian(file, at + 7, 2);
             at = skipSubBlocks(file, at + 10 + gifColourTableBytes(file[at + 9]) + 1);
         } else {
-            return;  // the trailer, or no block at all
+            break;  // the trailer, or no block at all
         }
     }
+    header.decodedArea = std::max(screen, images);
 }
 
 void readBmp(Bytes file, PictureHeader& header) {
     if (!has(file, 14, 4)) return;
     const uint32_t infoSize = littleEndian(file, 14, 4);
     if (infoSize == 12 && has(file, 18, 4)) {
-        header.largestArea = uint64_t(littleEndian(file, 18, 2)) * littleEndian(file, 20, 2);
+        header.decodedArea = uint64_t(littleEndian(file, 18, 2)) * littleEndian(file, 20, 2);
     } else if (infoSize >= 40 && has(file, 18, 8)) {
         const int64_t width = static_cast<int32_t>(littleEndian(file, 18, 4));
         const int64_t height = static_cast<int32_t>(littleEndian(file, 22, 4));  // negative: top-down
-        header.largestArea = uint64_t(std::llabs(width)) * uint64_t(std::llabs(height));
+        header.decodedArea = uint64_t(std::llabs(width)) * uint64_t(std::llabs(height));
     }
 }
 

@@ -10,9 +10,10 @@
 namespace vorlane {
 
 struct PictureHeader {
-    // Pixels of the largest image the file declares (JPEG, PNG, GIF, BMP); 0
+    // Pixels a decoder holds to read the file (JPEG, PNG, GIF, BMP): its
+    // image, or for a GIF all its images together, its screen at least; 0
     // when its format is none of these or it declares no size.
-    uint64_t largestArea = 0;
+    uint64_t decodedArea = 0;
     // The EXIF orientation of a JPEG, 1 to 8; 1 (as stored) when it has none.
     int orientation = 1;
 };

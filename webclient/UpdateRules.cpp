@@ -1,5 +1,7 @@
 #include "webclient/UpdateRules.h"
 
+#include <algorithm>
+
 #include "core/Ansi.h"
 
 namespace vorlane {
@@ -56,12 +58,36 @@ bool isSafeArchiveName(const std::wstring& name) {
     return !isDeviceName(name);
 }
 
+// The address's path after its prefix stays below it: no "." or ".."
+// segment, written or escaped (nor any escaped dot, slash or backslash), no
+// backslash a server takes for a slash, no query or fragment that would fetch
+// something else than the name says.
+bool staysBelowPrefix(std::wstring_view rest) {
+    if (rest.find_first_of(L"\\?#") != std::wstring_view::npos) return false;
+    for (size_t at = rest.find(L'%'); at != std::wstring_view::npos; at = rest.find(L'%', at + 1)) {
+        const std::wstring_view code = rest.substr(at + 1, 2);
+        for (std::wstring_view hidden : {L"2E", L"2F", L"5C"})
+            if (equalsIgnoringAsciiCase(code, hidden)) return false;
+    }
+    for (size_t start = 0; start <= rest.size();) {
+        const size_t end = std::min(rest.find(L'/', start), rest.size());
+        const std::wstring_view segment = rest.substr(start, end - start);
+        if (segment == L"." || segment == L"..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hosts) {
-    const bool fromDownloads = startsWith(link, hosts.downloads.root() + L"vorlane/");
-    const bool fromWeb = startsWith(link, hosts.web.root() + L"vorlane/dl/");
+    const std::wstring downloadsPrefix = hosts.downloads.root() + L"vorlane/";
+    const std::wstring webPrefix = hosts.web.root() + L"vorlane/dl/";
+    const bool fromDownloads = startsWith(link, downloadsPrefix);
+    const bool fromWeb = startsWith(link, webPrefix);
     if (!(fromDownloads || fromWeb) || !endsWith(link, kArchiveEnding)) return L"";
+    const size_t prefixSize = (fromWeb ? webPrefix : downloadsPrefix).size();
+    if (!staysBelowPrefix(std::wstring_view(link).substr(prefixSize))) return L"";
     const std::wstring name = link.substr(link.rfind(L'/') + 1);
     return isSafeArchiveName(name) ? name : L"";
 }

@@ -13,7 +13,8 @@ namespace vorlane {
 // The archive's file name (the address's text after its last "/") when link is
 // an address the program fetches updates from: it begins with
 // "http://<update-download host>/vorlane/" or "http://<web host>/vorlane/dl/",
-// ends in ".zip" (both exact, letter case included), and its file name is safe
+// ends in ".zip" (both exact, letter case included), its path never climbs
+// out of that folder (no dot segment, written or escaped), and its file name is safe
 // as a name in the data folder and as the update engine's whole parameter text.
 // Empty when the address is refused.
 std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hosts);

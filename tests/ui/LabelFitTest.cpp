@@ -60,7 +60,9 @@ TEST(LabelFit, EveryLabelHoldsItsDesignText) {
                        static_cast<Form*>(&frmDownloading()), static_cast<Form*>(&frmSlideMessage())}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(form->moduleName())));
         for (const Control* control : form->controls()) {
-            if (const auto* label = dynamic_cast<const Label*>(control)) EXPECT_TRUE(fits(*label, label->Caption()));
+            if (const auto* label = dynamic_cast<const Label*>(control)) {
+                EXPECT_TRUE(fits(*label, label->Caption()));
+            }
         }
     }
 }

@@ -443,9 +443,21 @@ TEST_F(DownloadTest, RefusedConnectionEndsInErrorWithTheWinsockNumber) {
     EXPECT_FALSE(exists(destination));  // nothing was made
 }
 
+TEST_F(DownloadTest, SpacesAndAccentsInTheAddressAreSentEncoded) {
+    // As a wallpaper's file name from the service's reply puts them in the address.
+    fetch(address(L"/bench/blob/10/na\u00EFve wall paper.jpg"));
+    EXPECT_EQ(shape(), L"Starting DataArrival Completed");
+    const auto log = service.log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].requestLine(), "GET /bench/blob/10/na%EFve%20wall%20paper.jpg HTTP/1.0");
+}
+
 TEST_F(DownloadTest, AddressUnfitForARequestIsNeverSent) {
+    // The last two have characters the code page holds no byte for: they
+    // would go out as "?", or as another letter.
     for (const std::wstring& unfit : {address(L"/bench/blob/10 HTTP/1.0\r\nX-Injected: 1"),
-                                      std::wstring(L"http://user@") + service.address() + L"/bench/blob/10"}) {
+                                      std::wstring(L"http://user@") + service.address() + L"/bench/blob/10",
+                                      address(L"/bench/blob/10/\u4E00.jpg"), address(L"/bench/blob/10/\u0109.jpg")}) {
         events.clear();
         fetch(unfit);
         ASSERT_EQ(shape(), L"Error");
@@ -579,11 +591,17 @@ CDownload::Limits quickDrip() { return {.grace = 1s, .slowestRate = 1000}; }
 const RudeReply kRudeReplies[] = {
     {"SilentServer", "hang", {{"seconds", "120"}}, downloadError::ServerSilent, L"sent nothing", quickIdle()},
     {"DripOfTheBody", "drip", {{"every", "0.05"}}, downloadError::TooSlow, L"too slow", quickDrip()},
+    // Its announced size would allow it days: the rate counts, not the size.
+    {"DripUnderAHugeLength", "drip", {{"every", "0.05"}, {"length", "100000000"}}, downloadError::TooSlow,
+     L"too slow", {.idle = 2s, .grace = 1s, .slowestRate = 1000}},
     {"DripOfTheHeader", "trickle", {{"limit", "100000"}, {"delay", "0.05"}}, downloadError::TooSlow, L"too slow",
      quickDrip()},
     {"NotFoundPage", "http_error", {{"status", "404"}}, downloadError::HttpStatus, L"404 Not Found"},
     {"ServerErrorPage", "http_error", {{"status", "500"}}, downloadError::HttpStatus, L"500"},
     {"OtherRedirection", "http_error", {{"status", "300"}}, downloadError::HttpStatus, L"300"},
+    {"PartOfTheFile", "raw",
+     {{"data", "HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 0-3/2000\r\nContent-Length: 4\r\n\r\nbody"}},
+     downloadError::HttpStatus, L"206"},
     {"RedirectWithoutLocation", "http_error", {{"status", "302"}}, downloadError::BadAddress, L"where"},
     {"NoStatusLine", "raw", {{"data", "<html>Not here</html>\r\n\r\nbody"}}, downloadError::NotHttp},
     {"MalformedStatusLine", "raw", {{"data", "HTTP/1.0 2OO OK\r\nContent-Length: 4\r\n\r\nbody"}},

@@ -26,7 +26,7 @@ constexpr int64_t kLargest = 1000000;
 
 const HeadCase kHeads[] = {
     {"Success", "HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", 0, 200, 1234},
-    {"NoReasonPhrase", "HTTP/1.1 206\r\n\r\n", 0, 206},
+    {"NoReasonPhrase", "HTTP/1.1 204\r\n\r\n", 0, 204},
     {"LengthWithZerosAndBlanks", "HTTP/1.0 200 OK\r\ncontent-length:\t 0007 \r\n\r\n", 0, 200, 7},
     {"EqualLengthsRepeated", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5\r\n\r\n", 0, 200, 5},
     {"LargestLength", "HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\n\r\n", 0, 200, kLargest},

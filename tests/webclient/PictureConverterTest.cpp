@@ -194,6 +194,15 @@ TEST_F(PictureConverterTest, TheAreaNotASideDecidesWhatIsTooLarge) {
     EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(PictureConverterTest, APictureWhoseSizeIsNotReadBeforeDecodingIsRefused) {
+    const std::wstring out = dir.file(L"Vorlane.bmp");
+    for (const char* name : {"halves.ico", "huge-behind-a-stray-byte.jpg"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture(name), out); }), errnum::InvalidPicture);
+        EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
 TEST_F(PictureConverterTest, ABitmapThatCannotBeFlushedReplacesNothing) {
     const std::wstring out = dir.file(L"Vorlane.bmp");
     convertPictureToBitmap(fixture("halves.png"), out);

@@ -165,6 +165,23 @@ TEST_F(Rotation, OfTwoWallpapersOnlyTheFirstIsDownloaded) {
     expectApplied(1007);
 }
 
+TEST_F(Rotation, AReplyThatStartsNoDownloadDoesNotRenameTheOneUnderWay) {
+    service.fault("hang", "&scope=dl&seconds=2&reply=1");
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return downloads().size() == 1; }));
+    const std::string line = downloads()[0].requestLine();
+    const int32_t downloading = line.find("/1007/") != std::string::npos ? 1007 : 1022;
+
+    // A scheduled change meanwhile gets a reply naming another wallpaper,
+    // but without its file name: nothing replaces the running download.
+    service.fault("custom", "&body=" + toAnsi(URLEncode(L"<wallpapers count=\"1\">\n<wallpaper><id>1030</id><link>http://" +
+                                                        service.address() + L"/wallpaper/1030</link></wallpaper>\n</wallpapers>\n")));
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2 && changeEnded(); }, 30s));
+    ASSERT_EQ(downloads().size(), 1u);
+    expectApplied(downloading);
+}
+
 TEST_F(Rotation, MemberFavoritesAndUploads) {
     activeSourceTab = 0;
     gQXAPI->apiUsername = L"alice";

@@ -32,6 +32,23 @@ TEST(UpdateArchiveName, OtherPlacesAreRefused) {
     EXPECT_EQ(nameOf(L"http://download.quorvex.com:8080/vorlane/Vorlane-1.0.113.zip"), L"");
 }
 
+TEST(UpdateArchiveName, APathThatLeavesItsPlaceIsRefused) {
+    // A server resolves these to a folder the prefix does not allow.
+    for (const wchar_t* link : {L"http://www.quorvex.com/vorlane/dl/../../uploads/Vorlane.zip",
+                                L"http://download.quorvex.com/vorlane/./../uploads/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/..",
+                                L"http://www.quorvex.com/vorlane/dl/%2e%2E/%2E%2e/uploads/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/..%2Fuploads/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/..%5c..%5Cuploads/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/..\\..\\uploads/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/x?y=/Vorlane.zip",
+                                L"http://www.quorvex.com/vorlane/dl/x#/Vorlane.zip"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(link)));
+        EXPECT_EQ(nameOf(link), L"");
+    }
+    EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/v1.2/...x/Vorlane.zip"), L"Vorlane.zip");
+}
+
 TEST(UpdateArchiveName, OnlyAnExactZipEnding) {
     EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.ZIP"), L"");
     EXPECT_EQ(nameOf(L"http://download.quorvex.com/vorlane/Vorlane-1.0.113.Zip"), L"");

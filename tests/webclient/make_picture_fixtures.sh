@@ -2,8 +2,8 @@
 # Pictures of a known layout in each format the wallpaper path reads: the top
 # half red, the bottom half blue, 64 by 48 pixels; and a 3840 by 2160 photo-like
 # JPEG for the benchmark. Beside them: photos stored turned or mirrored with the
-# EXIF orientation that shows them upright, a wide panorama, and a JPEG whose
-# header claims more pixels than any screen.
+# EXIF orientation that shows them upright, a wide panorama, JPEGs whose
+# header claims more pixels than any screen, and an icon.
 set -e
 out=$1
 mkdir -p "$out"
@@ -66,6 +66,13 @@ while jpeg[at + 1] not in (0xC0, 0xC1, 0xC2):
     at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3])
 jpeg[at + 5:at + 9] = struct.pack(">HH", 16384, 16384)
 open("huge.jpg", "wb").write(jpeg)
+# The same with a stray byte before its frame header, which decoders step over.
+open("huge-behind-a-stray-byte.jpg", "wb").write(jpeg[:at] + b"\0" + jpeg[at:])
+
+# An icon holding halves.png: a format whose size only its decoder reads.
+png = open("halves.png", "rb").read()
+icon = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 64, 48, 0, 0, 1, 32, len(png), 22) + png
+open("halves.ico", "wb").write(icon)
 PY
 rm small.jpg
 touch stamp

@@ -252,7 +252,9 @@ def download_plan(fault, response):
         body = response.body
         chunks = b"".join(b"%x\r\n%s\r\n" % (len(body[i:i + 4096]), body[i:i + 4096]) for i in range(0, len(body), 4096))
         plan = Plan(response.head() + chunks + b"0\r\n\r\n")
-    else:  # drip: the head at once, then the body a few bytes at a time
+    else:  # drip: the head at once (announcing length=N when given), then the body a few bytes at a time
+        if "length" in p:
+            response.set_header("Content-Length", p["length"])
         plan = Plan(response.head())
         plan.pace = number(p, "every", 0.2)
         plan.stream = pieces(response.body, number(p, "piece", 1, int))

@@ -47,6 +47,9 @@ class BadRequest(ValueError):
 # What may stand unescaped in a query; everything else comes percent-encoded.
 QUERY_CHARACTERS = re.compile(r"[A-Za-z0-9\-._~!$&'()*+,;=:@/?%]*")
 BAD_ESCAPE = re.compile(r"%(?![0-9A-Fa-f]{2})")
+# What a request line's address may hold at all: visible ASCII, escapes well-formed (a real server answers 400 to
+# anything else, a raw space or accented letter among it).
+TARGET_CHARACTERS = re.compile(r"[\x21-\x7e]+")
 
 
 def decode_text(data):
@@ -96,6 +99,8 @@ class Request:
         if len(parts) != 3 or not parts[2].startswith("HTTP/"):
             raise BadRequest(f"malformed request line: {self.request_line!r}")
         self.method, self.target, self.version = parts
+        if not TARGET_CHARACTERS.fullmatch(self.target) or BAD_ESCAPE.search(self.target):
+            raise BadRequest(f"malformed request target: {self.target!r}")
         self.headers = []
         for line in lines[1:]:
             line = line.rstrip("\r")

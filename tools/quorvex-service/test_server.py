@@ -386,7 +386,10 @@ class PictureTests(ServiceTest):
     def test_bad_picture_requests(self):
         for path, status in [("/dl/inline/1001/640x360/other.jpg", 404), ("/dl/inline/9999/640x360/x.jpg", 404),
                              ("/dl/inline/1001/7681x100/misty-forest.jpg", 400),
-                             ("/dl/inline/1001/0x100/misty-forest.jpg", 400)]:
+                             ("/dl/inline/1001/0x100/misty-forest.jpg", 400),
+                             # What may not stand raw in a request line's address, as a real server refuses it.
+                             ("/bench/blob/10/caf\xe9.jpg", 400), ("/bench/blob/10/a\x01b.jpg", 400),
+                             ("/bench/blob/10/100%.jpg", 400), ("/bench/blob/10/caf%E9%20au%20lait.jpg", 200)]:
             self.assertEqual(self.get(path)[0].split(" ")[1], str(status), path)
 
     def test_bench_blob_is_deterministic(self):
@@ -740,6 +743,9 @@ class DownloadFaultTests(ServiceTest):
         head, _, body = self.fetch("drip", every="0.05", piece="100").partition(b"\r\n\r\n")
         self.assertEqual(body, self.download("/bench/blob/1000")[2])
         self.assertGreaterEqual(time.monotonic() - started, 0.45)  # ten pieces, 0.05 s apart
+        head, _, body = self.fetch("drip", every="0.01", piece="500", length="99999999").partition(b"\r\n\r\n")
+        self.assertIn(b"\r\nContent-Length: 99999999\r\n", head + b"\r\n")
+        self.assertEqual(body, self.download("/bench/blob/1000")[2])
 
 
 if __name__ == "__main__":
