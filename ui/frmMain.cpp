@@ -16,6 +16,7 @@
 #include "core/modRegistry.h"
 #include "core/modShell.h"
 #include "core/modSysTray.h"
+#include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
@@ -297,7 +298,9 @@ void FrmMain::unMinimize() {
 }
 
 HWND windowInFront() {
-    for (Form* form : {static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
+    // The download progress window comes up over whatever else is open.
+    for (Form* form : {static_cast<Form*>(&formInstance<FrmDownloading>()),
+                       static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
                        static_cast<Form*>(&formInstance<FrmOptions>())})
         if (form->Visible()) return form->hwnd();
     return formInstance<FrmMain>().hwnd();

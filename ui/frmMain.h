@@ -142,9 +142,9 @@ FrmMain& frmMain();
 // Loading the main window any other way gives the window alone.
 void startVorlane();
 
-// The program's window the member works in: the first-run help, login or
-// options window while one is up, else the main window. A message box that
-// answers the member's action is modal to it.
+// The program's window the member works in: the download progress, first-run
+// help, login or options window while one is up, else the main window. Every
+// message box of the program is modal to it.
 HWND windowInFront();
 
 // The address of a member's page on the member-pages host: "favorites" or
