@@ -144,8 +144,8 @@ FrmMain& frmMain();
 void startVorlane();
 
 // The program's window the member works in: the download progress, first-run
-// help, login or options window while one is up, else the main window. Every
-// message box of the program is modal to it.
+// help, login or options window while one is up, else the main window. The
+// program's message boxes are modal to it.
 HWND windowInFront();
 
 // The address of a member's page on the member-pages host: "favorites" or
