@@ -12,14 +12,17 @@
 #include "core/Handles.h"
 #include "core/RuntimeError.h"
 #include "core/ServiceHosts.h"
+#include "core/Trap.h"
 #include "core/modMisc.h"
 #include "core/modRegistry.h"
 #include "core/modShell.h"
 #include "core/modSysTray.h"
+#include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPopupMenu.h"
 #include "ui/frmQuickStart.h"
+#include "ui/frmSlideMessage.h"
 #include "ui/modMiscTray.h"
 #include "webclient/CQXAPI.h"
 
@@ -111,12 +114,46 @@ UINT raiseForTestMessage() {
     return message;
 }
 
+// Set to "start", the start-up itself fails at its end, for the tests of its trap.
+bool startFailsForTest() {
+    wchar_t value[8] = {};
+    const DWORD length = GetEnvironmentVariableW(L"VORLANE_TEST_RAISE", value, ARRAYSIZE(value));
+    return length > 0 && length < ARRAYSIZE(value) && std::wstring(value) == L"start";
+}
+
+// Longer than any notice stays up; the program does not wait on a stuck one.
+constexpr DWORD kFailedStartNoticeLimitMs = 30'000;
+
+// A start-up that failed leaves a program in no known state: the member reads
+// the report, then the program ends as an exit does, its tray icon gone, so
+// that neither a hidden copy nor a stale icon is left and a new start works.
+// Only the report's own messages run meanwhile: nothing else of the program
+// (a login reply, the clock) may act on the half-made state.
+void endFailedStart() {
+    RemoveSystrayIcon();
+    const HWND report = formInstance<FrmSlideMessage>().hwnd();
+    const DWORD start = GetTickCount();
+    while (report && IsWindow(report) && GetTickCount() - start < kFailedStartNoticeLimitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (IsWindow(report) && PeekMessageW(&message, report, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    formInstance<FrmMain>().exitVorlane(true);
+}
+
 }  // namespace
 
 void startVorlane() {
-    programStarting = true;
-    frmMain();
+    const bool started = runTrapped(L"startVorlane", L"frmMain", [] {
+        programStarting = true;
+        frmMain();
+        if (startFailsForTest()) raiseError(errnum::InternalError);
+    });
     programStarting = false;
+    if (!started) endFailedStart();
 }
 
 std::wstring memberPageAddress(const std::wstring& username, const wchar_t* page) {
@@ -297,7 +334,9 @@ void FrmMain::unMinimize() {
 }
 
 HWND windowInFront() {
-    for (Form* form : {static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
+    // The download progress window comes up over whatever else is open.
+    for (Form* form : {static_cast<Form*>(&formInstance<FrmDownloading>()),
+                       static_cast<Form*>(&formInstance<FrmQuickStart>()), static_cast<Form*>(&formInstance<FrmLogin>()),
                        static_cast<Form*>(&formInstance<FrmOptions>())})
         if (form->Visible()) return form->hwnd();
     return formInstance<FrmMain>().hwnd();

@@ -139,12 +139,13 @@ FrmMain& frmMain();
 // Starts the program: loads the main window, whose load handler is the
 // start-up. It returns once the start-up has ended: in the tray waiting for the
 // silent login, or after the login window (a second copy has ended by then).
-// Loading the main window any other way gives the window alone.
+// Loading the main window any other way gives the window alone. An error that
+// escapes the start-up is reported, and the program then ends as an exit does.
 void startVorlane();
 
-// The program's window the member works in: the first-run help, login or
-// options window while one is up, else the main window. A message box that
-// answers the member's action is modal to it.
+// The program's window the member works in: the download progress, first-run
+// help, login or options window while one is up, else the main window. The
+// program's message boxes are modal to it.
 HWND windowInFront();
 
 // The address of a member's page on the member-pages host: "favorites" or

@@ -107,7 +107,7 @@ void CQXAPI::startUpdateEngine() {
     ui::frmDownloading().lblHeaderTitle.setCaption(L"Download completed. Updating...");
     DeleteFileW((dataFolder + apiDownloadingUpdateFile + L".md5").c_str());
     if (ui::frmOptions().chkAutoUpdate.Value() == ui::CheckBox::vbUnchecked)
-        MessageBoxW(nullptr, L"Vorlane has successfully downloaded the update.  Applying update now and restarting "
+        MessageBoxW(ui::windowInFront(), L"Vorlane has successfully downloaded the update.  Applying update now and restarting "
                              L"the program...",
                     L"Update Downloaded Successfully", MB_OK | MB_ICONINFORMATION);
     // The member may have aborted the update while the box was open: its
@@ -135,7 +135,7 @@ void CQXAPI::updateEngineDidNotStart(uint32_t error) {
     if (missing) {
         const std::wstring text = L"An error has occurred launching the Vorlane Update Engine.\r\n\r\nPlease visit " +
                                   programPageAddress() + L" and reinstall the software.";
-        MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
+        MessageBoxW(ui::windowInFront(), text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
     }
     // Nothing was applied: the program runs on as it was before the update.
     forgetUpdate();
@@ -165,7 +165,7 @@ void CQXAPI::updateDownloadFailed() {
     const std::wstring text = L"An error occurred downloading the new Vorlane update: " + apiDownloadingUpdateFile +
                               L".\r\nPlease check your internet connection and try again, otherwise visit " +
                               programPageAddress() + L" and try reinstalling the software.\r\n\r\nShutting down Vorlane...";
-    MessageBoxW(nullptr, text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(ui::windowInFront(), text.c_str(), L"Update Error", MB_OK | MB_ICONINFORMATION);
     apiDownloadingUpdate = false;
     ui::frmMain().exitVorlane(true);
 }

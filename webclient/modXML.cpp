@@ -145,7 +145,7 @@ void ParseXML(const std::wstring& body) {
         if (!document.loadXml(body)) {
             const std::wstring text =
                 std::to_wstring(document.parseErrorCode()) + L"\r\n" + document.parseErrorReason();
-            MessageBoxW(nullptr, text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
+            MessageBoxW(ui::windowInFront(), text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
             return;
         }
         const XmlNode root = document.firstChild();

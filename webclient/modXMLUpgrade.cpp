@@ -27,18 +27,18 @@ bool memberAllowsUpdate() {
         L"An update has been released for your Vorlane Wallpaper Manager software.\r\n\r\nYou have disabled "
         L"automatic updates, so your permission is required to update Vorlane.\r\n\r\nProceed with update now?  "
         L"Clicking 'No' will exit the program.";
-    return MessageBoxW(nullptr, text, L"Proceed with Update?", MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBoxW(ui::windowInFront(), text, L"Proceed with Update?", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void tellUpdateAddressRefused() {
     const std::wstring text =
         L"A critical error occurred while downloading the new software update for Vorlane Wallpaper Manager.\r\n\r\n"
         L"Please try reinstalling the software by visiting:\r\n" + programPageAddress();
-    MessageBoxW(nullptr, text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
+    MessageBoxW(ui::windowInFront(), text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
 }
 
 void tellAutoUpdateStarting() {
-    MessageBoxW(nullptr,
+    MessageBoxW(ui::windowInFront(),
                 L"A new update to Vorlane has been released since you last rotated your wallpaper.  Hang on one "
                 L"second and we'll handle the upgrade for you.",
                 L"Auto-Update Starting", MB_OK | MB_ICONINFORMATION);

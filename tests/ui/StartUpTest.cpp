@@ -263,6 +263,22 @@ TEST_F(ProgramStart, AnErrorThatNoHandlerTrapsIsReportedAndTheProgramGoesOn) {
     EXPECT_TRUE(program.running());
 }
 
+// The start-up fails after the silent start has put the icon in the tray: the
+// member is told, and the program then ends as an exit does (not aborted).
+TEST_F(ProgramStart, AnErrorInTheStartUpIsReportedAndThenTheProgramEndsCleanly) {
+    saveLogin(L"alice", kAliceDigest);
+    regSaveSetting(kAppName, memberSection(L"alice"), L"MinimizeHelp", L"1");  // no notice but the report
+    SetEnvironmentVariableW(L"VORLANE_TEST_RAISE", L"start");
+    ProgramProcess program;
+    SetEnvironmentVariableW(L"VORLANE_TEST_RAISE", nullptr);
+    ASSERT_NE(program.waitForWindow(L"Vorlane Slide Up Message"), nullptr) << "no report";
+    EXPECT_TRUE(program.running());
+
+    DWORD exitCode = 1;
+    ASSERT_TRUE(program.waitForExit(40s, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+}
+
 // ---- the start-up inside this process, for what only the program itself can see
 
 TEST(StartUpInThisProcess, ASilentStartMakesTheSharedObjectsAndWaitsInTheTrayForTheLogin) {

@@ -241,10 +241,15 @@ TEST_F(Dispatch, DeclarationFirstIsAFailureAndMalformedIsAnXmlErrorBox) {
     EXPECT_EQ(errors.reports()[0].where, L"Function ParseXML, modXML");
     EXPECT_FALSE(gQXAPI->apiLoggedIn);
 
+    ui::frmMain().Show();
     ParseXML(L"<auth><token>t</auth>");
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.seen()[0].title, L"XML Error");
+    // Modal to the window in front, as every box is.
+    EXPECT_EQ(dialogs.seen()[0].owner, static_cast<void*>(ui::frmMain().hwnd()));
+    EXPECT_FALSE(dialogs.seen()[0].ownerEnabled);
     EXPECT_FALSE(gQXAPI->apiLoggedIn);
+    ui::frmMain().Hide();
 }
 
 TEST_F(Dispatch, UpgradeNoticeWithAnotherActionIsIgnored) {

@@ -122,6 +122,8 @@ bool isStandardDialog(HWND window) {
 void answerBox(HWND box) {
     const std::wstring title = windowText(box);
     appendRecord(gWatch.journal, {L"box", title, windowText(GetDlgItem(box, 0xFFFF))});
+    // A box leaves no window of the program usable underneath.
+    if (GetWindow(box, GW_OWNER) != ui::windowInFront()) appendRecord(gWatch.journal, {L"box without owner", title, L""});
     if (const auto action = gWatch.whileOpen.find(title); action != gWatch.whileOpen.end()) action->second();
     const auto chosen = gWatch.answers.find(title);
     const int button = chosen != gWatch.answers.end() ? chosen->second : IDOK;

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "core/Globals.h"
 #include "tests/webclient/UpdateFixture.h"
 #include "ui/frmDownloading.h"
@@ -118,6 +120,38 @@ TEST_F(UpdateDownload, PermissionThenTheForcedNoticeThenTheWindow) {
     EXPECT_EQ(progress().picProgressBar.Width(), 1);
     EXPECT_EQ(progress().lblProgressPercent.Caption(), L"0%");
     EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
+}
+
+// Every box of the update is modal to the window the member has in front.
+TEST_F(UpdateDownload, ItsBoxesAreModalToTheWindowInFront) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    dialogs.answer(L"Proceed with Update?", IDYES);
+    dialogs.answer(L"Confirm Exit", IDNO);
+    struct Asked {
+        ui::Form& window;
+        std::function<void()> ask;
+        size_t boxes;
+    };
+    const Asked cases[] = {
+        {ui::frmOptions(), [&] { announceUpdate(true); }, 2},
+        {ui::frmMain(), [] { upgradeVorlane(L"http://127.0.0.2/vorlane/dl/Vorlane-1.0.113.zip"); }, 3},
+    };
+    service.fault("hang", "&scope=update&seconds=30");
+    for (const Asked& c : cases) {
+        SCOPED_TRACE(c.window.Caption());
+        c.window.Show();
+        const size_t before = dialogs.count();
+        c.ask();
+        ASSERT_TRUE(waitFor([&] { return dialogs.count() == before + c.boxes; }));
+        const std::vector<SeenDialog> seen = dialogs.seen();
+        for (size_t i = before; i < seen.size(); ++i) {
+            SCOPED_TRACE(std::string(seen[i].title.begin(), seen[i].title.end()));
+            EXPECT_EQ(seen[i].owner, static_cast<void*>(c.window.hwnd()));
+            EXPECT_FALSE(seen[i].ownerEnabled);
+        }
+        if (progress().isLoaded()) progress().imgAbort_Click();
+        c.window.Hide();
+    }
 }
 
 // Each refused address on its own: every one costs two boxes.
