@@ -11,6 +11,8 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/InterruptedRuns.h"
+#include "update/zip/SideFiles.h"
 #include "update/zip/StagedFolder.h"
 #include "update/zip/TargetChecks.h"
 #include "update/zip/UnpackChecks.h"
@@ -159,6 +161,10 @@ public:
 
 private:
     void unpackArchive() {
+        // Whatever the archive turns out to be, a run ended half way before
+        // this one does not leave the installation short of a file.
+        if (options_.writesFiles())
+            for (const std::string& line : recoverInterruptedRuns(targetFolder())) printer_.error(line);
         ZipArchive archive(options_.archive);
         printer_.member("Archive: " + toAnsi(options_.archive));
         if (options_.showComment && !archive.comment().empty()) {
@@ -269,6 +275,10 @@ private:
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": would be written outside the target folder");
             if (place->empty() && !member.entry->isFolder())
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": names no file to write");
+            // Such a file would be taken for a copy a run ended half way left
+            // beside the file it is named after: put in its place, or deleted.
+            if (!member.entry->isFolder() && parseSideFileName(place->substr(place->find_last_of(L'\\') + 1)))
+                throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is named as the engine names its copies of a file");
             if (root.size() + 1 + place->size() + StagedFolder::kSideNameRoom >= MAX_PATH)
                 throw ZipFailure(kUnzipUnsafePath, shortened(member.shownName) + ": is too long a path for Windows");
             // Without the archive's folders, a folder member makes nothing.

@@ -1,0 +1,113 @@
+#include "update/zip/InterruptedRuns.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "update/AnsiText.h"
+#include "update/zip/SideFiles.h"
+
+namespace vorlane::updater {
+
+namespace {
+
+struct SideFile {
+    std::wstring path;
+    std::wstring place;
+    std::wstring run;
+    bool old = false;
+    ULONGLONG written = 0;
+    bool settled = false;
+};
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The side files below folder; folders that are links are not entered.
+void collect(const std::wstring& folder, std::vector<SideFile>& found) {
+    std::vector<std::wstring> below;
+    WIN32_FIND_DATAW data;
+    const FindHandle search(
+        FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    if (!search.valid()) return;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        const std::wstring path = folder + L"\\" + data.cFileName;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name != L"." && name != L"..") below.push_back(path);
+        } else if (const auto side = parseSideFileName(name)) {
+            const ULONGLONG written = (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                      data.ftLastWriteTime.dwLowDateTime;
+            found.push_back({path, folder + L"\\" + std::wstring(side->owner), std::wstring(side->run), side->old,
+                             written});
+        }
+    } while (FindNextFileW(search.get(), &data));
+    for (const std::wstring& path : below) collect(path, found);
+}
+
+bool isMissing(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+}
+
+// Runs that left both old and new copies: stopped in their swap or its undo.
+std::unordered_map<std::wstring, bool> swappingRuns(const std::vector<SideFile>& files) {
+    std::unordered_map<std::wstring, std::pair<bool, bool>> kinds;
+    for (const SideFile& file : files) (file.old ? kinds[file.run].first : kinds[file.run].second) = true;
+    std::unordered_map<std::wstring, bool> swapping;
+    for (const auto& [run, both] : kinds) swapping[run] = both.first && both.second;
+    return swapping;
+}
+
+std::string putBackLine(const SideFile& file) { return "Put back: " + toAnsi(file.place); }
+
+}  // namespace
+
+std::vector<std::string> recoverInterruptedRuns(const std::wstring& root) {
+    std::vector<SideFile> files;
+    collect(root, files);
+    if (files.empty()) return {};
+    std::vector<std::string> lines;
+    const auto swapping = swappingRuns(files);
+    for (SideFile& file : files) {
+        if (!swapping.at(file.run)) continue;
+        if (!file.old) {
+            DeleteFileW(file.path.c_str());
+            file.settled = true;
+        } else if (MoveFileExW(file.path.c_str(), file.place.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            lines.push_back(putBackLine(file));
+            file.settled = true;
+        }
+    }
+    // The newest old copy of a missing file first.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const SideFile& a, const SideFile& b) { return a.written > b.written; });
+    for (SideFile& file : files) {
+        if (file.settled || !file.old || !isMissing(file.place)) continue;
+        if (MoveFileExW(file.path.c_str(), file.place.c_str(), 0)) {
+            lines.push_back(putBackLine(file));
+            file.settled = true;
+        }
+    }
+    for (const SideFile& file : files)
+        if (!file.settled && file.old && (swapping.at(file.run) || isMissing(file.place)))
+            lines.push_back("Not put back: " + toAnsi(file.place) + " (the old file is kept as " +
+                            toAnsi(file.path) + ")");
+    return lines;
+}
+
+}  // namespace vorlane::updater

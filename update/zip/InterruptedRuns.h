@@ -1,0 +1,27 @@
+// What a run ended half way (a member who closes an engine that seems stuck,
+// a lost power) leaves in the installation, put right before the next run
+// changes anything. Such a run may have stopped while it wrote its new copies,
+// while it swapped them in, while it undid the swap, or while it deleted the
+// old copies after it:
+// - A run that had both old and new copies beside their places was swapped
+//   or undone part way: its old copies go back and its new ones go, as its
+//   own undo would have done. The new copies are not put in instead, for an
+//   undo may already have deleted some of them: only the old installation is
+//   known whole.
+// - An old copy whose place is empty is the only copy of that file: it goes
+//   back (the newest, should several runs have left one).
+// Nothing here deletes an old copy; old copies beside files in their places,
+// and new copies of runs that swapped nothing, are left for the run that
+// replaces those places (StagedFolder::removeLeftovers).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vorlane::updater {
+
+// Puts right what ended runs left below root (links are not followed). The
+// lines say what went back and what could not, for the log.
+std::vector<std::string> recoverInterruptedRuns(const std::wstring& root);
+
+}  // namespace vorlane::updater
