@@ -456,6 +456,8 @@ TEST_F(ZipEngineTest, WhatARunEndedHalfWayLeftIsPutRightByTheNext) {
              {L"read me.txt", "old read me"}, {L"read me.txt.4242-5.new", "new read me"},
              // Another's only copy of a file, whatever became of its new one.
              {L"docs\\manual.txt.77-2.old", "manual"},
+             // Cut short while it was written.
+             {L"config.ini.90-1.new", "[ma"},
              // Kept by an undo that could not put it back: the file in its place stays as it is.
              {L"kept.txt", "new kept"}, {L"kept.txt.55-2.old", "old kept"}});
     // Even a refused archive finds the installation whole again.
@@ -593,6 +595,20 @@ TEST_F(ZipEngineTest, ALinkWhereANewCopyGoesIsNotWrittenThrough) {
     EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
     EXPECT_EQ(readFile(planted + L"\\planted"), "");
     EXPECT_EQ(fileIn(L"first.txt"), "old first");
+}
+
+// The fault this guards against: a link named like a copy an earlier run
+// left, deleted as one; under Wine that deletes the file it leads to.
+TEST_F(ZipEngineTest, ALinkNamedLikeALeftoverIsNotDeletedThrough) {
+    install({{L"config.ini", "old"}});
+    const std::wstring outside = temp.file(L"outside");
+    CreateDirectoryW(outside.c_str(), nullptr);
+    writeFile(outside + L"\\planted", "outside");
+    ASSERT_TRUE(test::makeHostLink(target(), L"config.ini.77-1.new", L"../outside/planted"));
+    ASSERT_TRUE(test::makeHostLink(target(), L"docs.77-2.old", L"../outside/planted"));
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(readFile(outside + L"\\planted"), "outside");
+    EXPECT_EQ(fileIn(L"config.ini"), "[main]\r\nvalue=1\r\n");
 }
 
 TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {

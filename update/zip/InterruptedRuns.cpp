@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "update/AnsiText.h"
+#include "update/zip/FinalPath.h"
 #include "update/zip/SideFiles.h"
 
 namespace vorlane::updater {
@@ -36,7 +37,7 @@ private:
     HANDLE handle_;
 };
 
-// The side files below folder; folders that are links are not entered.
+// The side files below folder; links are neither entered nor taken.
 void collect(const std::wstring& folder, std::vector<SideFile>& found) {
     std::vector<std::wstring> below;
     WIN32_FIND_DATAW data;
@@ -49,7 +50,7 @@ void collect(const std::wstring& folder, std::vector<SideFile>& found) {
         const std::wstring path = folder + L"\\" + data.cFileName;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (name != L"." && name != L"..") below.push_back(path);
-        } else if (const auto side = parseSideFileName(name)) {
+        } else if (const auto side = parseSideFileName(name); side && isFileOfItsOwn(folder, data.cFileName)) {
             const ULONGLONG written = (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) |
                                       data.ftLastWriteTime.dwLowDateTime;
             found.push_back({path, folder + L"\\" + std::wstring(side->owner), std::wstring(side->run), side->old,
@@ -83,15 +84,20 @@ std::vector<std::string> recoverInterruptedRuns(const std::wstring& root) {
     if (files.empty()) return {};
     std::vector<std::string> lines;
     const auto swapping = swappingRuns(files);
+    // Old copies first: should this be ended too, the new copies still mark the
+    // run as one to undo.
     for (SideFile& file : files) {
-        if (!swapping.at(file.run)) continue;
-        if (!file.old) {
-            DeleteFileW(file.path.c_str());
-            file.settled = true;
-        } else if (MoveFileExW(file.path.c_str(), file.place.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (file.old && swapping.at(file.run) &&
+            MoveFileExW(file.path.c_str(), file.place.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             lines.push_back(putBackLine(file));
             file.settled = true;
         }
+    }
+    // No new copy is an installed file (the engine installs no file named so).
+    for (SideFile& file : files) {
+        if (file.old) continue;
+        DeleteFileW(file.path.c_str());
+        file.settled = true;
     }
     // The newest old copy of a missing file first.
     std::stable_sort(files.begin(), files.end(),

@@ -10,9 +10,10 @@
 //   known whole.
 // - An old copy whose place is empty is the only copy of that file: it goes
 //   back (the newest, should several runs have left one).
-// Nothing here deletes an old copy; old copies beside files in their places,
-// and new copies of runs that swapped nothing, are left for the run that
-// replaces those places (StagedFolder::removeLeftovers).
+// - New copies go: none is an installed file, and one of a run that swapped
+//   nothing may be cut short.
+// Nothing here deletes an old copy; old copies beside files in their places
+// are left for the run that replaces those places (StagedFolder::removeLeftovers).
 #pragma once
 
 #include <string>

@@ -7,6 +7,7 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/FinalPath.h"
 #include "update/zip/SideFiles.h"
 #include "update/zip/ZipFailure.h"
 
@@ -145,6 +146,9 @@ void StagedFolder::commit() {
     }
 }
 
+// The new copies that never moved in go last: while old copies are being put
+// back, one of them at least is still there, which tells a later run that
+// this one was ended in its undo rather than after a whole swap.
 void StagedFolder::undo() {
     open_.reset();
     for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
@@ -154,9 +158,10 @@ void StagedFolder::undo() {
         else if (it->newMovedIn)
             putBack = DeleteFileW(it->target.c_str());
         if (!putBack) notRestored_.push_back({it->target, it->oldMovedAside ? it->backup : L""});
-        if (!it->newMovedIn) DeleteFileW(it->temporary.c_str());
         if (putBack && it->attributesCleared) SetFileAttributesW(it->target.c_str(), it->oldAttributes);
     }
+    for (const StagedFile& file : files_)
+        if (!file.newMovedIn) DeleteFileW(file.temporary.c_str());
     files_.clear();
     for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) RemoveDirectoryW(it->c_str());
     madeFolders_.clear();
@@ -187,7 +192,7 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
             if (!side || !names.contains(foldedName(side->owner)) || names.contains(foldedName(name))) continue;
             // An old copy is deleted only beside a file in its place: never the only copy.
             if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
-            DeleteFileW((base + L"\\" + found.cFileName).c_str());
+            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW((base + L"\\" + found.cFileName).c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
