@@ -5,9 +5,10 @@
 // old copies after it:
 // - A run that had both old and new copies beside their places was swapped
 //   or undone part way: its old copies go back and its new ones go, as its
-//   own undo would have done. The new copies are not put in instead, for an
-//   undo may already have deleted some of them: only the old installation is
-//   known whole.
+//   own undo would have done. The new copies are not put in instead: the
+//   run may have been undoing a swap that failed, and its new copies may be
+//   going already; the old installation is the one known whole, and the
+//   archive stays for a run that installs it whole.
 // - An old copy whose place is empty is the only copy of that file: it goes
 //   back (the newest, should several runs have left one).
 // - New copies go: none is an installed file, and one of a run that swapped
