@@ -459,18 +459,26 @@ TEST_F(ZipEngineTest, WhatARunEndedHalfWayLeftIsPutRightByTheNext) {
              // Cut short while it was written.
              {L"config.ini.90-1.new", "[ma"},
              // Kept by an undo that could not put it back: the file in its place stays as it is.
-             {L"kept.txt", "new kept"}, {L"kept.txt.55-2.old", "old kept"}});
-    // Even a refused archive finds the installation whole again.
+             {L"kept.txt", "new kept"}, {L"kept.txt.55-2.old", "old kept"},
+             // In a folder no member goes to: no run of this engine wrote there.
+             {L"other\\x.txt.77-3.old", "not this installation's"}});
+    // Even an archive that cannot be read finds the target's own folder whole again...
     EXPECT_EQ(unzip(L"notzip.zip"), kUnzipBadArchive);
-    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"app.exe", L"config.ini", L"docs\\", L"docs\\manual.txt",
-                                                           L"kept.txt", L"kept.txt.55-2.old", L"read me.txt"}));
+    EXPECT_EQ(treeOf(target()),
+              (std::vector<std::wstring>{L"app.exe", L"config.ini", L"docs\\", L"docs\\manual.txt.77-2.old", L"kept.txt",
+                                         L"kept.txt.55-2.old", L"other\\", L"other\\x.txt.77-3.old", L"read me.txt"}));
     EXPECT_EQ(fileIn(L"app.exe"), "old app");
     EXPECT_EQ(fileIn(L"config.ini"), "old config");
     EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
-    EXPECT_EQ(fileIn(L"docs\\manual.txt"), "manual");
     EXPECT_EQ(fileIn(L"kept.txt"), "new kept");
     EXPECT_NE(recorder.printed.find("Put back: " + toAnsi(target()) + "\\app.exe\n"), std::string::npos)
         << recorder.printed;
+    // ...and one that is read, the folders of its members, though it installs nothing.
+    recorder.stopAtService = 0;
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipCancelled);
+    EXPECT_EQ(fileIn(L"docs\\manual.txt"), "manual");
+    EXPECT_EQ(fileIn(L"other\\x.txt.77-3.old"), "not this installation's");
+    recorder.stopAtService.reset();
 
     // A run that writes no new files (freshening) keeps the only copy of a
     // member's file, and puts it in its place.

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "update/AnsiText.h"
 #include "update/zip/FinalPath.h"
+#include "update/zip/FoldedName.h"
 #include "update/zip/SideFiles.h"
 
 namespace vorlane::updater {
@@ -37,27 +40,39 @@ private:
     HANDLE handle_;
 };
 
-// The side files below folder; links are neither entered nor taken.
+// The side files in folder; links are not taken.
 void collect(const std::wstring& folder, std::vector<SideFile>& found) {
-    std::vector<std::wstring> below;
     WIN32_FIND_DATAW data;
     const FindHandle search(
         FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
     if (!search.valid()) return;
     do {
-        const std::wstring_view name = data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        const std::wstring path = folder + L"\\" + data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != L"." && name != L"..") below.push_back(path);
-        } else if (const auto side = parseSideFileName(name); side && isFileOfItsOwn(folder, data.cFileName)) {
-            const ULONGLONG written = (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) |
-                                      data.ftLastWriteTime.dwLowDateTime;
-            found.push_back({path, folder + L"\\" + std::wstring(side->owner), std::wstring(side->run), side->old,
-                             written});
-        }
+        if (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) continue;
+        const auto side = parseSideFileName(data.cFileName);
+        if (!side || !isFileOfItsOwn(folder, data.cFileName)) continue;
+        const ULONGLONG written =
+            (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+        found.push_back({folder + L"\\" + data.cFileName, folder + L"\\" + std::wstring(side->owner),
+                         std::wstring(side->run), side->old, written});
     } while (FindNextFileW(search.get(), &data));
-    for (const std::wstring& path : below) collect(path, found);
+}
+
+// The side files of the folders that are where they say below root, each once.
+std::vector<SideFile> sideFilesIn(const std::wstring& root, const std::vector<std::wstring>& folders) {
+    std::vector<SideFile> found;
+    const std::optional<std::wstring> rootFinal = finalPathOf(root);
+    if (!rootFinal) return found;
+    std::unordered_set<std::wstring> seen;
+    for (const std::wstring& folder : folders) {
+        if (!seen.insert(foldedName(folder)).second) continue;
+        if (folder.empty()) {
+            collect(root, found);
+            continue;
+        }
+        const std::wstring path = root + L"\\" + folder;
+        if (finalPathOf(path) == *rootFinal + L"\\" + foldedName(folder)) collect(path, found);
+    }
+    return found;
 }
 
 bool isMissing(const std::wstring& path) {
@@ -78,9 +93,8 @@ std::string putBackLine(const SideFile& file) { return "Put back: " + toAnsi(fil
 
 }  // namespace
 
-std::vector<std::string> recoverInterruptedRuns(const std::wstring& root) {
-    std::vector<SideFile> files;
-    collect(root, files);
+std::vector<std::string> recoverInterruptedRuns(const std::wstring& root, const std::vector<std::wstring>& folders) {
+    std::vector<SideFile> files = sideFilesIn(root, folders);
     if (files.empty()) return {};
     std::vector<std::string> lines;
     const auto swapping = swappingRuns(files);

@@ -22,8 +22,11 @@
 
 namespace vorlane::updater {
 
-// Puts right what ended runs left below root (links are not followed). The
-// lines say what went back and what could not, for the log.
-std::vector<std::string> recoverInterruptedRuns(const std::wstring& root);
+// Puts right what ended runs left in these folders below root (relative to
+// it, "" for root itself; each alone, not the folders below it, and none
+// that leads elsewhere): the folders a run could have written, not every
+// folder below root, which may hold more than this installation. The lines
+// say what went back and what could not, for the log.
+std::vector<std::string> recoverInterruptedRuns(const std::wstring& root, const std::vector<std::wstring>& folders);
 
 }  // namespace vorlane::updater

@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "update/AnsiText.h"
-#include "update/zip/FoldedName.h"
 #include "update/zip/FinalPath.h"
+#include "update/zip/FoldedName.h"
 #include "update/zip/SideFiles.h"
 #include "update/zip/ZipFailure.h"
 
