@@ -41,13 +41,15 @@ std::wstring lastLine(std::wstring_view text) {
 }
 
 std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_view printed) {
-    if (restored) return {L"Archive extraction failed, aborting! No files were changed.", lastLine(printed)};
-    std::vector<std::wstring> lines{L"Archive extraction failed, aborting! Some files could not be restored:"};
+    std::vector<std::wstring> lines{restored ? L"Archive extraction failed, aborting! No files were changed."
+                                             : L"Archive extraction failed, aborting! Some files could not be restored:"};
+    // What is not as it should be, this run's or left by a run ended half way.
     constexpr std::wstring_view kNotRestored = L"Not restored: ";
+    constexpr std::wstring_view kNotPutBack = L"Not put back: ";
     for (size_t start = 0; start < printed.size();) {
         const size_t end = std::min(printed.find(L"\r\n", start), printed.size());
         const std::wstring_view line = printed.substr(start, end - start);
-        if (line.starts_with(kNotRestored)) lines.emplace_back(line);
+        if (line.starts_with(kNotRestored) || line.starts_with(kNotPutBack)) lines.emplace_back(line);
         start = end + 2;
     }
     lines.push_back(lastLine(printed));

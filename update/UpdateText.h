@@ -35,7 +35,9 @@ std::wstring lastLine(std::wstring_view text);
 
 // The status lines after a failed extraction, from what the engine printed:
 // whether the installation was put back as it was or which files were not
-// ("Not restored: " lines), then the engine's last line.
+// ("Not restored: " lines), the files a run ended half way had moved aside
+// that could not be put back ("Not put back: " lines), then the engine's last
+// line.
 std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_view printed);
 
 // The status log kept within limit characters: when it has grown beyond, its

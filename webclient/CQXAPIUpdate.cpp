@@ -41,6 +41,31 @@ std::wstring updateEnginePath() {
     return path.substr(0, path.rfind(L'\\')) + L"\\Updater\\update.exe";
 }
 
+// An engine run ended while it replaced its own file (closed by the member as
+// it seemed stuck) leaves it moved aside: the newest such copy goes back, or
+// no update could start again. The engine's next run puts right the rest.
+void putBackMovedAsideEngine(const std::wstring& engine) {
+    if (GetFileAttributesW(engine.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+        return;
+    const size_t nameStart = engine.rfind(L'\\') + 1;
+    const std::wstring fileName = engine.substr(nameStart);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((engine + L".*.old").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::wstring newest;
+    FILETIME newestTime{};
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (!isMovedAsideCopy(found.cFileName, fileName)) continue;
+        if (newest.empty() || CompareFileTime(&found.ftLastWriteTime, &newestTime) > 0) {
+            newest = found.cFileName;
+            newestTime = found.ftLastWriteTime;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (!newest.empty()) MoveFileExW((engine.substr(0, nameStart) + newest).c_str(), engine.c_str(), 0);
+}
+
 // The first bytes of the checksum file; nothing when it cannot be read, which
 // then matches no archive.
 std::string readChecksumFile(const std::wstring& path) {
@@ -118,6 +143,7 @@ void CQXAPI::startUpdateEngine() {
     // launch fails when the engine is missing or broken, or the member
     // declines its elevation.
     const std::wstring engine = updateEnginePath();
+    putBackMovedAsideEngine(engine);
     SHELLEXECUTEINFOW launch{};
     launch.cbSize = sizeof launch;
     launch.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;

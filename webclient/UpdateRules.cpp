@@ -92,6 +92,23 @@ std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hos
     return isSafeArchiveName(name) ? name : L"";
 }
 
+bool isMovedAsideCopy(std::wstring_view name, std::wstring_view fileName) {
+    auto sameLetters = [](std::wstring_view a, std::wstring_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+                   return asciiUpper(x) == asciiUpper(y);
+               });
+    };
+    if (name.size() <= fileName.size() || !sameLetters(name.substr(0, fileName.size()), fileName)) return false;
+    std::wstring_view rest = name.substr(fileName.size());
+    if (!rest.starts_with(L'.') || rest.size() < 4 || !sameLetters(rest.substr(rest.size() - 4), L".old")) return false;
+    rest = rest.substr(1, rest.size() - 5);  // "<process>-<number>"
+    const size_t dash = rest.find(L'-');
+    auto allDigits = [](std::wstring_view digits) {
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    return dash != std::wstring_view::npos && allDigits(rest.substr(0, dash)) && allDigits(rest.substr(dash + 1));
+}
+
 std::wstring publishedChecksum(std::string_view fileContent) {
     const size_t end = fileContent.find_first_of(",\r\n");
     return fromAnsi(fileContent.substr(0, end));

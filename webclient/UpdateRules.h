@@ -24,4 +24,8 @@ std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hos
 // file holds none.
 std::wstring publishedChecksum(std::string_view fileContent);
 
+// True when name is the one the update engine gives a file it moves aside
+// while it replaces it: "<fileName>.<process>-<number>.old" (letter case aside).
+bool isMovedAsideCopy(std::wstring_view name, std::wstring_view fileName);
+
 }  // namespace vorlane

@@ -49,9 +49,11 @@ TEST(UpdateTextTest, LastLineOfALog) {
 }
 
 TEST(UpdateTextTest, AFailedExtractionSaysWhetherTheInstallationIsAsItWas) {
-    const std::wstring undone = L"Archive: C:\\data\\u.zip\r\nError: x.dll: checksum does not match its data\r\n";
+    const std::wstring undone = L"Not put back: C:\\V\\d.dll (the old file is kept as C:\\V\\d.dll.5-2.old)\r\n"
+                                L"Archive: C:\\data\\u.zip\r\nError: x.dll: checksum does not match its data\r\n";
     EXPECT_EQ(extractionFailureLines(true, undone),
               (std::vector<std::wstring>{L"Archive extraction failed, aborting! No files were changed.",
+                                         L"Not put back: C:\\V\\d.dll (the old file is kept as C:\\V\\d.dll.5-2.old)",
                                          L"Error: x.dll: checksum does not match its data"}));
     const std::wstring notUndone =
         L"Archive: C:\\data\\u.zip\r\nUnpacked: a.dll\r\n"

@@ -438,12 +438,65 @@ TEST_F(ZipEngineTest, LeftoversOfEarlierRunsBesideTheMembersGoAndNothingElse) {
              {L"app.exe.12-3.old", "an earlier copy of a member"},
              {L"app.exe.old", "not a side file"},
              {L"app.exe.1-x.old", "not a side file"},
-             {L"other.txt.1-2.old", "not beside a member"}});
+             {L"other.txt.1-2.old", "the only copy of a file not in its place"}});
     ASSERT_EQ(unzip(L"leftovers.zip"), kUnzipOk);
-    EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"app.exe", L"app.exe.1-x.old", L"app.exe.12-3.old",
-                                                           L"app.exe.old", L"other.txt.1-2.old"}));
+    EXPECT_EQ(treeOf(target()),
+              (std::vector<std::wstring>{L"app.exe", L"app.exe.1-x.old", L"app.exe.old", L"other.txt"}));
     EXPECT_EQ(fileIn(L"app.exe"), "the new app");
-    EXPECT_EQ(fileIn(L"app.exe.12-3.old"), "a member named like a side file");
+    EXPECT_EQ(fileIn(L"other.txt"), "the only copy of a file not in its place");
+}
+
+// The fault this guards against: a run ended between the two renames of a
+// file left the installation without it, and the next run deleted the only
+// copy (or, refused, left the file missing).
+TEST_F(ZipEngineTest, WhatARunEndedHalfWayLeftIsPutRightByTheNext) {
+    install({// Ended in its swap: config.ini in, app.exe moved aside but the new one not in, read me.txt not reached.
+             {L"config.ini", "new config"}, {L"config.ini.4242-2.old", "old config"},
+             {L"app.exe.4242-3.new", "new app"}, {L"app.exe.4242-4.old", "old app"},
+             {L"read me.txt", "old read me"}, {L"read me.txt.4242-5.new", "new read me"},
+             // Another's only copy of a file, whatever became of its new one.
+             {L"docs\\manual.txt.77-2.old", "manual"},
+             // Cut short while it was written.
+             {L"config.ini.90-1.new", "[ma"},
+             // Kept by an undo that could not put it back: the file in its place stays as it is.
+             {L"kept.txt", "new kept"}, {L"kept.txt.55-2.old", "old kept"},
+             // In a folder no member goes to: no run of this engine wrote there.
+             {L"other\\x.txt.77-3.old", "not this installation's"}});
+    // Even an archive that cannot be read finds the target's own folder whole again...
+    EXPECT_EQ(unzip(L"notzip.zip"), kUnzipBadArchive);
+    EXPECT_EQ(treeOf(target()),
+              (std::vector<std::wstring>{L"app.exe", L"config.ini", L"docs\\", L"docs\\manual.txt.77-2.old", L"kept.txt",
+                                         L"kept.txt.55-2.old", L"other\\", L"other\\x.txt.77-3.old", L"read me.txt"}));
+    EXPECT_EQ(fileIn(L"app.exe"), "old app");
+    EXPECT_EQ(fileIn(L"config.ini"), "old config");
+    EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+    EXPECT_EQ(fileIn(L"kept.txt"), "new kept");
+    EXPECT_NE(recorder.printed.find("Put back: " + toAnsi(target()) + "\\app.exe\n"), std::string::npos)
+        << recorder.printed;
+    // ...and one that is read, the folders of its members, though it installs nothing.
+    recorder.stopAtService = 0;
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipCancelled);
+    EXPECT_EQ(fileIn(L"docs\\manual.txt"), "manual");
+    EXPECT_EQ(fileIn(L"other\\x.txt.77-3.old"), "not this installation's");
+    recorder.stopAtService.reset();
+
+    // A run that writes no new files (freshening) keeps the only copy of a
+    // member's file, and puts it in its place.
+    DeleteFileW((target() + L"\\app.exe").c_str());
+    writeFile(target() + L"\\app.exe.4242-8.old", "old app");
+    options.ExtractNewer = 1;
+    EXPECT_EQ(unzip(L"leftovers.zip"), kUnzipOk);
+    EXPECT_EQ(fileIn(L"app.exe"), "old app");
+}
+
+// The fault this guards against: an old copy an earlier run of the same
+// process number kept made every later swap of that file fail.
+TEST_F(ZipEngineTest, AnOldCopyKeptUnderTheNameTheSwapWouldTakeIsNoObstacle) {
+    install({{L"config.ini", "old config"}});
+    const std::wstring taken = target() + L"\\config.ini." + std::to_wstring(GetCurrentProcessId()) + L"-";
+    for (int number = 1; number <= 20; ++number) writeFile(taken + std::to_wstring(number) + L".old", "kept");
+    ASSERT_EQ(unzip(L"good.zip"), kUnzipOk) << recorder.printed;
+    EXPECT_EQ(treeOf(target()), kGoodTree);
 }
 
 // The fault these guard against: an archive that means one thing to one
@@ -468,6 +521,10 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"shared-data.zip", kUnzipAmbiguous, "a.txt and a.txt share data"},
         {L"overlap.zip", kUnzipAmbiguous, "outer.bin and inner.txt share data"},
         {L"symlink.zip", kUnzipUnsupported, "plugins: is a symbolic link"},
+        {L"side-name.zip", kUnzipAmbiguous, "app.exe.12-3.old: is named as the engine names its copies of a file"},
+        {L"folder-data.zip", kUnzipAmbiguous, "Error: plugins/: is a folder that holds data"},
+        {L"folder-attribute.zip", kUnzipAmbiguous, "Error: plugins: is named as a file but marked as a folder"},
+        {L"folder-mode.zip", kUnzipAmbiguous, "Error: plugins: is named as a file but marked as a folder"},
         {L"method-after-password.zip", kUnzipUnsupported, "packed.bin: uses compression method 12"},
         {L"nul-name.zip", kUnzipUnsafePath, "Error: evil\\x00.txt: would be written outside the target folder"},
         {L"many-members.zip", kUnzipTooLarge, "holds 10001 members, more than the 10000"},
@@ -546,6 +603,20 @@ TEST_F(ZipEngineTest, ALinkWhereANewCopyGoesIsNotWrittenThrough) {
     EXPECT_EQ(unzip(L"badcrc.zip"), kUnzipBadData);
     EXPECT_EQ(readFile(planted + L"\\planted"), "");
     EXPECT_EQ(fileIn(L"first.txt"), "old first");
+}
+
+// The fault this guards against: a link named like a copy an earlier run
+// left, deleted as one; under Wine that deletes the file it leads to.
+TEST_F(ZipEngineTest, ALinkNamedLikeALeftoverIsNotDeletedThrough) {
+    install({{L"config.ini", "old"}});
+    const std::wstring outside = temp.file(L"outside");
+    CreateDirectoryW(outside.c_str(), nullptr);
+    writeFile(outside + L"\\planted", "outside");
+    ASSERT_TRUE(test::makeHostLink(target(), L"config.ini.77-1.new", L"../outside/planted"));
+    ASSERT_TRUE(test::makeHostLink(target(), L"docs.77-2.old", L"../outside/planted"));
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipOk);
+    EXPECT_EQ(readFile(outside + L"\\planted"), "outside");
+    EXPECT_EQ(fileIn(L"config.ini"), "[main]\r\nvalue=1\r\n");
 }
 
 TEST_F(ZipEngineTest, AFolderInTheWayOfAFileIsAFailure) {

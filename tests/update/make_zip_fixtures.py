@@ -386,6 +386,14 @@ def write_refused(out):
                                     {"made_by": 0x031E, "external": 0o120777 << 16})])
     write_raw(out, "nul-name.zip", [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
                                     (b"evil\x00.txt", b"evil", zipfile.ZIP_STORED, None)])
+    # Named as the engine names the copies it keeps beside a file.
+    write_raw(out, "side-name.zip", [("app.exe", b"app", zipfile.ZIP_STORED, None),
+                                     ("app.exe.12-3.old", b"taken for an old app", zipfile.ZIP_STORED, None)])
+    # Folders as one reader sees them, files as the next: by the name or by the attributes.
+    write_raw(out, "folder-data.zip", [("plugins/", b"a program no reader lists", zipfile.ZIP_STORED, None)])
+    write_raw(out, "folder-attribute.zip", [("plugins", b"", zipfile.ZIP_STORED, None, {"external": 0x10})])
+    write_raw(out, "folder-mode.zip", [("plugins", b"", zipfile.ZIP_STORED, None,
+                                        {"made_by": 0x031E, "external": 0o040755 << 16})])
     write_raw(out, "method-after-password.zip", [("secret.txt", b"the secret text", zipfile.ZIP_DEFLATED,
                                                   b"tulips2008"),
                                                  ("packed.bin", b"not really bzip2", zipfile.ZIP_BZIP2, None)])
@@ -420,7 +428,6 @@ def write_many(path, count, content, per_folder=100):
 def write_leftovers(out):
     with zipfile.ZipFile(os.path.join(out, "leftovers.zip"), "w") as archive:
         archive.writestr(info("app.exe", zipfile.ZIP_STORED), b"the new app")
-        archive.writestr(info("app.exe.12-3.old", zipfile.ZIP_STORED), b"a member named like a side file")
 
 
 def main():

@@ -398,6 +398,20 @@ TEST_F(UpdateEnding, VerifiedArchiveStartsTheEngineWithItsName) {
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));
 }
 
+// The fault this guards against: an engine run ended while it replaced its
+// own file left it moved aside, and no update could start any more.
+TEST_F(UpdateEnding, AnEngineMovedAsideByARunEndedHalfWayIsPutBackAndStarted) {
+    installEngine();
+    const std::wstring movedAside = enginePath() + L".1234-7.old";
+    ASSERT_TRUE(MoveFileW(enginePath().c_str(), movedAside.c_str()));
+    const Outcome outcome = run("AutomaticUpdate");
+
+    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.journal, std::vector<Record>{});
+    EXPECT_EQ(engineStartedWith(kEngineStarts), kArchiveFile);
+    EXPECT_FALSE(fileExists(movedAside));
+}
+
 TEST_F(UpdateEnding, MismatchFetchesTheArchiveAgainWithoutAWord) {
     installEngine();
     service.fault("corrupt_archive", "&count=1");

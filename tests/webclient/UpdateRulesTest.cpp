@@ -131,3 +131,12 @@ TEST(PublishedChecksum, NothingWhenTheFileHoldsNoField) {
     EXPECT_EQ(publishedChecksum("\r\n0cc175b9c0f1b6a831c399e269772661\r\n"), L"");
     EXPECT_EQ(publishedChecksum(",0cc175b9c0f1b6a831c399e269772661"), L"");
 }
+
+TEST(MovedAsideCopy, OnlyTheNamesTheEngineGivesIt) {
+    EXPECT_TRUE(isMovedAsideCopy(L"update.exe.1234-7.old", L"update.exe"));
+    EXPECT_TRUE(isMovedAsideCopy(L"UPDATE.EXE.1-2.OLD", L"update.exe"));
+    for (const wchar_t* name : {L"update.exe.old", L"update.exe.1-x.old", L"update.exe.-2.old", L"update.exe.1-.old",
+                                L"update.exe.1-2.new", L"update.exe.1-2.old.txt", L"updater.exe.1-2.old",
+                                L"update.exe1-2.old", L"update.exe.12.old", L"update.exe.1-2-3.old"})
+        EXPECT_FALSE(isMovedAsideCopy(name, L"update.exe")) << name;
+}

@@ -6,7 +6,9 @@
 #include <unordered_set>
 
 #include "update/AnsiText.h"
+#include "update/zip/FinalPath.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/SideFiles.h"
 #include "update/zip/ZipFailure.h"
 
 namespace vorlane::updater {
@@ -20,28 +22,14 @@ constexpr int kNameTries = 100;
     throw ZipFailure(kUnzipDiskError, what + " " + toAnsi(path) + " (system error " + std::to_string(code) + ")");
 }
 
-// "<owner>.<digits>-<digits>.old" or ".new": the owner's name, else nothing.
-std::optional<std::wstring_view> sideFileOwner(std::wstring_view name) {
-    if (name.size() < 4 || (!name.ends_with(L".old") && !name.ends_with(L".new"))) return std::nullopt;
-    name.remove_suffix(4);
-    auto dropDigits = [&name] {
-        size_t digits = 0;
-        while (digits < name.size() && name[name.size() - 1 - digits] >= L'0' && name[name.size() - 1 - digits] <= L'9')
-            ++digits;
-        name.remove_suffix(digits);
-        return digits > 0;
-    };
-    if (!dropDigits() || !name.ends_with(L'-')) return std::nullopt;
-    name.remove_suffix(1);
-    if (!dropDigits() || !name.ends_with(L'.')) return std::nullopt;
-    name.remove_suffix(1);
-    if (name.empty()) return std::nullopt;
-    return name;
-}
-
 bool isFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -99,7 +87,12 @@ void StagedFolder::beginFile(const std::wstring& relative) {
         if (!open_ && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     if (!open_) diskFailure("cannot write", file.temporary);
-    file.backup = sideName(file.target, L".old");
+    // The old copy's name, too, is one nothing holds: a copy an earlier run of
+    // the same process number kept there would make the swap fail.
+    for (int tries = 0; tries < kNameTries; ++tries) {
+        file.backup = sideName(file.target, L".old");
+        if (GetFileAttributesW(file.backup.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    }
     files_.push_back(std::move(file));
 }
 
@@ -153,6 +146,9 @@ void StagedFolder::commit() {
     }
 }
 
+// The new copies that never moved in go last: while old copies are being put
+// back, one of them at least is still there, which tells a later run that
+// this one was ended in its undo rather than after a whole swap.
 void StagedFolder::undo() {
     open_.reset();
     for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
@@ -162,9 +158,10 @@ void StagedFolder::undo() {
         else if (it->newMovedIn)
             putBack = DeleteFileW(it->target.c_str());
         if (!putBack) notRestored_.push_back({it->target, it->oldMovedAside ? it->backup : L""});
-        if (!it->newMovedIn) DeleteFileW(it->temporary.c_str());
         if (putBack && it->attributesCleared) SetFileAttributesW(it->target.c_str(), it->oldAttributes);
     }
+    for (const StagedFile& file : files_)
+        if (!file.newMovedIn) DeleteFileW(file.temporary.c_str());
     files_.clear();
     for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) RemoveDirectoryW(it->c_str());
     madeFolders_.clear();
@@ -191,9 +188,11 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             const std::wstring_view name = found.cFileName;
-            const std::optional<std::wstring_view> owner = sideFileOwner(name);
-            if (owner && names.contains(foldedName(*owner)) && !names.contains(foldedName(name)))
-                DeleteFileW((base + L"\\" + found.cFileName).c_str());
+            const std::optional<SideFileName> side = parseSideFileName(name);
+            if (!side || !names.contains(foldedName(side->owner)) || names.contains(foldedName(name))) continue;
+            // An old copy is deleted only beside a file in its place: never the only copy.
+            if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
+            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW((base + L"\\" + found.cFileName).c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }

@@ -10,7 +10,8 @@
 // "<place>.<process>-<number>.new" and ".old". Moving a file aside works even
 // while it runs as a program, so the update engine can replace its own
 // program file; that old copy, or a new one left by a run that was ended half
-// way, is removed by a later run that replaces the same place.
+// way, is removed by a later run that replaces the same place (an old copy
+// only while a file is in its place: it is never the only copy).
 #pragma once
 
 #include <windows.h>

@@ -6,34 +6,14 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/Handles.h"
 #include "update/AnsiText.h"
+#include "update/zip/FinalPath.h"
 #include "update/zip/FoldedName.h"
 #include "update/zip/ZipFailure.h"
 
 namespace vorlane::updater {
 
 namespace {
-
-// The path the file system resolves a folder to, links followed; nothing
-// when it cannot tell.
-std::optional<std::wstring> finalPathOf(const std::wstring& folder) {
-    FileHandle handle(CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return std::nullopt;
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(handle.get(), path.data(), static_cast<DWORD>(path.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return std::nullopt;
-        if (length < path.size()) {
-            path.resize(length);
-            while (!path.empty() && path.back() == L'\\') path.pop_back();  // a drive's root
-            return foldedName(path);
-        }
-        path.resize(length + 1);
-    }
-}
 
 // Each level of a relative path that names a folder, from the top: "a", "a\b".
 std::vector<std::wstring> folderLevels(const Member& member) {

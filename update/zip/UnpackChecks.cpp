@@ -16,7 +16,13 @@ constexpr uint64_t kMiB = uint64_t{1} << 20;
 void refuseUnknown(const Member& member) {
     const ZipEntry& entry = *member.entry;
     if (entry.isLink()) throw ZipFailure(kUnzipUnsupported, member.shownName + ": is a symbolic link, which is not supported");
-    if (entry.isFolder()) return;
+    if (entry.isFolder()) {
+        // What a reader that makes the folder skips, another writes as a file.
+        if (entry.size != 0) throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is a folder that holds data");
+        return;
+    }
+    if (entry.markedAsFolder())
+        throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is named as a file but marked as a folder");
     if (entry.strongEncryption())
         throw ZipFailure(kUnzipUnsupported, member.shownName + ": uses an encryption that is not supported");
     if (entry.method != kMethodStored && entry.method != kMethodDeflated)

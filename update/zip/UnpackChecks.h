@@ -23,7 +23,8 @@ inline constexpr uint64_t kMaxRatio = 100;
 inline constexpr uint64_t kRatioAllowance = uint64_t{1} << 20;
 
 // ZipFailure kUnzipUnsupported for a method, encryption or link the engine does
-// not unpack, kUnzipTooLarge beyond the limits of size and ratio; the first
+// not unpack, kUnzipAmbiguous for a folder that holds data or a file marked
+// as a folder, kUnzipTooLarge beyond the limits of size and ratio; the first
 // member at fault is named.
 void refuseUnpackable(const std::vector<Member>& members);
 

@@ -34,6 +34,11 @@ struct ZipEntry {
     bool strongEncryption() const { return (flags & 0x0040) != 0; }
     bool isText() const { return (internalAttributes & 0x0001) != 0; }
     bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+    // A folder by its attributes: the DOS folder attribute, or a Unix mode of a folder.
+    bool markedAsFolder() const {
+        const bool unixMode = (versionMadeBy >> 8) == 3;
+        return (unixMode && ((externalAttributes >> 16) & 0xF000) == 0x4000) || (externalAttributes & 0x10) != 0;
+    }
     // A symbolic link as the archiving system saw it: a Unix mode of a link, or
     // the reparse-point attribute.
     bool hasDataDescriptor() const { return (flags & 0x0008) != 0; }

@@ -11,6 +11,8 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/InterruptedRuns.h"
+#include "update/zip/SideFiles.h"
 #include "update/zip/StagedFolder.h"
 #include "update/zip/TargetChecks.h"
 #include "update/zip/UnpackChecks.h"
@@ -159,6 +161,12 @@ public:
 
 private:
     void unpackArchive() {
+        // Whatever the archive turns out to be, a run ended half way before
+        // this one does not leave the installation short of a file: where it
+        // could have left copies is known in full once the names are read.
+        const std::optional<std::wstring> installation =
+            options_.writesFiles() ? std::optional(targetFolder()) : std::nullopt;
+        if (installation) recover(*installation, {});
         ZipArchive archive(options_.archive);
         printer_.member("Archive: " + toAnsi(options_.archive));
         if (options_.showComment && !archive.comment().empty()) {
@@ -166,6 +174,7 @@ private:
             printer_.raw("\n");
         }
         std::vector<Member> members = select(archive);
+        if (installation) recover(*installation, members);
         count(members, archive.comment());
         for (const Member& member : members) list(member);
         if (options_.listOnly) return;
@@ -269,11 +278,42 @@ private:
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": would be written outside the target folder");
             if (place->empty() && !member.entry->isFolder())
                 throw ZipFailure(kUnzipUnsafePath, member.shownName + ": names no file to write");
+            // Such a file would be taken for a copy a run ended half way left
+            // beside the file it is named after: put in its place, or deleted.
+            if (!member.entry->isFolder() && parseSideFileName(place->substr(place->find_last_of(L'\\') + 1)))
+                throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is named as the engine names its copies of a file");
             if (root.size() + 1 + place->size() + StagedFolder::kSideNameRoom >= MAX_PATH)
                 throw ZipFailure(kUnzipUnsafePath, shortened(member.shownName) + ": is too long a path for Windows");
             // Without the archive's folders, a folder member makes nothing.
             if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }
+    }
+
+    // Puts right what runs ended half way left in the target's own folder, the
+    // running program's, and those of the members' files.
+    void recover(const std::wstring& root, const std::vector<Member>& members) {
+        std::vector<std::wstring> folders{L""};
+        if (const std::optional<std::wstring> program = programPlace(root)) folders.push_back(folderOf(*program));
+        for (const Member& member : members) {
+            const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
+            if (place && !member.entry->isFolder()) folders.push_back(folderOf(*place));
+        }
+        for (const std::string& line : recoverInterruptedRuns(root, folders)) printer_.error(line);
+    }
+
+    static std::wstring folderOf(const std::wstring& place) {
+        const size_t slash = place.find_last_of(L'\\');
+        return slash == std::wstring::npos ? L"" : place.substr(0, slash);
+    }
+
+    // The running program's path relative to root, when it lies below it.
+    static std::optional<std::wstring> programPlace(const std::wstring& root) {
+        wchar_t program[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+        const std::wstring folded = foldedName(std::wstring_view(program, length < MAX_PATH ? length : 0));
+        const std::wstring prefix = foldedName(root.ends_with(L'\\') ? root : root + L"\\");
+        if (!folded.starts_with(prefix)) return std::nullopt;
+        return std::wstring(program + prefix.size(), length - prefix.size());
     }
 
     // A failed commit that could not put every file back names each one.
@@ -298,11 +338,7 @@ private:
         std::vector<std::wstring> places;
         for (const Member& member : members)
             if (!member.entry->isFolder() && !member.target.empty()) places.push_back(member.target);
-        wchar_t program[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-        const std::wstring folded = foldedName(std::wstring_view(program, length < MAX_PATH ? length : 0));
-        const std::wstring prefix = foldedName(root.ends_with(L'\\') ? root : root + L"\\");
-        if (folded.starts_with(prefix)) places.emplace_back(program + prefix.size(), length - prefix.size());
+        if (std::optional<std::wstring> program = programPlace(root)) places.push_back(std::move(*program));
         return places;
     }
 

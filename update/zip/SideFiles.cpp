@@ -1,0 +1,34 @@
+#include "update/zip/SideFiles.h"
+
+namespace vorlane::updater {
+
+namespace {
+
+// Drops the digits at the end of name; the digits, or nothing when none.
+std::wstring_view dropDigits(std::wstring_view& name) {
+    size_t digits = 0;
+    while (digits < name.size() && name[name.size() - 1 - digits] >= L'0' && name[name.size() - 1 - digits] <= L'9')
+        ++digits;
+    const std::wstring_view dropped = name.substr(name.size() - digits);
+    name.remove_suffix(digits);
+    return dropped;
+}
+
+}  // namespace
+
+std::optional<SideFileName> parseSideFileName(std::wstring_view name) {
+    if (name.size() < 4 || (!name.ends_with(L".old") && !name.ends_with(L".new"))) return std::nullopt;
+    SideFileName side;
+    side.old = name.ends_with(L".old");
+    name.remove_suffix(4);
+    if (dropDigits(name).empty() || !name.ends_with(L'-')) return std::nullopt;
+    name.remove_suffix(1);
+    side.run = dropDigits(name);
+    if (side.run.empty() || !name.ends_with(L'.')) return std::nullopt;
+    name.remove_suffix(1);
+    if (name.empty()) return std::nullopt;
+    side.owner = name;
+    return side;
+}
+
+}  // namespace vorlane::updater

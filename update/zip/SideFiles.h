@@ -1,0 +1,19 @@
+// The names of the files a staged change puts beside a place:
+// "<place>.<process>-<number>.new" for a new copy, ".old" for the old one.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace vorlane::updater {
+
+struct SideFileName {
+    std::wstring_view owner;  // the place's own name
+    std::wstring_view run;    // the process number: one run's files share it
+    bool old = false;         // ".old" rather than ".new"
+};
+
+// What a name says when it is shaped like a side file's, else nothing.
+std::optional<SideFileName> parseSideFileName(std::wstring_view name);
+
+}  // namespace vorlane::updater
