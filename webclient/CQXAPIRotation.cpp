@@ -36,7 +36,7 @@ void pushPair(TextArray& keys, TextArray& values, const std::wstring& key, const
 // starts over rather than stopping at every change.
 int32_t savedWallpaperId(const std::wstring& saved) {
     try {
-        return isNumeric(saved) ? toInt32(toDouble(saved)) : 0;
+        return isNumeric(saved, kWireNumberFormat) ? toInt32(toDouble(saved, kWireNumberFormat)) : 0;
     } catch (const RuntimeError&) {
         return 0;
     }
