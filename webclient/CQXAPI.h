@@ -119,6 +119,7 @@ private:
     void dropRequests();
     void requestNextWallpaper();
     void applyWallpaper();
+    bool wallpaperChangeUnderWay() const;
     void endWallpaperChange();
     void retryAfterFailedChange();
     // The two steps of an update download that follow a complete file.

@@ -205,6 +205,11 @@ void CQXAPI::applyWallpaper() {
     endWallpaperChange();
 }
 
+bool CQXAPI::wallpaperChangeUnderWay() const {
+    // Its picture is on its way; an update takes the downloader over.
+    return !apiDownloadingUpdate && QXDownload.Busy();
+}
+
 void CQXAPI::endWallpaperChange() {
     apiForced = false;
     ui::frmMain().setEnabled(true);

@@ -48,6 +48,12 @@ void CQXAPI::APILogout() {
         forgetSavedLogin();
         ui::frmOptions().lblLoggedIn.setCaption(L"[Not Logged In]");
         APICloseSock();
+        // A change under way was the member's: it ends with the session, and
+        // nothing of it is applied or saved under the next member, or none.
+        if (wallpaperChangeUnderWay()) {
+            QXDownload.Cancel();
+            endWallpaperChange();
+        }
         ui::FrmLogin& login = ui::frmLogin();
         login.txtUserName.setText(L"");
         login.txtPassword.setText(L"");
