@@ -104,6 +104,7 @@ private:
     void frameReply();
     void completeReply();
     void dropUnreadReply();
+    void dropUnaskedBytes();
     // Requests go out one at a time, in the order they were made.
     void sendQueued();
     void writeRequest(const Request& request);

@@ -487,6 +487,39 @@ TEST_F(Session, ARequestWrittenIntoAKeptConnectionAsTheServerEndsItGoesOutAgain)
     EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
 }
 
+TEST_F(Session, WhatAKeptConnectionBringsUnaskedIsNoOnesReply) {
+    RawListener listener;
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    const auto reply = [](const std::string& gallery) {
+        return "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+               "<galleries>\n<gallery><friendly>" + gallery + "</friendly></gallery>\n</galleries>\n";
+    };
+    askForGalleries();
+    SOCKET first = listener.accept();
+    ASSERT_NE(first, INVALID_SOCKET);
+    listener.receiveRequest(first);
+    listener.reply(first, reply("Nature"));
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    galleries.clear();
+    listener.reply(first, reply("Anime"));  // asked by no one
+    pumpFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(galleries.size(), 0u);
+
+    // The next request gets its own reply, on a connection of its own.
+    askForGalleries();
+    SOCKET second = listener.accept();
+    closesocket(first);
+    ASSERT_NE(second, INVALID_SOCKET);
+    listener.receiveRequest(second);
+    listener.reply(second, reply("Forests"));
+    closesocket(second);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    EXPECT_EQ(galleries.item(L"Forests").front(), L"Forests");
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {
     logIn();
     ASSERT_TRUE(gTimerFunctions->Active_ChangeWallpaper);
