@@ -104,10 +104,15 @@ CQXAPI::CQXAPI() {
 
     apiHost = serviceHosts().api.hostText();
     apiBaseURL = L"http://" + apiHost + L"/api.php?apikey=";
-    apiKey = kBuiltInApiKey;
+    useProgramKey();
 }
 
 CQXAPI::~CQXAPI() = default;
+
+void CQXAPI::useProgramKey() {
+    apiKey = kBuiltInApiKey;
+    apiAuthToken.clear();
+}
 
 bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues) {
     bool accepted = false;

@@ -81,6 +81,8 @@ public:
     static constexpr int32_t kLargestReply = 4 * 1024 * 1024;
 
 private:
+    // Requests go under the program's own key until a login gives the member's.
+    void useProgramKey();
     bool APIConnect();
     void APIHandleSockError();
     void APIUnexpectedResponse();

@@ -60,6 +60,7 @@ void CQXAPI::APILogout() {
         apiLoggedIn = false;
         apiUsername.clear();
         apiPasswordHash.clear();
+        useProgramKey();  // the member's key leaves with the member
         // Nothing more is asked for the member who left: the next login arms
         // the rotation again, the next outage the retry.
         gTimerFunctions->Active_ChangeWallpaper = false;

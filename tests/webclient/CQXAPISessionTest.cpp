@@ -423,6 +423,10 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     EXPECT_TRUE(login.txtUserName.Enabled());
     EXPECT_FALSE(ui::frmMain().Visible());
     EXPECT_TRUE(login.Visible());
+    // Whoever logs in next asks under the program's key, not the last member's.
+    askForGalleries();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 3; }));
+    EXPECT_EQ(queryPairsOf(apiRequests().back())[0], (QueryPair{"apikey", "Vx3k9QpL2m7Z"}));
 }
 
 TEST_F(Session, EveryFailedInteractiveLoginSaysSoAndGivesTheLoginWindowBack) {
