@@ -50,10 +50,12 @@ void CQXAPI::APILogout() {
         APICloseSock();
         // A change under way was the member's: it ends with the session, and
         // nothing of it is applied or saved under the next member, or none.
+        // One still at its query ended with the connection.
         if (wallpaperChangeUnderWay()) {
             QXDownload.Cancel();
             endWallpaperChange();
         }
+        if (!apiDownloadingUpdate) apiForced = false;
         ui::FrmLogin& login = ui::frmLogin();
         login.txtUserName.setText(L"");
         login.txtPassword.setText(L"");

@@ -410,8 +410,10 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     login.txtPassword.setText(L"tulips2008");
     login.DisableLogin();
     ui::frmMain().Show();
+    gQXAPI->apiForced = true;  // the member's change, its query still unanswered
 
     gQXAPI->APILogout();
+    EXPECT_FALSE(gQXAPI->apiForced);  // it ended with the session
     EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"?"), L"");
     EXPECT_EQ(ui::frmOptions().lblLoggedIn.Caption(), L"[Not Logged In]");
     EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
