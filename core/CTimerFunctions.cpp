@@ -64,6 +64,9 @@ void CTimerFunctions::TimerFunc_CheckIdle() {
     } else if (!userIsIdle) {
         // Idle for more than two and a half change intervals: one last change.
         if (changeIntervalSeconds * 2.5 / 10 < idleTicks_) {
+            // A change of the schedule's, as the countdown's are: not one the
+            // member asked for, whatever an earlier change left behind.
+            gQXAPI->apiForced = false;
             gQXAPI->RotateWallpaper();
             Active_ChangeWallpaper = false;
             userIsIdle = true;

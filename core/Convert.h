@@ -13,11 +13,18 @@ namespace vorlane {
 
 struct NumberFormat {
     wchar_t decimalSeparator = L'.';
-    wchar_t groupSeparator = L',';
+    wchar_t groupSeparator = L',';  // the decimal separator here: no digit groups
 };
+
+// Numbers as the service's replies and the program's own records write them,
+// whatever the user's locale: a point before any fraction, no digit groups.
+inline constexpr NumberFormat kWireNumberFormat{L'.', L'.'};
 
 // The user's decimal and digit-group separators (read once, from the locale).
 const NumberFormat& userNumberFormat();
+// Takes another format as the user's for the rest of the run (a test plays a
+// user's locale with it).
+void useNumberFormat(const NumberFormat& format);
 
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);

@@ -11,24 +11,40 @@ size_t TaskSchedule::add(std::wstring name, int32_t intervalSeconds, Task task) 
 
 void TaskSchedule::switchOn(size_t entry) {
     Entry& e = entries_.at(entry);
-    e.phase = ticks_;
+    e.phase = currentStep();
     e.on = true;
 }
 
 void TaskSchedule::switchOff(size_t entry) { entries_.at(entry).on = false; }
 
 void TaskSchedule::tick() {
+    // The step is counted before any task runs: steps that a task's message
+    // loop runs are the following ones, never this one again.
+    const int64_t step = ticks_++;
+    struct UnderWay {
+        int& depth;
+        explicit UnderWay(int& d) : depth(++d) {}
+        ~UnderWay() { --depth; }
+    } underWay(depth_);
     // By index: a task may switch entries while we walk the table.
     for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
-        if (!e.on) continue;
-        const int64_t elapsed = ticks_ - e.phase;
-        if (elapsed > 0 && elapsed % e.interval == 0) {
-            Task task = e.task;  // the table stays put, but keep the callable alive while it runs
-            task();
-        }
+        // A step nested in a task has run this entry at a later step already.
+        if (!e.on || e.running || e.lastRun >= step) continue;
+        const int64_t elapsed = step - e.phase;
+        if (elapsed > 0 && elapsed % e.interval == 0) run(i, step);
     }
-    ++ticks_;
+}
+
+void TaskSchedule::run(size_t entry, int64_t step) {
+    struct Running {
+        Entry& e;
+        explicit Running(Entry& entry) : e(entry) { e.running = true; }
+        ~Running() { e.running = false; }
+    } running(entries_[entry]);
+    running.e.lastRun = step;
+    Task task = running.e.task;  // the table stays put, but keep the callable alive while it runs
+    task();
 }
 
 }  // namespace vorlane

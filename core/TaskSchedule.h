@@ -5,6 +5,12 @@
 //    or by anything between ticks), its first run comes `interval` ticks later;
 //  - this holds at any second of the minute, so a one-second task counts every
 //    second and a ten-second time-out fires ten seconds after its request.
+// A task may run messages (a message box, a modal window) and the clock ticks
+// on inside it: those steps run the other tasks as usual, but never the one
+// still running. Its runs that fall due meanwhile are dropped, not saved up:
+// what it does is under way already (the login window it opened is up, the
+// change it started is being made), and repeating it on return would do it
+// twice. It runs again at its next due step after it returned.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +35,8 @@ public:
     // switch entries on or off for the rest of the same step.
     void tick();
 
-    // The second counter 0..59 that the step advances.
-    int32_t second() const { return static_cast<int32_t>(ticks_ % 60); }
+    // The second counter 0..59 that the step advances (once the step is over).
+    int32_t second() const { return static_cast<int32_t>(currentStep() % 60); }
     const std::wstring& name(size_t entry) const { return entries_.at(entry).name; }
     size_t size() const { return entries_.size(); }
 
@@ -41,10 +47,17 @@ private:
         Task task;
         bool on = false;
         int64_t phase = 0;  // the step count when the entry was switched on
+        bool running = false;
+        int64_t lastRun = -1;  // the step it last ran in
     };
 
+    // The step under way, or the next one between steps.
+    int64_t currentStep() const { return depth_ > 0 ? ticks_ - 1 : ticks_; }
+    void run(size_t entry, int64_t step);
+
     std::vector<Entry> entries_;
-    int64_t ticks_ = 0;  // steps completed
+    int64_t ticks_ = 0;  // steps begun
+    int depth_ = 0;      // steps under way: more than one inside a task's message loop
 };
 
 }  // namespace vorlane

@@ -13,11 +13,15 @@ wchar_t localeChar(LCTYPE item, wchar_t fallback) {
     return fallback;
 }
 
-}  // namespace
-
-const NumberFormat& userNumberFormat() {
-    static const NumberFormat format{localeChar(LOCALE_SDECIMAL, L'.'), localeChar(LOCALE_STHOUSAND, L',')};
+NumberFormat& userFormat() {
+    static NumberFormat format{localeChar(LOCALE_SDECIMAL, L'.'), localeChar(LOCALE_STHOUSAND, L',')};
     return format;
 }
+
+}  // namespace
+
+const NumberFormat& userNumberFormat() { return userFormat(); }
+
+void useNumberFormat(const NumberFormat& format) { userFormat() = format; }
 
 }  // namespace vorlane

@@ -97,6 +97,8 @@ public:
     void DisableRedirection(bool blnRedir) { disableRedirection_ = blnRedir; }
     // The response's Content-Length, 0 when absent; back to 0 when the transfer ends.
     int32_t FileSize() const { return fileSize_; }
+    // A transfer is under way: it has neither completed, failed nor been cancelled.
+    bool Busy() const { return cmSocket_ != nullptr; }
 
     // Starts a transfer of URL into Destination (either given here).
     void Download(std::optional<std::wstring> URL = std::nullopt,

@@ -104,10 +104,15 @@ CQXAPI::CQXAPI() {
 
     apiHost = serviceHosts().api.hostText();
     apiBaseURL = L"http://" + apiHost + L"/api.php?apikey=";
-    apiKey = kBuiltInApiKey;
+    useProgramKey();
 }
 
 CQXAPI::~CQXAPI() = default;
+
+void CQXAPI::useProgramKey() {
+    apiKey = kBuiltInApiKey;
+    apiAuthToken.clear();
+}
 
 bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, TextArray& queryValues) {
     bool accepted = false;
@@ -285,7 +290,11 @@ void CQXAPI::QXSock_CloseSck() {
 void CQXAPI::frameReply() {
     // Data ends an outage; only the whole reply ends its request's time-out.
     apiNetworkOutage = false;
-    if (inFlight_) replyBegun_ = true;
+    if (!inFlight_) {
+        dropUnaskedBytes();
+        return;
+    }
+    replyBegun_ = true;
 
     if (QXSock.BytesReceived() > kLargestReply) {
         // No reply of the service is this long: give up on it, and on the rest
@@ -332,6 +341,17 @@ void CQXAPI::frameReply() {
     // section or a comment that happens to end a piece is not.
     if (lines.back() != apiEndTag || !outlineXml(text).whole()) return;  // stays buffered until the rest arrives
     completeReply();
+}
+
+void CQXAPI::dropUnaskedBytes() {
+    // Nothing is asked on this connection: what comes is no one's reply, from
+    // a server out of step with its requests. Only the last line end of the
+    // reply just taken may come on its own.
+    std::wstring text;
+    QXSock.PeekData(text);
+    const bool tailOfLastReply = text.find_first_not_of(L"\r\n") == std::wstring::npos;
+    dropUnreadReply();
+    if (!tailOfLastReply) QXSock.CloseSck();  // the next request starts afresh
 }
 
 void CQXAPI::completeReply() {

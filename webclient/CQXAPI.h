@@ -81,6 +81,8 @@ public:
     static constexpr int32_t kLargestReply = 4 * 1024 * 1024;
 
 private:
+    // Requests go under the program's own key until a login gives the member's.
+    void useProgramKey();
     bool APIConnect();
     void APIHandleSockError();
     void APIUnexpectedResponse();
@@ -104,6 +106,7 @@ private:
     void frameReply();
     void completeReply();
     void dropUnreadReply();
+    void dropUnaskedBytes();
     // Requests go out one at a time, in the order they were made.
     void sendQueued();
     void writeRequest(const Request& request);
@@ -119,6 +122,7 @@ private:
     void dropRequests();
     void requestNextWallpaper();
     void applyWallpaper();
+    bool wallpaperChangeUnderWay() const;
     void endWallpaperChange();
     void retryAfterFailedChange();
     // The two steps of an update download that follow a complete file.

@@ -36,7 +36,7 @@ void pushPair(TextArray& keys, TextArray& values, const std::wstring& key, const
 // starts over rather than stopping at every change.
 int32_t savedWallpaperId(const std::wstring& saved) {
     try {
-        return isNumeric(saved) ? toInt32(toDouble(saved)) : 0;
+        return isNumeric(saved, kWireNumberFormat) ? toInt32(toDouble(saved, kWireNumberFormat)) : 0;
     } catch (const RuntimeError&) {
         return 0;
     }
@@ -203,6 +203,11 @@ void CQXAPI::applyWallpaper() {
     regSaveSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", std::to_wstring(apiActiveWallpaper));
     failedChanges_ = 0;
     endWallpaperChange();
+}
+
+bool CQXAPI::wallpaperChangeUnderWay() const {
+    // Its picture is on its way; an update takes the downloader over.
+    return !apiDownloadingUpdate && QXDownload.Busy();
 }
 
 void CQXAPI::endWallpaperChange() {

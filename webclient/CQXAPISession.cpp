@@ -48,12 +48,21 @@ void CQXAPI::APILogout() {
         forgetSavedLogin();
         ui::frmOptions().lblLoggedIn.setCaption(L"[Not Logged In]");
         APICloseSock();
+        // A change under way was the member's: it ends with the session, and
+        // nothing of it is applied or saved under the next member, or none.
+        // One still at its query ended with the connection.
+        if (wallpaperChangeUnderWay()) {
+            QXDownload.Cancel();
+            endWallpaperChange();
+        }
+        if (!apiDownloadingUpdate) apiForced = false;
         ui::FrmLogin& login = ui::frmLogin();
         login.txtUserName.setText(L"");
         login.txtPassword.setText(L"");
         apiLoggedIn = false;
         apiUsername.clear();
         apiPasswordHash.clear();
+        useProgramKey();  // the member's key leaves with the member
         // Nothing more is asked for the member who left: the next login arms
         // the rotation again, the next outage the retry.
         gTimerFunctions->Active_ChangeWallpaper = false;

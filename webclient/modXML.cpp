@@ -25,7 +25,7 @@ constexpr const wchar_t* kModule = L"modXML";
 void handleError(const XmlNode& root) {
     const std::wstring number = root.require(L"number").text();
     const std::wstring description = root.require(L"description").text();
-    gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number))), description);
+    gQXAPI->APIHandleError(toInt16(std::floor(toDouble(number, kWireNumberFormat))), description);
 }
 
 // What an accepted login changes, kept so that a login that fails on the way
@@ -111,12 +111,12 @@ void handleGalleries(const XmlDocument& document) {
 void handleWallpapers(const XmlNode& root) {
     const auto count = root.attribute(L"count");
     if (!count) raiseError(errnum::ObjectNotSet, kModule);
-    if (toDouble(*count) < 1) {
+    if (toDouble(*count, kWireNumberFormat) < 1) {
         NoWallpapersExist();
         return;
     }
     const XmlNode wallpaper = root.require(L"wallpaper");
-    nextWallpaperID = toInt32(toDouble(wallpaper.require(L"id").text()));
+    nextWallpaperID = toInt32(toDouble(wallpaper.require(L"id").text(), kWireNumberFormat));
     const std::wstring fileName = wallpaper.require(L"filename").text();
     nextWallpaperLink = wallpaper.require(L"link").text();
     gQXAPI->DownloadAndChangeWallpaper(nextWallpaperID, fileName);

@@ -117,3 +117,33 @@ TEST(TaskSchedule, TaskCanSwitchItselfOffAndStaysOff) {
     EXPECT_EQ(runs, 1);
     EXPECT_FALSE(r.schedule.isOn(once));
 }
+
+TEST(TaskSchedule, ATaskInAModalLoopIsNotRunAgainWhileTheClockTicksOnInside) {
+    // The retry opens a modal window at step 30 that stays up for 35 seconds:
+    // the clock's steps 31 to 65 run inside it. Each other entry runs once in
+    // each of its due steps, in there or after; the retry's due step 60 is
+    // dropped, and it runs at 90 again.
+    Recorder r;
+    r.schedule = TaskSchedule();
+    const auto recorded = [&](int entry) { return [&r, entry] { r.runs[entry].push_back(r.step); }; };
+    r.wallpaper = r.schedule.add(L"ChangeWallpaper", 1, recorded(0));
+    r.idle = r.schedule.add(L"CheckIdle", 10, recorded(1));
+    r.timeout = r.schedule.add(L"SockTimeout", 10, recorded(2));
+    r.retry = r.schedule.add(L"NetworkRetry", 30, [&] {
+        r.runs[3].push_back(r.step);
+        if (r.runs[3].size() > 1) return;
+        for (int inside = 0; inside < 35; ++inside) {
+            ++r.step;
+            r.schedule.tick();
+        }
+    });
+    for (size_t e : {r.wallpaper, r.idle, r.timeout, r.retry}) r.schedule.switchOn(e);
+    r.ticks(100);
+    const int last = r.step - 1;
+    EXPECT_EQ(last, 134);
+    EXPECT_EQ(r.runs[0], everyFrom(1, 1, last));
+    EXPECT_EQ(r.runs[1], everyFrom(10, 10, last));
+    EXPECT_EQ(r.runs[2], everyFrom(10, 10, last));
+    EXPECT_EQ(r.runs[3], (std::vector<int>{30, 90, 120}));
+    EXPECT_EQ(r.schedule.second(), (last + 1) % 60);
+}

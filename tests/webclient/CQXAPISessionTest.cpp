@@ -410,8 +410,10 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     login.txtPassword.setText(L"tulips2008");
     login.DisableLogin();
     ui::frmMain().Show();
+    gQXAPI->apiForced = true;  // the member's change, its query still unanswered
 
     gQXAPI->APILogout();
+    EXPECT_FALSE(gQXAPI->apiForced);  // it ended with the session
     EXPECT_EQ(regGetSetting(kAppName, kLoginSection, L"SavedUsername", L"?"), L"");
     EXPECT_EQ(ui::frmOptions().lblLoggedIn.Caption(), L"[Not Logged In]");
     EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
@@ -423,6 +425,10 @@ TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
     EXPECT_TRUE(login.txtUserName.Enabled());
     EXPECT_FALSE(ui::frmMain().Visible());
     EXPECT_TRUE(login.Visible());
+    // Whoever logs in next asks under the program's key, not the last member's.
+    askForGalleries();
+    ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 3; }));
+    EXPECT_EQ(queryPairsOf(apiRequests().back())[0], (QueryPair{"apikey", "Vx3k9QpL2m7Z"}));
 }
 
 TEST_F(Session, EveryFailedInteractiveLoginSaysSoAndGivesTheLoginWindowBack) {
@@ -485,6 +491,39 @@ TEST_F(Session, ARequestWrittenIntoAKeptConnectionAsTheServerEndsItGoesOutAgain)
     EXPECT_FALSE(gQXAPI->apiNetworkOutage);
     EXPECT_EQ(dialogs.count(), 0u);
     EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
+}
+
+TEST_F(Session, WhatAKeptConnectionBringsUnaskedIsNoOnesReply) {
+    RawListener listener;
+    SetEnvironmentVariableW(L"VORLANE_SERVICE", (L"127.0.0.1:" + std::to_wstring(listener.port())).c_str());
+    gQXAPI = std::make_unique<CQXAPI>();
+    const auto reply = [](const std::string& gallery) {
+        return "HTTP/1.0 200 OK\r\nResponse-From: QXAPI\r\nConnection: keep-alive\r\n\r\n"
+               "<galleries>\n<gallery><friendly>" + gallery + "</friendly></gallery>\n</galleries>\n";
+    };
+    askForGalleries();
+    SOCKET first = listener.accept();
+    ASSERT_NE(first, INVALID_SOCKET);
+    listener.receiveRequest(first);
+    listener.reply(first, reply("Nature"));
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    galleries.clear();
+    listener.reply(first, reply("Anime"));  // asked by no one
+    pumpFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(galleries.size(), 0u);
+
+    // The next request gets its own reply, on a connection of its own.
+    askForGalleries();
+    SOCKET second = listener.accept();
+    closesocket(first);
+    ASSERT_NE(second, INVALID_SOCKET);
+    listener.receiveRequest(second);
+    listener.reply(second, reply("Forests"));
+    closesocket(second);
+    ASSERT_TRUE(waitFor([] { return galleries.size() > 0; }));
+    EXPECT_EQ(galleries.item(L"Forests").front(), L"Forests");
+    EXPECT_EQ(dialogs.count(), 0u);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Session, LogoutStopsTheRotationAndTheRetry) {

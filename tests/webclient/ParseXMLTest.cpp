@@ -1,6 +1,7 @@
 // Reply dispatch by root element, on bodies as the framer hands them over.
 #include <gtest/gtest.h>
 
+#include "core/Convert.h"
 #include "core/Globals.h"
 #include "core/modRegistry.h"
 #include "tests/webclient/ApiFixture.h"
@@ -146,6 +147,26 @@ TEST_F(Dispatch, ErrorNumbersAreTakenToTheirIntegerPart) {
     EXPECT_EQ(shown->text.rfind(L"An error has occurred [912]: Slow down.  Please contact us for details: http://", 0),
               0u);
     EXPECT_NE(shown->text.find(L"/contact/"), std::wstring::npos);
+}
+
+TEST_F(Dispatch, NumbersOfTheReplyAreReadTheSameInEveryLocale) {
+    // A user whose locale writes "1.234,5": the point of the wire is no digit
+    // group there (912.8 is no 9128, 0.5 no 5), nor the comma its decimal mark.
+    struct CommaLocale {
+        const NumberFormat before = userNumberFormat();
+        CommaLocale() { useNumberFormat({L',', L'.'}); }
+        ~CommaLocale() { useNumberFormat(before); }
+    } commaLocale;
+    ParseXML(L"<error>\n<number>912.8</number><description>Slow down</description>\n</error>");
+    ASSERT_TRUE(notice());
+    EXPECT_EQ(notice()->text.rfind(L"An error has occurred [912]: ", 0), 0u) << notice()->text;
+    ParseXML(L"<wallpapers count=\"0.5\">\n<wallpaper><id>1007</id><filename>a.jpg</filename>"
+             L"<link>x</link></wallpaper>\n</wallpapers>");
+    EXPECT_TRUE(noMatchingWallpapers);
+    EXPECT_FALSE(ui::formInstance<ui::FrmDownloading>().isLoaded());
+    ParseXML(L"<error>\n<number>7,5</number><description>x</description>\n</error>");
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].number, 13);
 }
 
 TEST_F(Dispatch, ErrorWithoutANumberIsAFailure) {

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-#include <algorithm>
-
 #include "core/Ansi.h"
 #include "core/Globals.h"
 #include "core/modRegistry.h"
@@ -180,6 +178,27 @@ TEST_F(Rotation, AReplyThatStartsNoDownloadDoesNotRenameTheOneUnderWay) {
     ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 2 && changeEnded(); }, 30s));
     ASSERT_EQ(downloads().size(), 1u);
     expectApplied(downloading);
+}
+
+TEST_F(Rotation, LogoutEndsTheChangeUnderWayAndNothingOfItIsAppliedOrSaved) {
+    service.fault("hang", "&scope=dl&seconds=2&reply=1");
+    const std::wstring member = section();
+    gQXAPI->apiLoggedIn = true;
+    gQXAPI->apiForced = true;
+    gQXAPI->RotateWallpaper();
+    ASSERT_TRUE(waitFor([&] { return downloads().size() == 1; }));
+    ui::frmMain().Show();
+    gQXAPI->APILogout();
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(ui::formInstance<ui::FrmDownloading>().isLoaded());
+    EXPECT_FALSE(gQXAPI->apiForced);
+
+    pumpFor(3s);  // past the moment the server sends the picture
+    EXPECT_FALSE(fileExists(bitmapPath()));
+    EXPECT_NE(desktopWallpaper(), bitmapPath());
+    for (const std::wstring& anyone : {member, memberSection(L"")})
+        EXPECT_EQ(regGetSetting(kAppName, anyone, L"ActiveWallpaper", L"none"), L"none");
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(Rotation, MemberFavoritesAndUploads) {

@@ -104,8 +104,10 @@ TEST_F(Scheduler, IdleUserGetsOneLastChangeAndMovingResumes) {
     tick(30);  // three checks without movement: not yet two and a half intervals
     EXPECT_EQ(queries(), 0u);
     EXPECT_FALSE(userIsIdle);
+    gQXAPI->apiForced = true;  // left by a change the member asked for that found nothing
     tick(10);
     EXPECT_TRUE(userIsIdle);
+    EXPECT_FALSE(gQXAPI->apiForced);  // no one asked for this one: no progress window, no boxes
     waitForQueries(1);
     EXPECT_FALSE(gTimerFunctions->Active_ChangeWallpaper);
     tick(30);
