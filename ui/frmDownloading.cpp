@@ -59,6 +59,7 @@ void FrmDownloading::imgAbort_Click() {
     const std::wstring partial = gQXAPI->QXDownload.Destination();
     if (fileExists(partial)) DeleteFileW(partial.c_str());
     gQXAPI->forgetUpdate();
+    gQXAPI->apiForced = false;  // the member's change ends here; the next is the schedule's
     frmMain().setEnabled(true);
     Unload();
 }

@@ -94,19 +94,24 @@ TEST(Downloading, AbortStopsTheDownloadRemovesThePartialFileAndForgetsTheUpdate)
 TEST(Downloading, AbortWithoutAFileStillClearsTheUpdateAndClosingTheWindowAborts) {
     gTimerFunctions = std::make_unique<CTimerFunctions>();
     gQXAPI = std::make_unique<CQXAPI>();
-    // The abort picture, a close request, Alt+F4.
-    for (const auto& [message, wParam] :
-         {std::pair<UINT, WPARAM>{0, 0}, {WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {
-        gQXAPI->apiDownloadingUpdate = true;
-        frmMain().setEnabled(false);
-        FrmDownloading& progress = frmDownloading();
-        if (message == 0)
-            progress.imgAbort_Click();
-        else
-            SendMessageW(progress.hwnd(), message, wParam, 0);
-        EXPECT_FALSE(gQXAPI->apiDownloadingUpdate) << message;
-        EXPECT_TRUE(frmMain().Enabled());
-        EXPECT_FALSE(formInstance<FrmDownloading>().isLoaded());
+    // The abort picture, a close request, Alt+F4; during an update or a
+    // change the member asked for (the next change is the schedule's own).
+    for (const bool update : {true, false}) {
+        for (const auto& [message, wParam] :
+             {std::pair<UINT, WPARAM>{0, 0}, {WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {
+            gQXAPI->apiDownloadingUpdate = update;
+            gQXAPI->apiForced = true;
+            frmMain().setEnabled(false);
+            FrmDownloading& progress = frmDownloading();
+            if (message == 0)
+                progress.imgAbort_Click();
+            else
+                SendMessageW(progress.hwnd(), message, wParam, 0);
+            EXPECT_FALSE(gQXAPI->apiDownloadingUpdate) << message;
+            EXPECT_FALSE(gQXAPI->apiForced) << message << " update " << update;
+            EXPECT_TRUE(frmMain().Enabled());
+            EXPECT_FALSE(formInstance<FrmDownloading>().isLoaded());
+        }
     }
     gQXAPI.reset();
     gTimerFunctions.reset();
