@@ -223,6 +223,7 @@ private:
     ByteQueue recvBuffer_;
     bool acceptHelper_ = false;
     std::vector<HANDLE> pendingLookups_;
+    uint64_t drainsStarted_ = 0;     // TCP drains begun, to tell whether a handler started another
     uint64_t datagramsRemoved_ = 0;  // datagrams taken or dropped, to tell whether a handler read one
 
     // Expires with the object: a handler that destroyed it is noticed by this.
