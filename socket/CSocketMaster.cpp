@@ -96,6 +96,8 @@ std::wstring CSocketMaster::LocalIP() const {
 
 bool CSocketMaster::raiseError(int32_t number, std::wstring description, const std::wstring& source) {
     state_ = StateError;
+    // Nobody hears a helper: the owner that takes its connection over is told.
+    if (acceptHelper_) heldFailure_.emplace(number, description, source);
     return raiseErrorEvent(number, std::move(description), source);
 }
 

@@ -222,6 +222,7 @@ private:
     ByteQueue sendBuffer_;
     ByteQueue recvBuffer_;
     bool acceptHelper_ = false;
+    std::optional<RuntimeError> heldFailure_;  // a helper's failure, for the owner that takes over
     std::vector<HANDLE> pendingLookups_;
     uint64_t drainsStarted_ = 0;     // TCP drains begun, to tell whether a handler started another
     uint64_t datagramsRemoved_ = 0;  // datagrams taken or dropped, to tell whether a handler read one
