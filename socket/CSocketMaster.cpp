@@ -82,6 +82,9 @@ void CSocketMaster::Protocol(SocketProtocol enmProtocol) {
     // and UDP to another.
     if (enmProtocol != ProtocolTCP && enmProtocol != ProtocolUDP)
         vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"Protocol"));
+    // A failed Bind, Listen or Connect can leave a socket of the old protocol
+    // here, which every later call would take for one of the new.
+    if (enmProtocol != protocol_) DestroySocket();
     protocol_ = enmProtocol;
 }
 

@@ -163,6 +163,16 @@ TEST(Udp, ReadingNeedsAnOpenSocketAndListeningIsRefused) {
     const RuntimeError refused = raisedBy([&] { listener.Listen(); });
     EXPECT_EQ(refused.number(), 10045);
     EXPECT_EQ(refused.source(), L"CSocketMaster.Listen");
+
+    // The socket the refusal left behind is of the old protocol: a new
+    // protocol gets a socket of its own.
+    listener.Protocol(ProtocolTCP);
+    listener.Listen();
+    EXPECT_EQ(listener.State(), StateListening);
+    int type = 0;
+    int length = sizeof type;
+    getsockopt(listener.SocketHandle(), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length);
+    EXPECT_EQ(type, SOCK_STREAM);
 }
 
 // A read takes one datagram, and hands over only the bytes it held however
