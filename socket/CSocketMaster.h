@@ -163,6 +163,7 @@ private:
     static std::wstring GetLocalHostName();
     static std::wstring GetLocalIP();
     int32_t QueryBoundPort() const;
+    bool IsBound() const;
     void OnPeerClosed();
     void readPeerAddress();
 

@@ -210,3 +210,23 @@ TEST(Udp, AReadHandsOverOnlyTheBytesOfTheDatagram) {
     EXPECT_EQ(toString(bytes), "one");
     EXPECT_EQ(text, L"three");
 }
+
+// One datagram that cannot go is that datagram's failure, not the socket's:
+// the next one is sent from the same port, and the object is open again.
+TEST(Udp, ADatagramThatCannotGoDoesNotStopTheNextOne) {
+    Pair p;
+    EventLog log;
+    log.attach(p.sender);
+    std::wstring received;
+    p.receiver.events.DataArrival = [&](int32_t) { p.receiver.GetData(received); };
+    p.sender.SendData(toBytes(patternBytes(70000)));  // more than a datagram can hold
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with(L"Error 10040 ")) << log.lines()[0];
+    const int32_t port = p.sender.LocalPort();
+
+    p.sender.SendData(std::wstring(L"after"));
+    ASSERT_TRUE(pumpUntil([&] { return !received.empty(); }));
+    EXPECT_EQ(received, L"after");
+    EXPECT_EQ(p.receiver.RemotePort(), port);
+    EXPECT_EQ(p.sender.State(), StateOpen);
+}
