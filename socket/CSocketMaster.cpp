@@ -317,7 +317,8 @@ bool CSocketMaster::IsBound() const {
     if (!socket_) return false;
     sockaddr_in bound{};
     int length = sizeof bound;
-    return getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&bound), &length) == 0 && bound.sin_port != 0;
+    return getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&bound), &length) == 0 &&
+           bound.sin_port != 0;
 }
 
 int32_t CSocketMaster::QueryBoundPort() const {

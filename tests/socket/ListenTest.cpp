@@ -158,14 +158,17 @@ TEST(Listen, AConnectionLostBeforeAcceptIsAnErrorForTheNewOwner) {
     EventLog log;
     log.attach(owner);
     l.listener.events.ConnectionRequest = [&](SOCKET requestID) {
-        pumpUntil([&] { return IsAcceptHelperHeld(requestID) && GetAcceptHelper(requestID)->BytesReceived() == 7; });
+        pumpUntil([&] {
+            return IsAcceptHelperHeld(requestID) && GetAcceptHelper(requestID)->BytesReceived() == 7;
+        });
         PostMessageW(MessageWindow(), SOCKET_MESSAGE, requestID, WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
         pumpUntil([&] { return GetAcceptHelper(requestID)->State() == StateError; });
         owner.Accept(requestID);
     };
     ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
-    EXPECT_EQ(log.lines(), (std::vector<std::wstring>{
-                               L"DataArrival 7", L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::wstring>{L"DataArrival 7",
+                                         L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"}));
     EXPECT_EQ(owner.State(), StateError);
 }
 
