@@ -82,6 +82,9 @@ void CSocketMaster::Protocol(SocketProtocol enmProtocol) {
     // and UDP to another.
     if (enmProtocol != ProtocolTCP && enmProtocol != ProtocolUDP)
         vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(L"Protocol"));
+    // A failed Bind, Listen or Connect can leave a socket of the old protocol
+    // here, which every later call would take for one of the new.
+    if (enmProtocol != protocol_) DestroySocket();
     protocol_ = enmProtocol;
 }
 
@@ -96,6 +99,8 @@ std::wstring CSocketMaster::LocalIP() const {
 
 bool CSocketMaster::raiseError(int32_t number, std::wstring description, const std::wstring& source) {
     state_ = StateError;
+    // Nobody hears a helper: the owner that takes its connection over is told.
+    if (acceptHelper_) heldFailure_.emplace(number, description, source);
     return raiseErrorEvent(number, std::move(description), source);
 }
 
@@ -278,7 +283,10 @@ std::optional<RuntimeError> CSocketMaster::ConnectToIP(uint32_t address, int32_t
 // --- Binding ----------------------------------------------------------------
 
 bool CSocketMaster::BindInternal(std::optional<int32_t> port, const std::wstring& address) {
-    if (state_ == StateOpen) return true;
+    // A socket bound before a failure (a datagram that could not go, a refused
+    // listen) is bound still: binding it again would fail every later call
+    // that asks for no port of its own.
+    if (state_ == StateOpen || (!port && IsBound())) return true;
     const wchar_t* const member = L"BindInternal";
     if (port && !isPort(*port))
         vorlane::raiseError(sockerr::BadArgument, sockerr::BadArgumentText, sourceOf(member));
@@ -303,6 +311,14 @@ bool CSocketMaster::BindInternal(std::optional<int32_t> port, const std::wstring
         requestedLocalPort_ = localPort;
     }
     return true;
+}
+
+bool CSocketMaster::IsBound() const {
+    if (!socket_) return false;
+    sockaddr_in bound{};
+    int length = sizeof bound;
+    return getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&bound), &length) == 0 &&
+           bound.sin_port != 0;
 }
 
 int32_t CSocketMaster::QueryBoundPort() const {

@@ -163,6 +163,7 @@ private:
     static std::wstring GetLocalHostName();
     static std::wstring GetLocalIP();
     int32_t QueryBoundPort() const;
+    bool IsBound() const;
     void OnPeerClosed();
     void readPeerAddress();
 
@@ -222,7 +223,9 @@ private:
     ByteQueue sendBuffer_;
     ByteQueue recvBuffer_;
     bool acceptHelper_ = false;
+    std::optional<RuntimeError> heldFailure_;  // a helper's failure, for the owner that takes over
     std::vector<HANDLE> pendingLookups_;
+    uint64_t drainsStarted_ = 0;     // TCP drains begun, to tell whether a handler started another
     uint64_t datagramsRemoved_ = 0;  // datagrams taken or dropped, to tell whether a handler read one
 
     // Expires with the object: a handler that destroyed it is noticed by this.

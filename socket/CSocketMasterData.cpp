@@ -77,6 +77,7 @@ void CSocketMaster::FlushSendBuffer() {
 }
 
 void CSocketMaster::SendBufferedData() {
+    const uint64_t drain = ++drainsStarted_;
     size_t sent = 0;
     while (!sendBuffer_.empty()) {
         const size_t chunk = std::min({sendBuffer_.size(), sendChunkSize_, size_t{INT_MAX}});
@@ -95,7 +96,9 @@ void CSocketMaster::SendBufferedData() {
         sendBuffer_.drop(static_cast<size_t>(accepted));
     }
     if (!raise(events.SendProgress, count32(sent), 0)) return;
-    raise(events.SendComplete);
+    // A handler that sent more started a drain of its own, which tells of its
+    // completion itself: this one's would come early, or twice.
+    if (drain == drainsStarted_ && sendBuffer_.empty()) raise(events.SendComplete);
 }
 
 void CSocketMaster::SendBufferedDataUDP() {

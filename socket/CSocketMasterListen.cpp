@@ -144,7 +144,10 @@ void CSocketMaster::Accept(SOCKET requestID) {
         helper->recvBuffer_.clear();
     }
     if (!recvBuffer_.empty() && !raise(events.DataArrival, static_cast<int32_t>(recvBuffer_.size()))) return;
-    if (helper->state_ == StateClosing && state_ == StateConnected) {
+    if (helper->heldFailure_ && state_ == StateConnected) {
+        const RuntimeError& failure = *helper->heldFailure_;
+        raiseError(failure.number(), failure.description(), failure.source());
+    } else if (helper->state_ == StateClosing && state_ == StateConnected) {
         state_ = StateClosing;
         raise(events.CloseSck);
     }

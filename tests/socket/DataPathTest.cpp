@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "core/RuntimeError.h"
 #include "tests/socket/SocketTestSupport.h"
@@ -300,4 +301,36 @@ TEST(DataPath, AHandlerMayReadAndCloseFromInsideItsEvents) {
     ASSERT_TRUE(pumpUntil([&] { return c.sock.State() == StateClosed; }));
     EXPECT_EQ(reply, L"reply");
     c.server.join();  // the peer saw the close
+}
+
+// SendComplete tells that the buffer is empty: never while bytes a handler
+// sent from inside SendProgress are still queued, and once per emptying.
+TEST(DataPath, SendingFromInsideSendProgressCompletesOnceWhenAllHasGone) {
+    for (const size_t more : {size_t{4}, size_t{16 * 1024 * 1024}}) {
+        const std::string extra = patternBytes(more, 5);
+        std::string received;
+        Signal startReading;
+        Loopback c([&](SOCKET peer) {
+            startReading.wait();
+            received = receiveUntilClosed(peer);
+        });
+        ASSERT_TRUE(c.connect());
+        bool sentMore = false;
+        c.sock.events.SendProgress = [&, logged = c.sock.events.SendProgress](int32_t sent, int32_t left) {
+            logged(sent, left);
+            if (!std::exchange(sentMore, true)) c.sock.SendData(toBytes(extra));
+        };
+        c.sock.SendData(std::wstring(L"first"));
+        startReading.set();
+        ASSERT_TRUE(pumpUntil([&] { return c.log.has(L"SendComplete"); }, 60000)) << more;
+        pumpFor(100);
+        c.sock.CloseSck();
+        c.server.join();
+        EXPECT_TRUE(received == "first" + extra) << more << ": received " << received.size();
+        const std::vector<std::wstring> lines = c.log.lines();
+        EXPECT_EQ(c.log.count(L"SendComplete"), 1u) << more;
+        EXPECT_EQ(lines.back(), L"SendComplete") << more;
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_TRUE(lines[lines.size() - 2].ends_with(L" 0")) << more;
+    }
 }

@@ -146,6 +146,32 @@ TEST(Listen, DataAndCloseAfterAcceptArriveAsNotifications) {
     EXPECT_EQ(log.lines(), (std::vector<std::wstring>{L"DataArrival 5", L"CloseSck"}));
 }
 
+// A connection lost while the helper held it is no silent one: the new owner
+// gets what arrived before the loss, then the failure, as if it had held it.
+TEST(Listen, AConnectionLostBeforeAcceptIsAnErrorForTheNewOwner) {
+    Listening l;
+    Caller caller([&](SOCKET& s) {
+        s = connectPlain(l.address.c_str(), l.port);
+        sendAll(s, "partial");
+    });
+    CSocketMaster owner;
+    EventLog log;
+    log.attach(owner);
+    l.listener.events.ConnectionRequest = [&](SOCKET requestID) {
+        pumpUntil([&] {
+            return IsAcceptHelperHeld(requestID) && GetAcceptHelper(requestID)->BytesReceived() == 7;
+        });
+        PostMessageW(MessageWindow(), SOCKET_MESSAGE, requestID, WSAMAKESELECTREPLY(FD_CLOSE, WSAECONNRESET));
+        pumpUntil([&] { return GetAcceptHelper(requestID)->State() == StateError; });
+        owner.Accept(requestID);
+    };
+    ASSERT_TRUE(pumpUntil([&] { return log.has(L"Error"); }));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::wstring>{L"DataArrival 7",
+                                         L"Error 10054 Connection reset by peer. CSocketMaster.PostSocket"}));
+    EXPECT_EQ(owner.State(), StateError);
+}
+
 TEST(Listen, AConnectionNobodyTakesIsClosed) {
     Listening l;
     int requests = 0;

@@ -163,6 +163,16 @@ TEST(Udp, ReadingNeedsAnOpenSocketAndListeningIsRefused) {
     const RuntimeError refused = raisedBy([&] { listener.Listen(); });
     EXPECT_EQ(refused.number(), 10045);
     EXPECT_EQ(refused.source(), L"CSocketMaster.Listen");
+
+    // The socket the refusal left behind is of the old protocol: a new
+    // protocol gets a socket of its own.
+    listener.Protocol(ProtocolTCP);
+    listener.Listen();
+    EXPECT_EQ(listener.State(), StateListening);
+    int type = 0;
+    int length = sizeof type;
+    getsockopt(listener.SocketHandle(), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length);
+    EXPECT_EQ(type, SOCK_STREAM);
 }
 
 // A read takes one datagram, and hands over only the bytes it held however
@@ -199,4 +209,24 @@ TEST(Udp, AReadHandsOverOnlyTheBytesOfTheDatagram) {
     EXPECT_EQ(value, -1);
     EXPECT_EQ(toString(bytes), "one");
     EXPECT_EQ(text, L"three");
+}
+
+// One datagram that cannot go is that datagram's failure, not the socket's:
+// the next one is sent from the same port, and the object is open again.
+TEST(Udp, ADatagramThatCannotGoDoesNotStopTheNextOne) {
+    Pair p;
+    EventLog log;
+    log.attach(p.sender);
+    std::wstring received;
+    p.receiver.events.DataArrival = [&](int32_t) { p.receiver.GetData(received); };
+    p.sender.SendData(toBytes(patternBytes(70000)));  // more than a datagram can hold
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with(L"Error 10040 ")) << log.lines()[0];
+    const int32_t port = p.sender.LocalPort();
+
+    p.sender.SendData(std::wstring(L"after"));
+    ASSERT_TRUE(pumpUntil([&] { return !received.empty(); }));
+    EXPECT_EQ(received, L"after");
+    EXPECT_EQ(p.receiver.RemotePort(), port);
+    EXPECT_EQ(p.sender.State(), StateOpen);
 }
