@@ -149,12 +149,16 @@ void FrmMain::cboGallery_Validate(bool& Cancel) {
         Cancel = true;
         return;
     }
-    if (gallery != selectedGallery) {
+    const bool changed = gallery != selectedGallery;
+    if (changed) {
         selectedGallery = gallery;
         updateCategoryList();
     }
     noMatchingWallpapers = false;
     saveMemberSetting(L"Gallery", gallery);
+    // The category went back to all of them with the change: saved with it, or
+    // the next login pairs the new gallery with the old one's category.
+    if (changed) saveMemberSetting(L"Category", selectedCategory);
 }
 
 void FrmMain::cboCategory_Validate(bool& Cancel) {
