@@ -45,23 +45,6 @@ int16_t storedTab(const std::wstring& text) {
     return tab >= 0 && tab <= 2 ? tab : 0;
 }
 
-// Every tag is saved only after it passed the tag rule; one the rule refuses
-// (a text no request line can carry, say) is damage.
-std::wstring storedTag(const std::wstring& text) {
-    return text.size() <= kLongestTag && hasOnlyTagCharacters(text) ? text : std::wstring();
-}
-
-// Longer than any name the service gives a gallery or category, and short
-// enough that a request with both stays far inside the request line a web
-// server takes.
-constexpr size_t kLongestListName = 255;
-
-// A gallery or category the lists can show. Their waiting text is none: while
-// a box shows it, every change asks for the gallery list instead.
-std::wstring storedListChoice(const std::wstring& text, const wchar_t* none) {
-    return text.size() <= kLongestListName && text != L"Loading..." ? text : none;
-}
-
 }  // namespace
 
 // Its title is for the taskbar: a button of its own although the hidden main

@@ -96,6 +96,14 @@ bool isPasswordDigest(const std::wstring& text) {
            });
 }
 
+// In small letters, as the login window writes it: the service compares the
+// digest's text, and one saved in capitals (edited by hand) is the same digest.
+std::wstring digestAsWritten(std::wstring digest) {
+    for (wchar_t& c : digest)
+        if (c >= L'A' && c <= L'F') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return digest;
+}
+
 // A saved login is used only in the form a login through the window saves it:
 // a name the window takes and a password digest. Any other (damaged, edited by
 // hand) would name the member's settings section and go out in the request.
@@ -248,7 +256,7 @@ void FrmMain::Form_Load() {
     const std::wstring digest = regGetSetting(kAppName, kLoginSection, L"SavedPassword", L"");
     if (isSoundSavedLogin(username, digest)) {
         gQXAPI->apiUsername = username;
-        gQXAPI->apiPasswordHash = digest;
+        gQXAPI->apiPasswordHash = digestAsWritten(digest);
         // Silent start: in the tray, logging in with the saved login.
         minimizeToTray(gQXAPI->apiUsername);
         setEnabled(false);

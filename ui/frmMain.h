@@ -13,6 +13,11 @@ namespace vorlane::ui {
 // The longest tag text the tag rule lets through.
 inline constexpr size_t kLongestTag = 64;
 
+// Saved source choices as they load: one the program would not have saved
+// gives way to none (the empty tag, the list's "All" entry).
+std::wstring storedTag(const std::wstring& text);
+std::wstring storedListChoice(const std::wstring& text, const wchar_t* none);
+
 class FrmMain : public FramedForm {
 public:
     FrmMain();

@@ -23,7 +23,24 @@ void resetCategoryOnGalleryChange(FrmMain& main) {
     main.cboCategory.setLocked(false);
 }
 
+// Longer than any name the service gives a gallery or category, and short
+// enough that a request with both stays far inside the request line a web
+// server takes.
+constexpr size_t kLongestListName = 255;
+
 }  // namespace
+
+// Every tag is saved only after it passed the tag rule; one the rule refuses
+// (a text no request line can carry, say) is damage.
+std::wstring storedTag(const std::wstring& text) {
+    return text.size() <= kLongestTag && hasOnlyTagCharacters(text) ? text : std::wstring();
+}
+
+// A gallery or category the lists can show. Their waiting text is none: while
+// a box shows it, every change asks for the gallery list instead.
+std::wstring storedListChoice(const std::wstring& text, const wchar_t* none) {
+    return text.size() <= kLongestListName && text != L"Loading..." ? text : none;
+}
 
 void FrmMain::wireSourceHandlers() {
     for (size_t i = 0; i < picSourceTabs.size(); ++i)
@@ -54,17 +71,19 @@ void FrmMain::optMemberUploads_Click() {
 std::wstring FrmMain::tagInEffect() const {
     const std::wstring typed = txtTagName.Text();
     if (!typed.empty() && typed.size() <= kLongestTag && hasOnlyTagCharacters(typed)) return typed;
-    return getMemberSetting(L"TagName", L"");
+    return storedTag(getMemberSetting(L"TagName", L""));
 }
 
 std::wstring FrmMain::galleryInEffect() const {
     const std::wstring shown = cboGallery.Text();
-    return existsInCombo(shown, cboGallery.hwnd()) ? shown : getMemberSetting(L"Gallery", L"All Galleries");
+    if (existsInCombo(shown, cboGallery.hwnd())) return shown;
+    return storedListChoice(getMemberSetting(L"Gallery", L"All Galleries"), L"All Galleries");
 }
 
 std::wstring FrmMain::categoryInEffect() const {
     const std::wstring shown = cboCategory.Text();
-    return existsInCombo(shown, cboCategory.hwnd()) ? shown : getMemberSetting(L"Category", kAllCategories);
+    if (existsInCombo(shown, cboCategory.hwnd())) return shown;
+    return storedListChoice(getMemberSetting(L"Category", kAllCategories), kAllCategories);
 }
 
 bool FrmMain::validateTagName() {
@@ -130,12 +149,16 @@ void FrmMain::cboGallery_Validate(bool& Cancel) {
         Cancel = true;
         return;
     }
-    if (gallery != selectedGallery) {
+    const bool changed = gallery != selectedGallery;
+    if (changed) {
         selectedGallery = gallery;
         updateCategoryList();
     }
     noMatchingWallpapers = false;
     saveMemberSetting(L"Gallery", gallery);
+    // The category went back to all of them with the change: saved with it, or
+    // the next login pairs the new gallery with the old one's category.
+    if (changed) saveMemberSetting(L"Category", selectedCategory);
 }
 
 void FrmMain::cboCategory_Validate(bool& Cancel) {

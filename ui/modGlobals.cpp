@@ -84,6 +84,11 @@ void updateCategoryList() {
             const Galleries::Entry& gallery = galleries.item(selectedGallery);
             for (size_t i = 1; i < gallery.size(); ++i) main.cboCategory.AddItem(gallery[i]);
         }
+        // A category that the listed gallery does not hold (saved with another
+        // gallery, or no longer offered) is none: all of the gallery's.
+        const bool galleryListed = selectedGallery == kAllGalleries || galleries.contains(selectedGallery);
+        if (galleryListed && !existsInCombo(selectedCategory, main.cboCategory.hwnd()))
+            selectedCategory = kAllCategories;
         main.cboCategory.setText(selectedCategory);
         main.cboGallery.setEnabled(true);
         main.cboCategory.setEnabled(true);

@@ -111,6 +111,9 @@ void CQXAPI::DownloadAndChangeWallpaper(int32_t ID, const std::wstring& FileName
     runTrapped(L"DownloadAndChangeWallpaper", kModule, [&] {
         if (apiDownloadingUpdate) return;
         QXDownload.Cancel();
+        // Made at start-up, but a clean-up may have removed it since; if it
+        // cannot be made, the download fails as on any other disk error.
+        if (!dirExists(dataFolder)) CreateDirectoryW(dataFolder.c_str(), nullptr);
         const std::wstring path = activePicturePath();
         if (fileExists(path)) DeleteFileW(path.c_str());
 

@@ -287,6 +287,31 @@ TEST_F(GalleryBoxes, PickingAnotherGalleryResetsTheCategoryAndLeavingRefillsAndS
     EXPECT_EQ(stored(L"Category"), L"All Categories");
 }
 
+// The gallery and its category are saved as a pair: a member who picks another
+// gallery and goes on without passing through the category box finds that
+// gallery with all its categories at the next login, not the old category.
+TEST_F(GalleryBoxes, AnotherGalleryIsSavedWithTheCategoryItWentBackTo) {
+    store(L"Category", L"Dogs");
+    pick(main.cboGallery, 2);
+    ASSERT_TRUE(main.cboGallery.mayLoseFocus());
+    EXPECT_EQ(stored(L"Gallery"), L"Space");
+    EXPECT_EQ(stored(L"Category"), L"All Categories");
+}
+
+// A saved category that the listed gallery does not hold (the pair above as
+// older saves left it) reads as all of the gallery's categories.
+TEST_F(GalleryBoxes, ACategoryOfAnotherGalleryReadsAsAllCategories) {
+    store(L"Gallery", L"Space");
+    store(L"Category", L"Dogs");
+    selectedGallery = L"Space";
+    selectedCategory = L"Dogs";
+    updateCategoryList();
+    EXPECT_EQ(main.cboCategory.Text(), L"All Categories");
+    EXPECT_EQ(selectedCategory, L"All Categories");
+    EXPECT_EQ(main.categoryInEffect(), L"All Categories");
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(GalleryBoxes, LeavingWithTheSameGallerySavesItWithoutRefilling) {
     main.cboCategory.setText(L"Cats");  // as if picked, not yet validated
     main.cboCategory.setFocus();

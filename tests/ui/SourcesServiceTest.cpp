@@ -164,6 +164,25 @@ TEST_F(SourcesService, AChangeAsksWithTheRatingAndTheTagInEffect) {
     EXPECT_TRUE(errors.empty());
 }
 
+// A saved tag the rule refuses (damaged, edited by hand) is no tag either: the
+// change asks with the empty tag, as login loads it into the box.
+TEST_F(SourcesService, ASavedTagTheRuleRefusesNeverGoesOut) {
+    main.cboGallery.setText(L"All Galleries");
+    main.cboCategory.setText(L"All Categories");
+    toggleSourceTabs(1);
+    main.txtTagName.setText(L"");
+    for (const std::wstring& saved : {std::wstring(L"dog's\r\nX-Evil: 1"), std::wstring(5000, L'x')}) {
+        regSaveSetting(kAppName, memberSection(member), L"TagName", saved);
+        formInstance<FrmSlideMessage>().Unload();
+        noMatchingWallpapers = false;
+        gQXAPI->RotateWallpaper();
+        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        const QueryPairs query = queryPairsOf(apiRequests().back());
+        EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", ""}), query.end());
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
 // Nor with a gallery or category that is no item of its list (pasted with the
 // mouse, and the window gone without the focus leaving the box): it asks with
 // the member's saved ones.
@@ -189,6 +208,30 @@ TEST_F(SourcesService, AChangeAsksOnlyWithListedGalleriesAndCategories) {
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"gallery", "Nature"}), query.end());
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"category", "Forests"}), query.end());
     ASSERT_TRUE(waitFor([&] { return main.Enabled(); }));  // the change has ended
+}
+
+// A saved gallery or category login would not load (the lists' waiting text,
+// an overlong name) is no fallback for an unlisted text in the box: the change
+// asks for all of them.
+TEST_F(SourcesService, AnUnlistedBoxFallsBackOnlyToASoundSavedChoice) {
+    requestGalleries();
+    ASSERT_TRUE(waitFor([&] { return main.cboGallery.Enabled(); }));
+    toggleSourceTabs(2);
+    service.fault("drop", "&scope=dl");  // the picture itself is not needed
+    for (const std::wstring& saved : {std::wstring(L"Loading..."), std::wstring(3000, L'g')}) {
+        regSaveSetting(kAppName, memberSection(member), L"Gallery", saved);
+        regSaveSetting(kAppName, memberSection(member), L"Category", saved);
+        main.cboGallery.setText(L"Plants");
+        main.cboCategory.setText(L"Plants");
+        const size_t before = apiRequests().size();
+        gQXAPI->RotateWallpaper();
+        ASSERT_TRUE(waitFor([&] { return apiRequests().size() > before; }));
+        for (const QueryPair& pair : queryPairsOf(apiRequests().back())) {
+            EXPECT_NE(pair.first, "gallery");
+            EXPECT_NE(pair.first, "category");
+        }
+        ASSERT_TRUE(waitFor([&] { return main.Enabled(); }));  // the change has ended
+    }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
+
 #include "core/CTimerFunctions.h"
 #include "core/ComApartment.h"
 #include "core/Globals.h"
@@ -179,6 +182,21 @@ TEST_F(ProgramStart, HalfASavedLoginOrOneTheLoginWindowWouldNotSaveTakesTheLogin
         EXPECT_FALSE(IsWindowVisible(main));
         EXPECT_EQ(loginRequests(), 0u);
     }
+}
+
+// A digest saved in capitals (edited by hand, another tool) goes out as the
+// login window writes it, in small letters: the login goes through.
+TEST_F(ProgramStart, ASavedDigestInCapitalsLogsInAsTheWindowsOwnWould) {
+    std::wstring digest = kAliceDigest;
+    std::transform(digest.begin(), digest.end(), digest.begin(), towupper);
+    saveLogin(L"alice", digest.c_str());
+    ProgramProcess program;
+    ASSERT_NE(program.waitForWindow(kQuickStartCaption), nullptr);  // after the accepted login
+    const HWND login = program.window(kLoginCaption);
+    ASSERT_NE(login, nullptr);
+    EXPECT_FALSE(IsWindowVisible(login));
+    EXPECT_EQ(loginRequests(), 1u);
+    EXPECT_EQ(saved(kLoginSection, L"SavedPassword"), digest);
 }
 
 TEST_F(ProgramStart, WithASavedLoginItStartsInTheTrayAndLogsInSilently) {

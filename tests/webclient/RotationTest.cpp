@@ -201,6 +201,19 @@ TEST_F(Rotation, LogoutEndsTheChangeUnderWayAndNothingOfItIsAppliedOrSaved) {
     EXPECT_TRUE(errors.empty());
 }
 
+// The data folder removed while the program runs (a clean-up tool, the member)
+// is made again: else no later change could be shown until the next start.
+TEST_F(Rotation, ADataFolderRemovedMeanwhileIsMadeAgain) {
+    dataFolder = data.path() + L"\\removed\\";
+    ASSERT_FALSE(dirExists(dataFolder));
+    change();
+    ASSERT_EQ(downloads().size(), 1u);
+    EXPECT_TRUE(dirExists(dataFolder));
+    expectApplied(gQXAPI->apiActiveWallpaper);
+    EXPECT_GT(gQXAPI->apiActiveWallpaper, 0);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(Rotation, MemberFavoritesAndUploads) {
     activeSourceTab = 0;
     gQXAPI->apiUsername = L"alice";
