@@ -40,9 +40,16 @@ TempDir::TempDir() {
     if (length == 0) throw std::runtime_error("no temporary folder");
     path_ = std::wstring(base, length);
     if (!path_.empty() && path_.back() == L'\\') path_.pop_back();
-    path_ += L"\\vorlane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-    removeTree(path_);
-    if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("cannot make a temporary folder");
+    const std::wstring stem = path_ + L"\\vorlane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    // A process of an earlier run with this id may have left its folder, with
+    // something in it still held by a program it started: take the next name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path_ = stem + std::to_wstring(++counter);
+        removeTree(path_);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    throw std::runtime_error("cannot make a temporary folder (error " + std::to_string(GetLastError()) + ")");
 }
 
 TempDir::~TempDir() { removeTree(path_); }
