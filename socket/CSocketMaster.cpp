@@ -150,20 +150,18 @@ bool CSocketMaster::SocketExists() {
 void CSocketMaster::DestroySocket() {
     if (!socket_) return;
     const SOCKET socket = socket_.get();
-    if (closesocket(socket) != 0) {
-        const int32_t code = WSAGetLastError();
+    const int32_t code = closesocket(socket) == 0 ? 0 : WSAGetLastError();
+    // Only a close that would block leaves a socket that closing again can
+    // end. After any other failure the handle is no longer a socket of ours:
+    // keeping it would make every later close fail the same way.
+    if (code != WSAEWOULDBLOCK) {
+        socket_.release();
+        UnregisterSocket(socket);
+    }
+    if (code != 0) {
         state_ = StateError;
-        // Only a close that would block leaves a socket that closing again can
-        // end. After any other failure the handle is no longer a socket of
-        // ours: keeping it would make every later close fail the same way.
-        if (code != WSAEWOULDBLOCK) {
-            socket_.release();
-            UnregisterSocket(socket);
-        }
         raiseWinsockError(code, sourceOf(L"DestroySocket"));
     }
-    socket_.release();
-    UnregisterSocket(socket);
 }
 
 // Also without a socket: a failed socket creation leaves StateError and no

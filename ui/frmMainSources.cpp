@@ -69,8 +69,8 @@ void FrmMain::optMemberUploads_Click() {
 }
 
 std::wstring FrmMain::tagInEffect() const {
-    const std::wstring typed = txtTagName.Text();
-    if (!typed.empty() && typed.size() <= kLongestTag && hasOnlyTagCharacters(typed)) return typed;
+    // What the tag rule refuses comes back empty, as an empty box does.
+    if (std::wstring typed = storedTag(txtTagName.Text()); !typed.empty()) return typed;
     return storedTag(getMemberSetting(L"TagName", L""));
 }
 

@@ -55,6 +55,14 @@ struct Listening {
     }
 };
 
+// A caller that connects to the listener, sends text and closes.
+Caller callerSending(const Listening& l, std::string text) {
+    return Caller([&l, text = std::move(text)](SOCKET& s) {
+        s = connectPlain(l.address.c_str(), l.port);
+        sendAll(s, text);
+    });
+}
+
 }  // namespace
 
 TEST(Listen, AConnectionIsAnnouncedAndTakenOver) {
@@ -134,10 +142,7 @@ TEST(Listen, DataAndCloseBeforeAcceptReachTheNewOwner) {
 
 TEST(Listen, DataAndCloseAfterAcceptArriveAsNotifications) {
     Listening l;
-    Caller caller([&](SOCKET& s) {
-        s = connectPlain(l.address.c_str(), l.port);
-        sendAll(s, "later");
-    });
+    Caller caller = callerSending(l, "later");
     CSocketMaster owner;
     EventLog log;
     log.attach(owner);
@@ -150,10 +155,7 @@ TEST(Listen, DataAndCloseAfterAcceptArriveAsNotifications) {
 // gets what arrived before the loss, then the failure, as if it had held it.
 TEST(Listen, AConnectionLostBeforeAcceptIsAnErrorForTheNewOwner) {
     Listening l;
-    Caller caller([&](SOCKET& s) {
-        s = connectPlain(l.address.c_str(), l.port);
-        sendAll(s, "partial");
-    });
+    Caller caller = callerSending(l, "partial");
     CSocketMaster owner;
     EventLog log;
     log.attach(owner);

@@ -47,6 +47,15 @@ protected:
                      reinterpret_cast<LPARAM>(box.hwnd()));
     }
 
+    // Asks for a change with no notice up and the no-match notice free to come
+    // again; true once a notice is up.
+    bool rotateUntilNotice() {
+        formInstance<FrmSlideMessage>().Unload();
+        noMatchingWallpapers = false;
+        gQXAPI->RotateWallpaper();
+        return waitFor([&] { return notice().has_value(); });
+    }
+
     std::wstring member;
     FrmMain& main = frmMain();
 };
@@ -148,10 +157,7 @@ TEST_F(SourcesService, AChangeAsksWithTheRatingAndTheTagInEffect) {
         SCOPED_TRACE(testing::PrintToString(rating) + " " + testing::PrintToString(tag));
         options.txtRating.setText(rating);
         main.txtTagName.setText(tag);
-        formInstance<FrmSlideMessage>().Unload();
-        noMatchingWallpapers = false;
-        gQXAPI->RotateWallpaper();
-        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        ASSERT_TRUE(rotateUntilNotice());
         const QueryPairs query = queryPairsOf(apiRequests().back());
         EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"minpoints", "5"}), query.end());
         EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", "nosuchtaganywhere"}), query.end());
@@ -173,10 +179,7 @@ TEST_F(SourcesService, ASavedTagTheRuleRefusesNeverGoesOut) {
     main.txtTagName.setText(L"");
     for (const std::wstring& saved : {std::wstring(L"dog's\r\nX-Evil: 1"), std::wstring(5000, L'x')}) {
         regSaveSetting(kAppName, memberSection(member), L"TagName", saved);
-        formInstance<FrmSlideMessage>().Unload();
-        noMatchingWallpapers = false;
-        gQXAPI->RotateWallpaper();
-        ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+        ASSERT_TRUE(rotateUntilNotice());
         const QueryPairs query = queryPairsOf(apiRequests().back());
         EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"tag", ""}), query.end());
     }
