@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/FlagScope.h"
+
 namespace vorlane {
 
 size_t TaskSchedule::add(std::wstring name, int32_t intervalSeconds, Task task) {
@@ -37,13 +39,10 @@ void TaskSchedule::tick() {
 }
 
 void TaskSchedule::run(size_t entry, int64_t step) {
-    struct Running {
-        Entry& e;
-        explicit Running(Entry& entry) : e(entry) { e.running = true; }
-        ~Running() { e.running = false; }
-    } running(entries_[entry]);
-    running.e.lastRun = step;
-    Task task = running.e.task;  // the table stays put, but keep the callable alive while it runs
+    Entry& e = entries_[entry];
+    const FlagScope running(e.running);
+    e.lastRun = step;
+    Task task = e.task;  // the table stays put, but keep the callable alive while it runs
     task();
 }
 

@@ -52,15 +52,8 @@ std::optional<std::wstring> requestTarget(const std::wstring& address) {
     BOOL unmapped = FALSE;
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, address.data(), length, bytes.data(), needed, nullptr, &unmapped);
     if (unmapped || needed == 0) return std::nullopt;
-    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-    std::wstring target;
-    for (const unsigned char c : bytes) {
-        if (c == ' ' || c >= 0x80)
-            target.append({L'%', kHex[c >> 4], kHex[c & 15]});
-        else
-            target += static_cast<wchar_t>(c);
-    }
-    return target;
+    const std::string target = encodedForRequest(bytes);  // ASCII only
+    return std::wstring(target.begin(), target.end());
 }
 
 std::wstring secondsText(std::chrono::milliseconds time) {

@@ -10,6 +10,7 @@
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
 #include "core/CTimerFunctions.h"
+#include "core/FlagScope.h"
 #include "ui/frmMain.h"
 #include "version.h"
 #include "webclient/XmlOutline.h"
@@ -52,18 +53,6 @@ std::wstring trimmed(const std::wstring& text) {
     if (first == std::wstring::npos) return {};
     return text.substr(first, text.find_last_not_of(L" \t\r") - first + 1);
 }
-
-// Clears a flag however the scope is left.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 // True when the reply's header asks to keep the connection ("Connection: keep-alive").
 bool asksToKeepConnection(const std::wstring& reply) {

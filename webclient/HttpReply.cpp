@@ -121,22 +121,6 @@ std::variant<ReplyHead, ReplyProblem> readRedirect(const std::vector<Field>& fie
     return head;
 }
 
-// A Location's bytes with spaces and bytes above 127 percent-encoded.
-std::string encodedForRequest(std::string_view location) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string result;
-    for (unsigned char c : location) {
-        if (c == ' ' || c >= 0x80) {
-            result += '%';
-            result += kHex[c >> 4];
-            result += kHex[c & 15];
-        } else {
-            result += static_cast<char>(c);
-        }
-    }
-    return result;
-}
-
 bool isScheme(std::wstring_view text) {
     if (text.empty() || !isAlpha(text[0])) return false;
     for (wchar_t c : text)
@@ -199,6 +183,21 @@ std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64
     if (reply.status >= 200 && reply.status <= 299 && reply.status != 206) return readBody(fields, reply, largestBody);
     if (isRedirectStatus(reply.status)) return readRedirect(fields, reply);
     return problem(downloadError::HttpStatus, L"The server answered " + status->second);
+}
+
+std::string encodedForRequest(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string result;
+    for (unsigned char c : bytes) {
+        if (c == ' ' || c >= 0x80) {
+            result += '%';
+            result += kHex[c >> 4];
+            result += kHex[c & 15];
+        } else {
+            result += static_cast<char>(c);
+        }
+    }
+    return result;
 }
 
 std::string headerField(std::string_view head, std::string_view name) {

@@ -54,6 +54,10 @@ bool isRedirectStatus(int status);
 // An announced length above largestBody is refused.
 std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64_t largestBody);
 
+// An address's bytes as a request line carries them: spaces and bytes above
+// 127 percent-encoded.
+std::string encodedForRequest(std::string_view bytes);
+
 // The trimmed value of the first field named name (letter case ignored).
 std::string headerField(std::string_view head, std::string_view name);
 

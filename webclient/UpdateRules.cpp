@@ -20,11 +20,9 @@ bool endsWith(const std::wstring& text, std::wstring_view ending) {
 
 wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c; }
 
-bool equalsIgnoringAsciiCase(std::wstring_view text, std::wstring_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (asciiUpper(text[i]) != upper[i]) return false;
-    return true;
+bool equalsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return asciiUpper(x) == asciiUpper(y); });
 }
 
 // Windows opens a device instead of a file for these names, whatever follows
@@ -93,14 +91,9 @@ std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hos
 }
 
 bool isMovedAsideCopy(std::wstring_view name, std::wstring_view fileName) {
-    auto sameLetters = [](std::wstring_view a, std::wstring_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-                   return asciiUpper(x) == asciiUpper(y);
-               });
-    };
-    if (name.size() <= fileName.size() || !sameLetters(name.substr(0, fileName.size()), fileName)) return false;
+    if (name.size() <= fileName.size() || !equalsIgnoringAsciiCase(name.substr(0, fileName.size()), fileName)) return false;
     std::wstring_view rest = name.substr(fileName.size());
-    if (!rest.starts_with(L'.') || rest.size() < 4 || !sameLetters(rest.substr(rest.size() - 4), L".old")) return false;
+    if (!rest.starts_with(L'.') || rest.size() < 4 || !equalsIgnoringAsciiCase(rest.substr(rest.size() - 4), L".old")) return false;
     rest = rest.substr(1, rest.size() - 5);  // "<process>-<number>"
     const size_t dash = rest.find(L'-');
     auto allDigits = [](std::wstring_view digits) {
