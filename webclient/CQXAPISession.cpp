@@ -101,9 +101,7 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 login.txtPassword.setText(L"");
                 ui::frmOptions().lblLoggedIn.setCaption(L"[Not Logged In]");
                 apiLoggedIn = false;
-                apiSilent = false;
-                if (!login.Visible()) login.Show();
-                login.EnableLogin();
+                login.readyForAnotherLogin();
                 if (apiUsername.empty()) {
                     login.txtUserName.setText(L"");
                     login.txtUserName.setFocus();
