@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "bench/BenchClock.h"
 #include "core/CTimerFunctions.h"
 #include "core/ComApartment.h"
 #include "core/Globals.h"
@@ -30,15 +31,11 @@
 #include "webclient/PictureConverter.h"
 
 using namespace vorlane;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
 constexpr int kRounds = 9;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Sets the program up as start-up and login leave it, asking for the one
 // 16:9 wallpaper with the tag "trees".
@@ -66,7 +63,7 @@ double timeChange() {
     const bool applied = test::pumpUntil(
         [] { return gQXAPI->apiActiveWallpaper != 0 && !ui::formInstance<ui::FrmDownloading>().isLoaded(); },
         std::chrono::minutes(2));
-    const double ms = millisecondsSince(start);
+    const double ms = bench::elapsedSince<std::milli>(start);
     if (!applied) throw std::runtime_error("the change did not end with a wallpaper");
     return ms;
 }
@@ -74,7 +71,7 @@ double timeChange() {
 double timeFloor(const std::wstring& picture, const std::wstring& bitmap) {
     const Clock::time_point start = Clock::now();
     convertPictureToBitmap(picture, bitmap);
-    return millisecondsSince(start);
+    return bench::elapsedSince<std::milli>(start);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FinalPath.h"
+#include "update/zip/FindHandle.h"
 #include "update/zip/FoldedName.h"
 #include "update/zip/SideFiles.h"
 
@@ -25,27 +26,12 @@ struct SideFile {
     bool settled = false;
 };
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // The side files in folder; links are not taken.
 void collect(const std::wstring& folder, std::vector<SideFile>& found) {
     WIN32_FIND_DATAW data;
     const FindHandle search(
         FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
-    if (!search.valid()) return;
+    if (!search) return;
     do {
         if (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) continue;
         const auto side = parseSideFileName(data.cFileName);

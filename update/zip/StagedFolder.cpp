@@ -7,6 +7,7 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FinalPath.h"
+#include "update/zip/FindHandle.h"
 #include "update/zip/FoldedName.h"
 #include "update/zip/SideFiles.h"
 #include "update/zip/ZipFailure.h"
@@ -182,9 +183,9 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
         const auto& [path, names] = folder;
         const std::wstring base = fullPath(path);
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileExW((base + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                         nullptr, 0);
-        if (search == INVALID_HANDLE_VALUE) continue;
+        const FindHandle search(FindFirstFileExW((base + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr, 0));
+        if (!search) continue;
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             const std::wstring_view name = found.cFileName;
@@ -193,8 +194,7 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
             // An old copy is deleted only beside a file in its place: never the only copy.
             if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
             if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW((base + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
 }
 

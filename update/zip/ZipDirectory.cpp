@@ -293,7 +293,7 @@ std::optional<std::string> unicodePathField(std::string_view extra, std::string_
     const uint8_t version = static_cast<uint8_t>(field.bytes(1)[0]);
     const uint32_t nameCrc = field.u32();
     if (version != 1 || nameCrc != crc32Update(0, name))
-        throw ZipFailure(kUnzipAmbiguous, visibleBytes(name) + ": its Unicode name was made for another name");
+        ambiguous(visibleBytes(name) + ": its Unicode name was made for another name");
     return std::string(field.bytes(field.remaining()));
 }
 

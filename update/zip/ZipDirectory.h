@@ -34,21 +34,17 @@ struct ZipEntry {
     bool strongEncryption() const { return (flags & 0x0040) != 0; }
     bool isText() const { return (internalAttributes & 0x0001) != 0; }
     bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+    bool hasDataDescriptor() const { return (flags & 0x0008) != 0; }
     // A folder by its attributes: the DOS folder attribute, or a Unix mode of a folder.
-    bool markedAsFolder() const {
-        const bool unixMode = (versionMadeBy >> 8) == 3;
-        return (unixMode && ((externalAttributes >> 16) & 0xF000) == 0x4000) || (externalAttributes & 0x10) != 0;
-    }
+    bool markedAsFolder() const { return unixFileType() == 0x4000 || (externalAttributes & 0x10) != 0; }
     // A symbolic link as the archiving system saw it: a Unix mode of a link, or
     // the reparse-point attribute.
-    bool hasDataDescriptor() const { return (flags & 0x0008) != 0; }
-    bool isLink() const {
-        const bool unixMode = (versionMadeBy >> 8) == 3;
-        return (unixMode && ((externalAttributes >> 16) & 0xF000) == 0xA000) || (externalAttributes & 0x400) != 0;
-    }
+    bool isLink() const { return unixFileType() == 0xA000 || (externalAttributes & 0x400) != 0; }
+    // The file type bits of a Unix mode; 0 when made on another system.
+    uint32_t unixFileType() const { return (versionMadeBy >> 8) == 3 ? (externalAttributes >> 16) & 0xF000 : 0; }
     // The byte a right password reveals at the end of the cipher header.
     uint8_t checkByte() const {
-        return static_cast<uint8_t>((flags & 0x0008) ? dosTime >> 8 : crc >> 24);
+        return static_cast<uint8_t>(hasDataDescriptor() ? dosTime >> 8 : crc >> 24);
     }
 };
 
