@@ -69,6 +69,13 @@ struct MemoryDC {
     static void close(handle_type h) noexcept { DeleteDC(h); }
 };
 
+// A directory search (FindFirstFile and its kin).
+struct FindSearch {
+    using handle_type = HANDLE;
+    static handle_type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(handle_type h) noexcept { FindClose(h); }
+};
+
 }  // namespace handle_traits
 
 using FileHandle = UniqueHandle<handle_traits::File>;
@@ -81,5 +88,6 @@ using ModuleHandle = UniqueHandle<handle_traits::Module>;
 using CursorHandle = UniqueHandle<handle_traits::Cursor>;
 using MenuHandle = UniqueHandle<handle_traits::Menu>;
 using MemoryDCHandle = UniqueHandle<handle_traits::MemoryDC>;
+using FindHandle = UniqueHandle<handle_traits::FindSearch>;
 
 }  // namespace vorlane

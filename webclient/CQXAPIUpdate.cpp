@@ -50,8 +50,8 @@ void putBackMovedAsideEngine(const std::wstring& engine) {
     const size_t nameStart = engine.rfind(L'\\') + 1;
     const std::wstring fileName = engine.substr(nameStart);
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((engine + L".*.old").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const FindHandle search(FindFirstFileW((engine + L".*.old").c_str(), &found));
+    if (!search) return;
     std::wstring newest;
     FILETIME newestTime{};
     do {
@@ -61,8 +61,7 @@ void putBackMovedAsideEngine(const std::wstring& engine) {
             newest = found.cFileName;
             newestTime = found.ftLastWriteTime;
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
     if (!newest.empty()) MoveFileExW((engine.substr(0, nameStart) + newest).c_str(), engine.c_str(), 0);
 }
 

@@ -9,7 +9,7 @@
 
 #include "update/AnsiText.h"
 #include "update/zip/FinalPath.h"
-#include "update/zip/FindHandle.h"
+#include "core/Handles.h"
 #include "update/zip/FoldedName.h"
 #include "update/zip/SideFiles.h"
 
