@@ -61,17 +61,20 @@ bool runTrapped(const wchar_t* procedure, const wchar_t* module, Body&& body) no
 }
 
 // The message dispatch's trap: runs the handling of one message and returns its
-// result; an error that no handler trapped is reported with the location of
-// procedure and module, and fallback is returned instead, so that no error
-// unwinds through the platform's dispatch and ends the program.
-template <class Result, class Body>
-Result runDispatchTrapped(Result fallback, const wchar_t* procedure, const wchar_t* module, Body&& body) noexcept {
+// result. An error that no handler trapped is reported once with the location of
+// procedure and module, and the message then gets the window's default handling
+// (standard), as if no handler of ours had been there: a paint that failed still
+// validates its region instead of coming back at once, and no error unwinds
+// through the platform's dispatch and ends the program.
+template <class Body, class Standard>
+auto runDispatchTrapped(const wchar_t* procedure, const wchar_t* module, Body&& body, Standard&& standard) noexcept
+    -> decltype(body()) {
     try {
         return body();
     } catch (...) {
         detail::reportCurrentException(procedure, module);
-        return fallback;
     }
+    return standard();
 }
 
 }  // namespace vorlane

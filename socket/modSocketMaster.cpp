@@ -61,13 +61,21 @@ void clearRoutes() {
     state.socketRoutes.clear();
 }
 
+// The window's own procedure, as before it was subclassed; the handler that
+// failed may have destroyed the window meanwhile.
+LRESULT previousHandling(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC previous = layer().previousProcedure;
+    return previous && IsWindow(hwnd) ? CallWindowProcW(previous, hwnd, uMsg, wParam, lParam) : 0;
+}
+
 LRESULT deliver(SocketMessageTarget* owner, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     // A socket object tells its owner of every error raised while it handles a
     // notification. What still escapes comes from an owner's Error handler; it
     // goes to the program's error report and must not unwind through the
     // system's dispatch.
-    return runDispatchTrapped<LRESULT>(0, L"SocketMessageRouter", L"modSocketMaster",
-                                       [&] { return owner->WndProc(hwnd, uMsg, wParam, lParam); });
+    return runDispatchTrapped(
+        L"SocketMessageRouter", L"modSocketMaster", [&] { return owner->WndProc(hwnd, uMsg, wParam, lParam); },
+        [&] { return previousHandling(hwnd, uMsg, wParam, lParam); });
 }
 
 LRESULT CALLBACK SocketMessageRouter(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -83,7 +91,7 @@ LRESULT CALLBACK SocketMessageRouter(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM
         if (!owner || !*owner) return 0;
         return deliver(*owner, hwnd, uMsg, wParam, lParam);
     }
-    return CallWindowProcW(state.previousProcedure, hwnd, uMsg, wParam, lParam);
+    return previousHandling(hwnd, uMsg, wParam, lParam);
 }
 
 // Notifications already queued for a socket that is going would otherwise

@@ -312,8 +312,10 @@ LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wP
         RemoveWindowSubclass(window, inputProc, kInputSubclass);
         return DefSubclassProc(window, message, wParam, lParam);
     }
-    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, control->form().moduleName(),
-                                       [&] { return control->inputMessage(window, message, wParam, lParam); });
+    return runDispatchTrapped(
+        kDispatchProcedure, control->form().moduleName(),
+        [&] { return control->inputMessage(window, message, wParam, lParam); },
+        [&] { return DefSubclassProc(window, message, wParam, lParam); });
 }
 
 LRESULT WindowedControl::inputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -577,8 +579,10 @@ LRESULT CALLBACK Surface::surfaceProc(HWND window, UINT message, WPARAM wParam, 
     if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if (!surface || message == WM_NCCREATE || message == WM_NCDESTROY)
         return DefWindowProcW(window, message, wParam, lParam);
-    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, surface->owningForm().moduleName(),
-                                       [&] { return surface->surfaceMessage(window, message, wParam, lParam); });
+    return runDispatchTrapped(
+        kDispatchProcedure, surface->owningForm().moduleName(),
+        [&] { return surface->surfaceMessage(window, message, wParam, lParam); },
+        [&] { return DefWindowProcW(window, message, wParam, lParam); });
 }
 
 // ---- PictureBox and Frame

@@ -21,6 +21,13 @@ HICON programIcon(int width, int height) {
     return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+// What a message whose handling failed gets: the default handling, but for a
+// close request, whose default would destroy the window (the main window must
+// never go): the window stays as it is.
+LRESULT afterFailedHandling(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_CLOSE ? 0 : DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 Form::Form(const wchar_t* module, std::wstring caption, int designWidth, int designHeight, FormStyle style)
@@ -366,8 +373,9 @@ LRESULT CALLBACK Form::formProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (form && form->window_.get() == window) form->window_.release();
     }
     if (!form || form->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
-    return runDispatchTrapped<LRESULT>(0, kDispatchProcedure, form->moduleName(),
-                                       [&] { return form->message(message, wParam, lParam); });
+    return runDispatchTrapped(
+        kDispatchProcedure, form->moduleName(), [&] { return form->message(message, wParam, lParam); },
+        [&] { return afterFailedHandling(window, message, wParam, lParam); });
 }
 
 void enableDpiAwareness() {

@@ -145,6 +145,20 @@ TEST(Controls, TimerRunsItsHandlerFromTheMessageLoop) {
     EXPECT_EQ(ticks, 0);
 }
 
+// A window whose own handling of one message fails before the layer's runs.
+class FailingForm : public Form {
+public:
+    FailingForm() : Form(L"frmFailing", L"Failing", 80, 60) {}
+    UINT failingMessage = WM_APP;  // none sent yet
+
+protected:
+    void createControls() override {}
+    LRESULT formMessage(UINT message, WPARAM, LPARAM, bool&) override {
+        if (message == failingMessage) vorlane::raiseError(11);
+        return 0;
+    }
+};
+
 // An error that no handler trapped, raised from a handler that real input runs
 // (a picture's click, a key in a text box, the default button, a timer), is
 // reported by the dispatch at the window's location and the program goes on.
@@ -162,6 +176,9 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
         int32_t number;
         std::function<void()> input;
     };
+    FailingForm failing;
+    failing.Load();
+    failing.Show();
     const Case cases[] = {
         {L"Function WindowProc, frmLogin", 5,
          [&] {
@@ -179,6 +196,21 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
              vorlane::test::pumpUntil([&] { return errors.reports().size() > reported; }, std::chrono::seconds(5));
              main.tmrMain.setEnabled(false);
          }},
+        // Then the default handling: the failed paint is not asked for again and again.
+        {L"Function WindowProc, frmFailing", 11,
+         [&] {
+             failing.failingMessage = WM_PAINT;
+             InvalidateRect(failing.hwnd(), nullptr, FALSE);
+             vorlane::test::pumpFor(std::chrono::milliseconds(300));
+             EXPECT_FALSE(GetUpdateRect(failing.hwnd(), nullptr, FALSE));
+         }},
+        // But a close stays undone: by default it would destroy the window.
+        {L"Function WindowProc, frmFailing", 11,
+         [&] {
+             failing.failingMessage = WM_CLOSE;
+             SendMessageW(failing.hwnd(), WM_CLOSE, 0, 0);
+             EXPECT_TRUE(failing.isLoaded());
+         }},
     };
     for (const Case& c : cases) {
         const size_t before = errors.reports().size();
@@ -194,5 +226,5 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
     login.cmdLogin.Click = [&] { ++clicks; };
     SendMessageW(login.cmdLogin.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(errors.reports().size(), 4u);
+    EXPECT_EQ(errors.reports().size(), 6u);
 }
