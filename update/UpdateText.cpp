@@ -56,12 +56,4 @@ std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_vie
     return lines;
 }
 
-std::wstring_view boundedLog(std::wstring_view log, size_t limit) {
-    if (log.size() <= limit) return log;
-    const size_t keep = limit / 2;
-    const size_t lineEnd = log.find(L"\r\n", log.size() - keep);
-    return lineEnd == std::wstring_view::npos || lineEnd + 2 >= log.size() ? log.substr(log.size() - keep)
-                                                                           : log.substr(lineEnd + 2);
-}
-
 }  // namespace vorlane::updater

@@ -40,9 +40,4 @@ std::wstring lastLine(std::wstring_view text);
 // line.
 std::vector<std::wstring> extractionFailureLines(bool restored, std::wstring_view printed);
 
-// The status log kept within limit characters: when it has grown beyond, its
-// oldest lines go until at most half the limit is left (so that trimming
-// happens seldom and costs little per line).
-std::wstring_view boundedLog(std::wstring_view log, size_t limit);
-
 }  // namespace vorlane::updater

@@ -178,16 +178,14 @@ void FrmMain::AbortUpdate() {
 // holds) is only written while the window shows. It takes the whole log when
 // the window is shown.
 void FrmMain::AddStatus(const std::wstring& LineText) {
-    const std::wstring line = LineText + L"\r\n";
-    log_ += line;
-    const std::wstring_view kept = boundedLog(log_, kLogLimit);
-    const bool trimmed = kept.size() < log_.size();
-    if (trimmed) log_ = std::wstring(kept);
+    const bool linesLeftOut = log_.add(LineText);
     if (!IsWindowVisible(window_.get())) return;
-    if (trimmed) {
-        SetWindowTextW(txtStatus, log_.c_str());
+    const std::wstring& text = log_.text();
+    if (linesLeftOut) {
+        SetWindowTextW(txtStatus, text.c_str());
     } else {
-        const auto before = static_cast<WPARAM>(log_.size() - line.size());
+        const std::wstring line = LineText + L"\r\n";
+        const auto before = static_cast<WPARAM>(text.size() - line.size());
         SendMessageW(txtStatus, EM_SETSEL, before, static_cast<LPARAM>(before));
         SendMessageW(txtStatus, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
     }
@@ -195,12 +193,12 @@ void FrmMain::AddStatus(const std::wstring& LineText) {
 }
 
 void FrmMain::showLog() {
-    SetWindowTextW(txtStatus, log_.c_str());
+    SetWindowTextW(txtStatus, log_.text().c_str());
     caretToEnd();
 }
 
 void FrmMain::caretToEnd() {
-    const auto end = static_cast<WPARAM>(log_.size());
+    const auto end = static_cast<WPARAM>(log_.text().size());
     SendMessageW(txtStatus, EM_SETSEL, end, static_cast<LPARAM>(end));
     SendMessageW(txtStatus, EM_SCROLLCARET, 0, 0);
 }

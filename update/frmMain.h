@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/Handles.h"
+#include "update/StatusLog.h"
 
 namespace vorlane::updater {
 
@@ -33,8 +34,8 @@ public:
     HWND hwnd() const { return window_.get(); }
 
     // Appends a line to the log and puts the caret at its end. The log keeps
-    // its latest lines, kLogLimit characters at most: a hundred lines and
-    // more, where a run writes a dozen.
+    // its first and its latest lines, kLogLimit characters at most: a hundred
+    // lines and more, where a run writes a dozen.
     void AddStatus(const std::wstring& LineText);
     static constexpr size_t kLogLimit = 16 * 1024;
     // Ends the program at once.
@@ -72,7 +73,7 @@ private:
     IconHandle icon_;
     HWND focusOnReturn_ = nullptr;
     std::wstring commandArguments_;
-    std::wstring log_;
+    StatusLog log_{kLogLimit};
     bool ended_ = false;
 };
 

@@ -285,17 +285,26 @@ TEST_F(UpdateProgramTest, AMainProgramThatCannotStartEndsWithTheRunTimeError) {
 }
 
 // The fault this guards against: a log set anew with all its text on every
-// line, slower with each one, and without end.
-TEST(UpdateLogTest, AStatusLogOfManyLinesKeepsItsLatestLinesAndStaysBounded) {
+// line, slower with each one, and without end; and one that, trimmed, has lost
+// the headline and the first lines of what went wrong.
+TEST(UpdateLogTest, AStatusLogOfManyLinesKeepsItsFirstAndLatestLinesAndStaysBounded) {
     SetEnvironmentVariableW(L"VORLANE_SERVICE", kService);
     FrmMain form;
     form.Load(L"");  // no archive named: the run stops with its window open
     ASSERT_FALSE(form.ended());
-    auto expectBoundedEndingWith = [&form](const std::wstring& lastLine) {
+    const std::wstring head = L"Initalizing update engine...\r\nNo update file detected. Aborting.\r\n\r\n"
+                              L"Please reinstall Vorlane from http://" + std::wstring(kService) + L"/vorlane/\r\n";
+    auto expectBoundedEndingWith = [&form, &head](const std::wstring& lastLine, int written) {
         const std::wstring text = textOf(form.txtStatus);
         EXPECT_LE(text.size(), FrmMain::kLogLimit);
-        EXPECT_TRUE(text.starts_with(L"line ")) << "whole lines go";
+        EXPECT_TRUE(text.starts_with(head + L"line 0"));
         EXPECT_TRUE(text.ends_with(lastLine + L"\r\n"));
+        // Every line is either shown or counted in the one line between.
+        const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), L'\n'));
+        const size_t count = text.find(L"\r\n... ") + 6;
+        const std::wstring between = L" lines left out ...\r\nline ";
+        EXPECT_EQ(text.substr(text.find(L' ', count), between.size()), between) << "whole lines go";
+        EXPECT_EQ(std::stoul(text.substr(count)) + lines - 1, static_cast<size_t>(written + 4));
         DWORD start = 0, end = 0;
         SendMessageW(form.txtStatus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(start, text.size());
@@ -306,10 +315,10 @@ TEST(UpdateLogTest, AStatusLogOfManyLinesKeepsItsLatestLinesAndStaysBounded) {
     ShowWindow(form.hwnd(), SW_HIDE);
     for (int i = 0; i < 1000; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
     ShowWindow(form.hwnd(), SW_SHOW);
-    expectBoundedEndingWith(L"line 999" + dots);
+    expectBoundedEndingWith(L"line 999" + dots, 1000);
     // And with the window open.
     for (int i = 1000; i < 1200; ++i) form.AddStatus(L"line " + std::to_wstring(i) + dots);
-    expectBoundedEndingWith(L"line 1199" + dots);
+    expectBoundedEndingWith(L"line 1199" + dots, 1200);
 }
 
 }  // namespace

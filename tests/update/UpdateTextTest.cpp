@@ -1,3 +1,4 @@
+#include "update/StatusLog.h"
 #include "update/UpdateText.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,17 @@ TEST(UpdateTextTest, AFailedExtractionSaysWhetherTheInstallationIsAsItWas) {
                                          L"Not restored: C:\\V\\a.dll (the old file is kept as C:\\V\\a.dll.7-2.old)",
                                          L"Not restored: C:\\V\\b.dll (the new file could not be removed)",
                                          L"Error: cannot replace C:\\V\\c.dll (system error 32)"}));
+}
+
+// A line longer than the log can hold (a long file name) is cut, and a line
+// cut in two counts once among those left out.
+TEST(UpdateTextTest, ALogCutsALineLongerThanItHoldsAndCountsItOnce) {
+    StatusLog log(200);
+    log.add(std::wstring(300, L'x'));
+    log.add(std::wstring(150, L'y'));
+    log.add(L"end");
+    EXPECT_EQ(log.text(), std::wstring(50, L'x') + L"\r\n... 2 lines left out ...\r\n" + std::wstring(98, L'y') +
+                              L"\r\nend\r\n");
 }
 
 }  // namespace
