@@ -9,17 +9,26 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-# vorlane_add_test(NAME sources... LIBS libs...)
+# vorlane_add_test(NAME SOURCES sources... LIBS libs... [CHILD_SUITES suites...])
 # One GoogleTest executable; its cases are discovered through Wine when ctest runs,
 # inside the test run's own prefix and display. A case passes only when GoogleTest
 # says so: under Wine a process that dies of a stack overflow can still exit with 0.
+# The CHILD_SUITES run only in a process that one of the other cases starts: they
+# are no tests of their own.
 function(vorlane_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES;CHILD_SUITES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    set(filter "")
+    if(ARG_CHILD_SUITES)
+        list(TRANSFORM ARG_CHILD_SUITES APPEND ".*")
+        list(JOIN ARG_CHILD_SUITES ":" children)
+        set(filter TEST_FILTER "-${children}")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
+        ${filter}
         PROPERTIES TIMEOUT 120
                    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
                    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
