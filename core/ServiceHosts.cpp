@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
 
 namespace vorlane {
@@ -46,7 +47,32 @@ bool isHostCharacter(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
 }
 
+constexpr std::wstring_view kSourceParameter = L"source=Vorlane";
+
+bool hasParameter(std::wstring_view query, std::wstring_view parameter) {
+    for (size_t start = 0; start <= query.size();) {
+        const size_t end = std::min(query.find(L'&', start), query.size());
+        if (query.substr(start, end - start) == parameter) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::wstring withSourceQuery(std::wstring_view address) {
+    const size_t fragment = std::min(address.find(L'#'), address.size());
+    std::wstring page(address.substr(0, fragment));
+    const size_t query = page.find(L'?');
+    if (query == std::wstring::npos) {
+        page += L'?';
+    } else if (hasParameter(std::wstring_view(page).substr(query + 1), kSourceParameter)) {
+        return std::wstring(address);
+    } else if (page.back() != L'?' && page.back() != L'&') {
+        page += L'&';
+    }
+    return page.append(kSourceParameter).append(address.substr(fragment));
+}
 
 bool isServicePage(std::wstring_view address, const ServiceHosts& hosts) {
     if (address.size() > kLongestPageAddress) return false;
@@ -110,7 +136,8 @@ ServiceHosts serviceHosts() {
     return serviceHostsFor(length > 0 && length < ARRAYSIZE(value) ? std::wstring(value, length) : L"");
 }
 
-std::wstring homePageAddress() { return serviceHosts().web.root() + L"?source=Vorlane"; }
+std::wstring homePageAddress() { return withSourceQuery(serviceHosts().web.root()); }
+std::wstring signUpPageAddress() { return withSourceQuery(serviceHosts().web.root() + L"signup"); }
 std::wstring programPageAddress() { return serviceHosts().web.root() + L"vorlane/"; }
 std::wstring contactPageAddress() { return serviceHosts().web.root() + L"contact/"; }
 

@@ -45,8 +45,14 @@ ServiceHosts serviceHosts();
 // or fragment; only the characters an address may hold, at most 2048 of them.
 bool isServicePage(std::wstring_view address, const ServiceHosts& hosts);
 
+// address with the program's "source=Vorlane" in its query, exactly once: after
+// "?", or after "&" when it has a query already, always before a fragment; an
+// address that carries it already stays as it is.
+std::wstring withSourceQuery(std::wstring_view address);
+
 // Pages on the service's web host that the program names or opens.
 std::wstring homePageAddress();     // the home page, with "?source=Vorlane"
+std::wstring signUpPageAddress();   // "/signup", with "?source=Vorlane"
 std::wstring programPageAddress();  // the program's own page, "/vorlane/"
 std::wstring contactPageAddress();  // "/contact/"
 

@@ -144,7 +144,7 @@ void FrmLogin::txtPassword_GotFocus() {
 }
 
 void FrmLogin::picNewAccount_Click() {
-    shellExecuteFile(serviceHosts().web.root() + L"signup?source=Vorlane", L"Open", L"", L"", SW_SHOWNORMAL);
+    shellExecuteFile(signUpPageAddress(), L"Open", L"", L"", SW_SHOWNORMAL);
 }
 
 void FrmLogin::picCloseX_Click() { frmMain().exitVorlane(false); }

@@ -63,8 +63,6 @@ constexpr const wchar_t* kCategoryTip =
 constexpr std::array<Art, 3> kTabArt{Art::TabMembers, Art::TabTags, Art::TabCategory};
 constexpr std::array<Art, 3> kTabActiveArt{Art::TabMembersActive, Art::TabTagsActive, Art::TabCategoryActive};
 
-constexpr const wchar_t* kPageQuery = L"?source=Vorlane";
-
 // Set by startVorlane for the one load that is the program's start.
 bool programStarting = false;
 
@@ -322,9 +320,13 @@ void FrmMain::picOptions_Click() {
     SetForegroundWindow(options.hwnd());
 }
 
-void FrmMain::lblFavoriteWhere_Click() { openPage(memberPageAddress(gQXAPI->apiUsername, L"favorites") + kPageQuery); }
+void FrmMain::lblFavoriteWhere_Click() {
+    openPage(withSourceQuery(memberPageAddress(gQXAPI->apiUsername, L"favorites")));
+}
 
-void FrmMain::lblUploadedWhere_Click() { openPage(memberPageAddress(gQXAPI->apiUsername, L"uploads") + kPageQuery); }
+void FrmMain::lblUploadedWhere_Click() {
+    openPage(withSourceQuery(memberPageAddress(gQXAPI->apiUsername, L"uploads")));
+}
 
 void FrmMain::picMainTopMascot_Click() { openPage(homePageAddress()); }
 

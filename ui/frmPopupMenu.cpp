@@ -12,8 +12,6 @@
 namespace vorlane::ui {
 
 namespace {
-constexpr const wchar_t* kSourceQuery = L"?source=Vorlane";
-
 void openPage(const std::wstring& address) { shellExecuteFile(address, L"Open", L"", L"", SW_SHOWNORMAL); }
 }  // namespace
 
@@ -94,7 +92,7 @@ std::wstring FrmPopupMenu::homePage() { return homePageAddress(); }
 std::wstring FrmPopupMenu::currentWallpaperPage() {
     const std::wstring link = gQXAPI ? gQXAPI->apiActiveWallpaperLink : std::wstring();
     // The shell opens it: only a web page of the service, never a program, file or script.
-    return isServicePage(link, serviceHosts()) ? link + kSourceQuery : homePage();
+    return isServicePage(link, serviceHosts()) ? withSourceQuery(link) : homePage();
 }
 
 void FrmPopupMenu::mnuVisitQX_Click() { openPage(homePage()); }

@@ -81,3 +81,18 @@ TEST(ServiceHosts, OnlyWebPagesOnTheServiceAreItsPages) {
     for (const auto& c : cases) EXPECT_EQ(isServicePage(c.address, hosts), c.page) << testing::PrintToString(c.address);
     EXPECT_TRUE(isServicePage(L"http://127.0.0.1:8080/wallpaper/7", serviceHostsFor(L"127.0.0.1:8080")));
 }
+
+// A stored link may carry a query of its own, or the source already.
+TEST(ServiceHosts, EveryPageOpensWithTheSourceQueryExactlyOnce) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"http://www.quorvex.com/", L"http://www.quorvex.com/?source=Vorlane"},
+        {L"http://www.quorvex.com/?source=Vorlane", L"http://www.quorvex.com/?source=Vorlane"},
+        {L"http://www.quorvex.com/w/42?id=7", L"http://www.quorvex.com/w/42?id=7&source=Vorlane"},
+        {L"http://www.quorvex.com/w/42?id=7&source=Vorlane#c", L"http://www.quorvex.com/w/42?id=7&source=Vorlane#c"},
+        {L"http://www.quorvex.com/w/42?id=7&", L"http://www.quorvex.com/w/42?id=7&source=Vorlane"},
+        {L"http://www.quorvex.com/w/42?", L"http://www.quorvex.com/w/42?source=Vorlane"},
+        {L"http://www.quorvex.com/w/42?xsource=Vorlane", L"http://www.quorvex.com/w/42?xsource=Vorlane&source=Vorlane"},
+        {L"http://www.quorvex.com/w/42#a?source=Vorlane", L"http://www.quorvex.com/w/42?source=Vorlane#a?source=Vorlane"},
+    };
+    for (const auto& [address, opened] : cases) EXPECT_EQ(withSourceQuery(address), opened);
+}

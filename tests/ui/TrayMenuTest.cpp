@@ -179,6 +179,9 @@ TEST_F(TrayMenu, TheCurrentWallpapersPageOrElseTheHomePage) {
     EXPECT_EQ(FrmPopupMenu::currentWallpaperPage(), L"http://quorvex.test:8080/?source=Vorlane");
     gQXAPI->apiActiveWallpaperLink = L"http://quorvex.test:8080/wallpaper/42";
     EXPECT_EQ(FrmPopupMenu::currentWallpaperPage(), L"http://quorvex.test:8080/wallpaper/42?source=Vorlane");
+    // Before any change the login has made the home page the current one.
+    gQXAPI->apiActiveWallpaperLink = FrmPopupMenu::homePage();
+    EXPECT_EQ(FrmPopupMenu::currentWallpaperPage(), L"http://quorvex.test:8080/?source=Vorlane");
     // A link from the reply that is no page of the service is never opened.
     gQXAPI->apiActiveWallpaperLink = L"file:///C:/quorvex.test/run.exe";
     EXPECT_EQ(FrmPopupMenu::currentWallpaperPage(), L"http://quorvex.test:8080/?source=Vorlane");
