@@ -351,9 +351,14 @@ LRESULT WindowedControl::inputMessage(HWND window, UINT message, WPARAM wParam, 
         break;
     case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
         // The control takes its new value first (a check box ticks on the release).
+        // Its handling done, a failing handler is reported here: the release is not
+        // handled a second time.
         const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
         if (WindowedControl::fromWindow(window) == control || GetParent(window) == control->hwnd_)
-            raise(control->MouseUp, {buttonOf(message), shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            runTrapped(kDispatchProcedure, control->form().moduleName(), [&] {
+                raise(control->MouseUp,
+                      {buttonOf(message), shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            });
         return result;
     }
     case WM_SETCURSOR:
