@@ -34,6 +34,8 @@ bool queryText(HKEY key, const std::wstring& name, std::wstring& text) {
 
 std::wstring memberSection(const std::wstring& username) { return std::wstring(kAppName) + L" - " + username; }
 
+size_t longestMemberName() { return kLongestKeyName - memberSection(L"").size(); }
+
 std::wstring settingsApp(const std::wstring& app) {
     if (app != kAppName) return app;
     wchar_t name[256];

@@ -3,6 +3,7 @@
 // type or unreadable reads as the caller's default; nothing is ever reported.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct HKEY__;
@@ -16,6 +17,12 @@ inline constexpr const wchar_t* kLoginSection = L"Quorvex";
 
 // "Vorlane - " + the member's user name: the section of that member's choices.
 std::wstring memberSection(const std::wstring& username);
+
+// The most characters a registry key name holds. A member's section is one key
+// name, wherever VORLANE_SETTINGS puts the settings, so it bounds the user name.
+inline constexpr size_t kLongestKeyName = 255;
+// The longest user name whose section can be named.
+size_t longestMemberName();
 
 // The key below "Software\" that holds app's settings: app itself, except that
 // the program's own settings move to the key the environment variable

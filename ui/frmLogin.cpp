@@ -62,7 +62,6 @@ void FrmLogin::createControls() {
                                 L"personalize your experience.");
     lblLabels[0].create(*this, {40, 112, 80, 16}, L"Username:", FontRole::Bold);
     txtUserName.create(*this, {124, 108, 226, 22}, L"");
-    txtUserName.setMaxLength(kLongestUsername);
     lblLabels[1].create(*this, {40, 146, 80, 16}, L"Password:", FontRole::Bold);
     txtPassword.create(*this, {124, 142, 226, 22}, L"", L'*');
     picLoginSubmit.create(*this, {250, 180, 100, 34}, Art::ButtonLogin);
@@ -126,6 +125,17 @@ void FrmLogin::cmdLogin_Click() {
                     L"The username can only consist of letters, numbers, periods, dashes, and underscores.\r\n"
                     L"Please check your typing and try again.",
                     L"Invalid Username", MB_OK | MB_ICONINFORMATION);
+        txtUserName.setFocus();
+        return;
+    }
+    // The name names the member's settings section: one it cannot name would
+    // keep none of the member's choices.
+    if (username.size() > longestMemberName()) {
+        MessageBoxW(hwnd(),
+                    (L"The username is too long: Vorlane can keep the settings of a username of up to " +
+                     std::to_wstring(longestMemberName()) + L" characters.\r\nPlease check your typing and try again.")
+                        .c_str(),
+                    L"Username Too Long", MB_OK | MB_ICONINFORMATION);
         txtUserName.setFocus();
         return;
     }

@@ -7,10 +7,6 @@
 
 namespace vorlane::ui {
 
-// The longest user name the login takes: what the windows that show the name
-// (the options' "Logged in as", the main window's page addresses) leave room for.
-inline constexpr int kLongestUsername = 24;
-
 class FrmLogin : public FramedForm {
 public:
     FrmLogin();

@@ -106,8 +106,8 @@ std::wstring digestAsWritten(std::wstring digest) {
 // a name the window takes and a password digest. Any other (damaged, edited by
 // hand) would name the member's settings section and go out in the request.
 bool isSoundSavedLogin(const std::wstring& username, const std::wstring& digest) {
-    const bool nameFits = !username.empty() && username.size() <= static_cast<size_t>(kLongestUsername);
-    return nameFits && isValidUsername(username) && isPasswordDigest(digest);
+    const bool namesSection = !username.empty() && username.size() <= longestMemberName();
+    return namesSection && isValidUsername(username) && isPasswordDigest(digest);
 }
 
 // Tests of the message dispatch's trap have a handler of the running program
@@ -396,12 +396,14 @@ void FrmMain::createMemberPage() {
     Frame& page = frmSourceTabs[0];
     createPageFrame(page, imgMemberBg, imgMemberBgTL, imgMemberBgTR, imgMemberBgBL, imgMemberBgBR);
     lblMemberTabInstructions.create(page, {16, 10, 440, 36}, kMemberInstructions);
-    // Each address has a line of its own under its option, with room for a
-    // second one: the longest user name the login takes fits at 150 %.
+    // Each address has a line of its own under its option; one too long for
+    // it (a long user name) is cut in the middle, its page's name kept in view.
     optMemberFavorites.create(page, {28, 48, 170, 20}, L"Favorite Wallpapers", true);
     lblFavoriteWhere.create(page, {46, 68, 410, 30}, L"", FontRole::Link, colors::kLink);
     optMemberUploads.create(page, {28, 100, 170, 20}, L"Uploaded Wallpapers", false);
     lblUploadedWhere.create(page, {46, 120, 410, 30}, L"", FontRole::Link, colors::kLink);
+    lblFavoriteWhere.setEllipsis(Ellipsis::Path);
+    lblUploadedWhere.setEllipsis(Ellipsis::Path);
     lblFavoriteWhere.setMousePointer(MousePointer::Custom);
     lblUploadedWhere.setMousePointer(MousePointer::Custom);
     imgMemberTabQuickTip.create(page, {16, 158, 24, 26}, Art::QuickTip);

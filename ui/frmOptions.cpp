@@ -89,6 +89,7 @@ void FrmOptions::createControls() {
     // 150 % included; Logout goes under it.
     lblLoggedInAs.create(*this, {20, 40, 94, 16}, L"Logged in as:", FontRole::Bold);
     lblLoggedIn.create(*this, {116, 40, 294, 16}, L"[Not Logged In]");
+    lblLoggedIn.setEllipsis(Ellipsis::End);
     lblLogout.create(*this, {350, 56, 60, 16}, L"Logout", FontRole::Link, colors::kLink, Align::Right);
     lblLogout.setMousePointer(MousePointer::Custom);
 

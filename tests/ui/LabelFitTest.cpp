@@ -11,6 +11,7 @@
 #include "core/CTimerFunctions.h"
 #include "core/Globals.h"
 #include "core/RuntimeError.h"
+#include "core/modRegistry.h"
 #include "core/ServiceHosts.h"
 #include "socket/SocketErrorNumbers.h"
 #include "tests/support/ErrorCapture.h"
@@ -29,11 +30,16 @@ namespace {
 
 constexpr UINT kScalings[] = {96, 144};
 
+int widthAt(const Label& label, UINT dpi) {
+    const DesignRect& box = label.rect();
+    return scaled(box.left + box.width, dpi) - scaled(box.left, dpi);
+}
+
 ::testing::AssertionResult fits(const Label& label, const std::wstring& text) {
     const DesignRect& box = label.rect();
     for (UINT dpi : kScalings) {
         const SIZE size = label.textSize(text, dpi);
-        const int width = scaled(box.left + box.width, dpi) - scaled(box.left, dpi);
+        const int width = widthAt(label, dpi);
         const int height = scaled(box.top + box.height, dpi) - scaled(box.top, dpi);
         if (size.cx > width || size.cy > height)
             return ::testing::AssertionFailure() << "at " << dpi << " DPI the text takes " << size.cx << "x" << size.cy
@@ -49,7 +55,25 @@ std::wstring longestUsername(const Label& label) {
     wchar_t widest = allowed[0];
     for (wchar_t c : allowed)
         if (label.textSize(std::wstring(1, c), 144).cx > label.textSize(std::wstring(1, widest), 144).cx) widest = c;
-    return std::wstring(kLongestUsername, widest);
+    return std::wstring(longestMemberName(), widest);
+}
+
+// Shown whole when it fits; else cut with an ellipsis where the label's kind
+// cuts, in its box, with the whole text in the tooltip.
+::testing::AssertionResult showsWholeOrEllipsized(const Label& label, const std::wstring& tail) {
+    const std::wstring& text = label.Caption();
+    for (UINT dpi : kScalings) {
+        const std::wstring shown = label.shownText(dpi);
+        const size_t dots = shown.find(L"...");
+        const bool whole = shown == text && label.textSize(text, dpi).cx <= widthAt(label, dpi);
+        const bool cut = dots != std::wstring::npos && shown.ends_with(tail) && shown.size() < text.size() &&
+                         text.starts_with(shown.substr(0, dots)) && label.textSize(shown, dpi).cx <= widthAt(label, dpi);
+        if (!whole && !cut)
+            return ::testing::AssertionFailure() << "at " << dpi << " DPI shows " << testing::PrintToString(shown);
+        if (dpi == label.form().dpi() && label.toolTipText() != (whole ? L"" : text))
+            return ::testing::AssertionFailure() << "tooltip " << testing::PrintToString(label.toolTipText());
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace
@@ -67,20 +91,23 @@ TEST(LabelFit, EveryLabelHoldsItsDesignText) {
     }
 }
 
-TEST(LabelFit, TheLoginTakesNoLongerUserNameThanTheWindowsShow) {
-    FrmLogin& login = frmLogin();
-    for (int i = 0; i < kLongestUsername + 8; ++i) SendMessageW(login.txtUserName.hwnd(), WM_CHAR, L'w', 1);
-    EXPECT_EQ(login.txtUserName.Text(), std::wstring(kLongestUsername, L'w'));
-}
-
-TEST(LabelFit, TheLongestUserNameAndItsPageAddressesFit) {
+TEST(LabelFit, AUserNameAndItsPageAddressesShowWholeOrEllipsizedWithTheWholeTextInATooltip) {
     SetEnvironmentVariableW(L"VORLANE_SERVICE", nullptr);  // the built-in hosts
     FrmOptions& options = frmOptions();
     FrmMain& main = frmMain();
-    const std::wstring name = longestUsername(options.lblLoggedIn);
-    EXPECT_TRUE(fits(options.lblLoggedIn, name));
-    EXPECT_TRUE(fits(main.lblFavoriteWhere, memberPageAddress(name, L"favorites")));
-    EXPECT_TRUE(fits(main.lblUploadedWhere, memberPageAddress(name, L"uploads")));
+    const std::wstring longest = longestUsername(options.lblLoggedIn);
+    // Back to a short name at the end: the tooltip goes with the cut.
+    for (const std::wstring& name : {std::wstring(L"alice"), std::wstring(L"Maximilian.Alexander_von-Hohenberg-1987"),
+                                     longest, std::wstring(L"alice")}) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        options.lblLoggedIn.setCaption(name);
+        main.lblFavoriteWhere.setCaption(memberPageAddress(name, L"favorites"));
+        main.lblUploadedWhere.setCaption(memberPageAddress(name, L"uploads"));
+        EXPECT_TRUE(showsWholeOrEllipsized(options.lblLoggedIn, L"..."));
+        EXPECT_TRUE(showsWholeOrEllipsized(main.lblFavoriteWhere, L"/favorites/"));
+        EXPECT_TRUE(showsWholeOrEllipsized(main.lblUploadedWhere, L"/uploads/"));
+        EXPECT_EQ(main.lblUploadedWhere.toolTipText().empty(), name == L"alice");
+    }
 }
 
 TEST(LabelFit, TheCountdownOfTheLongestIntervalTheOptionsAllowFits) {

@@ -24,6 +24,9 @@ using namespace vorlane::ui;
 namespace {
 
 constexpr const wchar_t* kForgot = L"Oops! You forgot something...";
+constexpr const wchar_t* kLongName = L"Maximilian.Alexander_von-Hohenberg-1987";  // a member of the stand-in
+// One character more than the member's settings section can be named with.
+const std::wstring kTooLongName(kLongestKeyName - memberSection(L"").size() + 1, L'n');
 
 // The windows of this thread that got the keyboard focus, the last one kept.
 // Unlike GetFocus it is not disturbed by tests beside this one that take the
@@ -111,6 +114,10 @@ const Refusal kRefusals[] = {
     // The empty password is asked for before the name is checked.
     {L"al!ce", L"", kForgot, L"Please enter your password.", false},
     {L"j\u00f6rg", L"x", L"Invalid Username", nullptr, true},
+    {kTooLongName.c_str(), L"x", L"Username Too Long",
+     L"The username is too long: Vorlane can keep the settings of a username of up to 245 characters.\r\nPlease "
+     L"check your typing and try again.",
+     true},
 };
 
 }  // namespace
@@ -275,6 +282,31 @@ TEST_F(Login, ALoginSendsTheNameAsTypedAndTheDigestAndHoldsTheInputUntilTheReply
     EXPECT_NE(std::find(query.begin(), query.end(), QueryPair{"md5password", "968d34696c27a1cc949074e23d9ee0a0"}),
               query.end());
     EXPECT_TRUE(waitFor([] { return frmMain().Enabled(); }));
+}
+
+// The box keeps a long name whole, pasted or typed, and the whole name logs in.
+TEST_F(Login, ALongNamePastedOrTypedIsKeptWholeAndLogsIn) {
+    FrmLogin& login = frmLogin();
+    const std::wstring name = kLongName;
+    regSaveSetting(kAppName, memberSection(name), L"HideQuickStart", L"1");
+    ASSERT_TRUE(OpenClipboard(login.hwnd()));
+    EmptyClipboard();
+    const HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, (name.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(copy), name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(copy);
+    SetClipboardData(CF_UNICODETEXT, copy);
+    CloseClipboard();
+    type(L"", L"edelweiss1987");
+    SendMessageW(login.txtUserName.hwnd(), WM_PASTE, 0, 0);
+    EXPECT_EQ(login.txtUserName.Text(), name);
+    type(L"", L"edelweiss1987");
+    for (wchar_t c : name) SendMessageW(login.txtUserName.hwnd(), WM_CHAR, c, 1);
+    ASSERT_EQ(login.txtUserName.Text(), name);
+
+    login.cmdLogin.Click();
+    ASSERT_TRUE(waitFor([] { return frmMain().Enabled(); })) << "no login";
+    EXPECT_EQ(frmOptions().lblLoggedIn.Caption(), name);
+    EXPECT_EQ(saved(kLoginSection, L"SavedUsername"), name);
 }
 
 TEST_F(Login, AnAcceptedLoginShowsTheMainWindowSavesTheLoginAndStartsTheSchedule) {

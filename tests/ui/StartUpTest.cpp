@@ -163,13 +163,15 @@ TEST_F(ProgramStart, WithoutASavedLoginTheLoginWindowIsModalAndALoginShowsTheMai
 // name the window takes, a digest) is sent: the name names the member's
 // settings and goes into the request.
 TEST_F(ProgramStart, HalfASavedLoginOrOneTheLoginWindowWouldNotSaveTakesTheLoginWindow) {
+    // One more character than the member's settings section can be named with.
+    const std::wstring tooLongName(kLongestKeyName - memberSection(L"").size() + 1, L'n');
     const std::pair<const wchar_t*, const wchar_t*> logins[] = {
         {L"alice", L""},
         {L"", kAliceDigest},
         {L"alice smith", kAliceDigest},
         {L"..\\alice", kAliceDigest},
         {L"alice\r\nX-Forwarded-For: 1", kAliceDigest},
-        {L"abcdefghijklmnopqrstuvwxy", kAliceDigest},  // one more than the box takes
+        {tooLongName.c_str(), kAliceDigest},
         {L"alice", L"tulips2008"},
         {L"alice", L"968d34696c27a1cc949074e23d9ee0ag"},
     };
@@ -185,18 +187,24 @@ TEST_F(ProgramStart, HalfASavedLoginOrOneTheLoginWindowWouldNotSaveTakesTheLogin
 }
 
 // A digest saved in capitals (edited by hand, another tool) goes out as the
-// login window writes it, in small letters: the login goes through.
-TEST_F(ProgramStart, ASavedDigestInCapitalsLogsInAsTheWindowsOwnWould) {
-    std::wstring digest = kAliceDigest;
-    std::transform(digest.begin(), digest.end(), digest.begin(), towupper);
-    saveLogin(L"alice", digest.c_str());
-    ProgramProcess program;
-    ASSERT_NE(program.waitForWindow(kQuickStartCaption), nullptr);  // after the accepted login
-    const HWND login = program.window(kLoginCaption);
-    ASSERT_NE(login, nullptr);
-    EXPECT_FALSE(IsWindowVisible(login));
-    EXPECT_EQ(loginRequests(), 1u);
-    EXPECT_EQ(saved(kLoginSection, L"SavedPassword"), digest);
+// login window writes it, in small letters: the login goes through. So does a
+// long name, whole.
+TEST_F(ProgramStart, ASavedDigestInCapitalsOrALongNameLogsInAsTheWindowsOwnWould) {
+    std::wstring capitals = kAliceDigest;
+    std::transform(capitals.begin(), capitals.end(), capitals.begin(), towupper);
+    for (const auto& [username, digest] : {std::pair<std::wstring, std::wstring>{L"alice", capitals},
+                                           {L"Maximilian.Alexander_von-Hohenberg-1987",
+                                            L"dc64c2fb077463bc22334fb6edd5ab40"}}) {
+        saveLogin(username, digest);
+        const size_t before = loginRequests();
+        ProgramProcess program;
+        ASSERT_NE(program.waitForWindow(kQuickStartCaption), nullptr) << "no login of " << testing::PrintToString(username);
+        const HWND login = program.window(kLoginCaption);
+        ASSERT_NE(login, nullptr);
+        EXPECT_FALSE(IsWindowVisible(login));
+        EXPECT_EQ(loginRequests(), before + 1);
+        EXPECT_EQ(saved(kLoginSection, L"SavedPassword"), digest);
+    }
 }
 
 TEST_F(ProgramStart, WithASavedLoginItStartsInTheTrayAndLogsInSilently) {

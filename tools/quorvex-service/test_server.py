@@ -19,7 +19,8 @@ from wire import framing_cuts  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROGRAM_KEY = "Vx3k9QpL2m7Z"
-PASSWORDS = {"alice": "tulips2008", "Bob.Smith": "s3cret-Pass", "carol-x": "Grüße1", "dave_new": "welcome1"}
+PASSWORDS = {"alice": "tulips2008", "Bob.Smith": "s3cret-Pass", "carol-x": "Grüße1", "dave_new": "welcome1",
+             "Maximilian.Alexander_von-Hohenberg-1987": "edelweiss1987"}
 DOWNLOAD_HEADERS = ("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
                     "application/vnd.ms-excel, application/msword, application/x-shockwave-flash, */*\r\n"
                     "Referer: {host}\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows 98; Win 9x 4.90)\r\n"
@@ -239,7 +240,8 @@ class LoginTests(ServiceTest):
         return self.api("qx.auth.login", username=username, md5password=password_digest)
 
     def test_members_log_in_and_get_their_key(self):
-        keys = {"alice": "Ak7Tq2Wn9Xc4", "Bob.Smith": "Bm4Rz8Hs1Jd6", "carol-x": "Cp2Lf5Vy8Ng3"}
+        keys = {"alice": "Ak7Tq2Wn9Xc4", "Bob.Smith": "Bm4Rz8Hs1Jd6", "carol-x": "Cp2Lf5Vy8Ng3",
+                "Maximilian.Alexander_von-Hohenberg-1987": "Mx5Hv2Pq7Wt4"}
         for username, key in keys.items():
             root = self.login(username, digest(PASSWORDS[username]))
             self.assertEqual(root.tag, "auth")

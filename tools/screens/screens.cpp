@@ -1,9 +1,10 @@
 // Shows every window of the program filled with what the program itself puts
-// there at its longest (the longest user name the login takes, the countdown
-// of the longest interval, the longest notices and error report) and saves a
-// picture of each as a PNG file, so the windows can be looked at without
-// Windows. A label too small for its text is named on the output and fails the
-// run. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
+// there at its longest (a long user name, the countdown of the longest
+// interval, the longest notices and error report) and saves a picture of each
+// as a PNG file, so the windows can be looked at without Windows. A label too
+// small for its text is named on the output and fails the run, unless it is
+// one that ellipsizes, shows the ellipsis and holds the whole text in its
+// tooltip. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
 #include <windows.h>
 #include <objbase.h>
 
@@ -51,17 +52,24 @@ void pumpMessages() {
     }
 }
 
-// The longest user name the login takes, of the widest letter it allows.
-std::wstring longestUsername() { return std::wstring(kLongestUsername, L'W'); }
+// A long user name, as a member may have one.
+std::wstring longestUsername() { return L"Maximilian.Alexander_von-Hohenberg-Wittelsbach-Photography-1987"; }
 
-// Names every label of the window whose text it cannot show whole.
+// Names every label of the window whose text it cannot show whole, but for
+// one cut with an ellipsis that holds the whole text in its tooltip.
 void checkLabels(const Form& form) {
     for (const Control* control : form.controls()) {
         const auto* label = dynamic_cast<const Label*>(control);
         if (!label || !label->Visible()) continue;
-        const SIZE size = label->textSize(label->Caption(), form.dpi());
+        const std::wstring shown = label->shownText(form.dpi());
+        const bool ellipsized = shown != label->Caption() && shown.find(L"...") != std::wstring::npos &&
+                                label->toolTipText() == label->Caption();
+        const SIZE size = label->textSize(ellipsized ? shown : label->Caption(), form.dpi());
         const RECT box = label->deviceRect();
-        if (size.cx <= box.right - box.left && size.cy <= box.bottom - box.top) continue;
+        if (size.cx <= box.right - box.left && size.cy <= box.bottom - box.top) {
+            if (ellipsized) std::wprintf(L"ellipsized in %ls: \"%ls\"\n", form.moduleName(), shown.c_str());
+            continue;
+        }
         ++failures;
         std::wprintf(L"CUT in %ls: \"%ls\" takes %ldx%ld of %ldx%ld\n", form.moduleName(), label->Caption().c_str(),
                      size.cx, size.cy, box.right - box.left, box.bottom - box.top);
