@@ -243,9 +243,11 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
         }
         QXDownload.Cancel();
         endWallpaperChange();
-        // A reply that was no picture, or a server too slow to send one, fails
-        // this change as a picture that cannot be shown does.
-        if (!outage && downloadError::isOwn(Number)) retryAfterFailedChange();
+        // A reply that was no picture fails this change as a picture that
+        // cannot be shown does. The network's failures (a socket error, a
+        // server silent or too slow, a file cut short) end the change here:
+        // asking again would only wait on the same line.
+        if (!outage && downloadError::isRefusedReply(Number)) retryAfterFailedChange();
     });
 }
 
