@@ -85,7 +85,10 @@ void CQXAPI::requestNextWallpaper() {
         } else {
             const std::wstring saved = regGetSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", L"");
             apiActiveWallpaper = savedWallpaperId(saved);
-            pushPair(keys, values, L"startid", std::to_wstring(apiActiveWallpaper));
+            // After a picture that could not be shown the sequence goes on
+            // past it: asked for again, it would stall every change.
+            const int32_t startAfter = failedChanges_ > 0 ? changingToID_ : apiActiveWallpaper;
+            pushPair(keys, values, L"startid", std::to_wstring(startAfter));
             pushPair(keys, values, L"order", L"freshness");
         }
         pushPair(keys, values, L"page", L"1");

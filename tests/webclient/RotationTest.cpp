@@ -338,6 +338,17 @@ TEST_F(Rotation, NotAPictureAsksAgainThreeTimesAtMostAndKeepsThePrevious) {
     EXPECT_NE(regGetSetting(kAppName, section(), L"ActiveWallpaper", L""), L"");
 }
 
+TEST_F(Rotation, InSequenceTheTryAfterARefusedPictureGoesOnPastIt) {
+    ui::frmOptions().optSequential.setValue(true);
+    ui::frmOptions().txtRating.setText(L"-5");  // both of the tag's pictures
+    service.fault("http_error", "&scope=dl&status=404");
+    change();
+    ASSERT_TRUE(waitFor([&] { return downloads().size() == 2 && changeEnded(); }));
+    EXPECT_EQ(downloads()[0].requestLine(), "GET /dl/inline/1022/1280x1024/julia-blue.jpg HTTP/1.0");
+    EXPECT_EQ(lastQuery()[6], (QueryPair{"startid", "1022"}));
+    expectApplied(1007);
+}
+
 TEST_F(Rotation, PictureWithoutASizeIsNeverApplied) {
     service.fault("no_length", "&scope=dl&count=0");
     change(true);
