@@ -146,12 +146,12 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
     runTrapped(L"QXDownload_DataArrival", kModule, [&] {
         ui::FrmDownloading& progress = ui::frmDownloading();
         if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
-            // The checksum file comes before any mismatch: its download goes
-            // back to the verifying title that the connecting one replaced.
+            // The checksum file's download goes back to the verifying title
+            // that the connecting one replaced.
             const wchar_t* title =
                 !apiDownloadingUpdate          ? L"Vorlane - Downloading..."
-                : !apiDownloadingUpdateMD5     ? L"Vorlane - Downloading Update..."
-                : apiDownloadingUpdateErr == 0 ? L"Vorlane - Verifying update file ..."
+                : apiDownloadingUpdateMD5      ? L"Vorlane - Verifying update file ..."
+                : apiDownloadingUpdateErr == 0 ? L"Vorlane - Downloading Update..."
                                                : L"Vorlane - Corrupt update detected! Retrying download...";
             progress.lblHeaderTitle.setCaption(title);
         }

@@ -110,16 +110,16 @@ void CQXAPI::checkUpdateDigest() {
     try {
         const std::wstring archive = dataFolder + apiDownloadingUpdateFile;
         const std::wstring published = publishedChecksum(readChecksumFile(archive + L".md5"));
-        const std::wstring digest = GetFileMD5(archive);
-        if (!published.empty() && digest == published) {
+        if (!published.empty() && GetFileMD5(archive) == published) {
             startUpdateEngine();
             return;
         }
         if (++apiDownloadingUpdateErr >= kMostArchiveDownloads) {
             giveUpCorruptUpdate();
         } else {
-            // Once more, with no question and no box; the checksum file stays
-            // and the next completion comes straight back here.
+            // Once more, with no question and no box, and both files afresh:
+            // the checksum may have been the bad one.
+            apiDownloadingUpdateMD5 = false;
             upgradeVorlane(apiDownloadingUpdateLink);
         }
     } catch (...) {

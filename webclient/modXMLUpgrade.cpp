@@ -58,7 +58,7 @@ void upgradeVorlane(const std::wstring& link) {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
         // After a checksum mismatch the archive is fetched again without a word.
-        const bool again = api.apiDownloadingUpdateMD5;
+        const bool again = api.apiDownloadingUpdateErr > 0;
         bool asked = false;
         if (ui::frmOptions().chkAutoUpdate.Value() == ui::CheckBox::vbUnchecked && !again) {
             if (!memberAllowsUpdate()) {

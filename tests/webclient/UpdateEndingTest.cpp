@@ -159,14 +159,18 @@ protected:
         setErrorReporter([](const std::wstring& where, int32_t number, const std::wstring& description) {
             appendRecord(gWatch.journal, {L"error", where, std::to_wstring(number) + L" " + description});
         });
-        // The notice window loaded ahead, quiet, and quick: a notice slides
-        // the usual way in a tenth of the time.
+        prepareNotice();
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, watchWindows, nullptr, GetCurrentThreadId());
+        ASSERT_NE(hook_, nullptr);
+    }
+
+    // The notice window loaded ahead, quiet, and quick: a notice slides the
+    // usual way in a tenth of the time.
+    static void prepareNotice() {
         ui::FrmSlideMessage& slide = ui::frmSlideMessage();
         slide.tmrSlide.setEnabled(false);
         slide.slideDuration = 10;
         gWatch.noticeWindow = slide.hwnd();
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, watchWindows, nullptr, GetCurrentThreadId());
-        ASSERT_NE(hook_, nullptr);
     }
 
     void TearDown() override {
@@ -412,24 +416,43 @@ TEST_F(UpdateEnding, AnEngineMovedAsideByARunEndedHalfWayIsPutBackAndStarted) {
     EXPECT_FALSE(fileExists(movedAside));
 }
 
-TEST_F(UpdateEnding, MismatchFetchesTheArchiveAgainWithoutAWord) {
+// One bad file of the two: the archive, or the checksum file answered empty.
+struct BadFileOnce {
+    const char* name;
+    const char* fault;
+    const char* params;
+    size_t request;  // the one of the first two that gets the fault
+};
+
+void PrintTo(const BadFileOnce& bad, std::ostream* out) { *out << bad.name; }
+
+class MismatchOnce : public UpdateEnding, public ::testing::WithParamInterface<BadFileOnce> {};
+
+TEST_P(MismatchOnce, FetchesBothFilesAgainWithoutAWord) {
     installEngine();
-    service.fault("corrupt_archive", "&count=1");
+    service.fault(GetParam().fault, GetParam().params);
     const Outcome outcome = run("AutomaticUpdate");
 
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_EQ(outcome.journal, std::vector<Record>{});
     const std::vector<LoggedRequest> log = service.log();
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].requestLine(), kArchiveRequest);
-    EXPECT_EQ(log[0].fault, "corrupt_archive");
-    EXPECT_EQ(log[1].requestLine(), kChecksumRequest);
-    EXPECT_EQ(log[2].requestLine(), kArchiveRequest);
-    EXPECT_EQ(log[2].fault, "-");
+    ASSERT_EQ(log.size(), 4u);
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].requestLine(), i % 2 == 0 ? kArchiveRequest : kChecksumRequest);
+        EXPECT_EQ(log[i].fault, i == GetParam().request ? GetParam().fault : "-");
+    }
     EXPECT_EQ(engineStartedWith(kEngineStarts), kArchiveFile);
     const std::string digest = servedDigest();
     EXPECT_EQ(GetFileMD5(archivePath()), std::wstring(digest.begin(), digest.end()));
 }
+
+const BadFileOnce kBadFilesOnce[] = {
+    {"CorruptArchive", "corrupt_archive", "&count=1", 0},
+    {"EmptyChecksum", "raw", "&scope=update&match=.md5&data=HTTP%2F1.0+200+OK%0D%0AContent-Length%3A+0%0D%0A%0D%0A", 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(UpdateEnding, MismatchOnce, ::testing::ValuesIn(kBadFilesOnce),
+                         [](const auto& one) { return std::string(one.param.name); });
 
 TEST_F(UpdateEnding, ThirdMismatchEndsTheProgramAfterTheNoticeHasClosed) {
     installEngine();
@@ -443,8 +466,8 @@ TEST_F(UpdateEnding, ThirdMismatchEndsTheProgramAfterTheNoticeHasClosed) {
     EXPECT_EQ(outcome.journal, (std::vector<Record>{
                                    {L"notice closed", L"Vorlane - Update Error", corruptUpdateText(service.address())},
                                }));
-    EXPECT_EQ(updateRequestLines(service),
-              (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest, kArchiveRequest}));
+    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest,
+                                                                     kChecksumRequest, kArchiveRequest, kChecksumRequest}));
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));
