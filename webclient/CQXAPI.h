@@ -39,6 +39,8 @@ public:
     int16_t apiDownloadingUpdateErr = 0;
     // The update download switched the main clock off (it was running before).
     bool apiUpdateStoppedClock = false;
+    // The address of an update whose engine did not start this run.
+    std::wstring apiUpdateNotStarted;
     bool apiNetworkOutage = false;
     int32_t apiActiveWallpaper = 0;
     std::wstring apiActiveWallpaperLink;

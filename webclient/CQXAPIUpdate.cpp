@@ -162,7 +162,9 @@ void CQXAPI::updateEngineDidNotStart(uint32_t error) {
                                   programPageAddress() + L" and reinstall the software.";
         MessageBoxW(ui::windowInFront(), text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
     }
-    // Nothing was applied: the program runs on as it was before the update.
+    // Nothing was applied: the program runs on as it was before the update,
+    // which it neither fetches nor asks about again until it starts anew.
+    apiUpdateNotStarted = apiDownloadingUpdateLink;
     forgetUpdate();
     endWallpaperChange();
     if (!missing)

@@ -57,6 +57,9 @@ void upgradeVorlane(const std::wstring& link) {
     runTrapped(L"upgradeVorlane", kModule, [&] {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
+        // An update whose engine would not start is not tried again this run:
+        // the service announces it in every reply.
+        if (!api.apiUpdateNotStarted.empty() && link == api.apiUpdateNotStarted) return;
         // After a checksum mismatch the archive is fetched again without a word.
         const bool again = api.apiDownloadingUpdateErr > 0;
         bool asked = false;

@@ -296,6 +296,9 @@ protected:
     TempDir install;
 };
 
+constexpr const char* kAnotherArchiveName = "Vorlane-1.0.114.zip";
+constexpr const wchar_t* kAnotherArchiveFile = L"Vorlane-1.0.114.zip";
+
 constexpr auto kEngineStarts = std::chrono::seconds(15);
 constexpr auto kEngineWouldHaveStarted = std::chrono::seconds(1);
 
@@ -324,13 +327,20 @@ TEST_F(UpdateScenario, AutomaticUpdate) {
 }
 
 // The update is forgotten and the program runs on as it did before it; the
-// journal's last record says that it did.
+// journal's last record says that it did. The same update announced again is
+// left alone; another one is handled as the first was.
 TEST_F(UpdateScenario, EngineDoesNotStart) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    answer(L"Proceed with Update?", IDYES);
     ASSERT_TRUE(ui::frmMain().tmrMain.Enabled());
-    upgradeVorlane(link());
-    ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
-    const auto& slide = ui::formInstance<ui::FrmSlideMessage>();
-    pumpUntil([&] { return !slide.isLoaded() || !slide.tmrSlide.Enabled(); });  // a notice closes itself
+    const std::wstring another = link().substr(0, link().rfind(L'/') + 1) + kAnotherArchiveFile;
+    for (const std::wstring& announced : {link(), link(), another}) {
+        prepareNotice();
+        upgradeVorlane(announced);
+        ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
+        const auto& slide = ui::formInstance<ui::FrmSlideMessage>();
+        pumpUntil([&] { return !slide.isLoaded() || !slide.tmrSlide.Enabled(); });  // a notice closes itself
+    }
 
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
     EXPECT_TRUE(ui::frmMain().Enabled());
@@ -500,21 +510,28 @@ void PrintTo(const EngineCase& engine, std::ostream* out) { *out << engine.name;
 
 class EngineThatDoesNotStart : public UpdateEnding, public ::testing::WithParamInterface<EngineCase> {};
 
-TEST_P(EngineThatDoesNotStart, IsReportedAndTheProgramRunsOnWithoutTheUpdate) {
-    std::vector<Record> told{{L"box", L"Critical Update Error", missingEngineText(service.address())}};
+TEST_P(EngineThatDoesNotStart, IsReportedOnceAndTheProgramRunsOnWithoutTheUpdate) {
+    Record told{L"box", L"Critical Update Error", missingEngineText(service.address())};
     if (const char* content = GetParam().content) {
         ASSERT_TRUE(CreateDirectoryW(install.file(L"Updater").c_str(), nullptr));
         writeFile(enginePath(), content);
-        told = {{L"notice closed", L"Vorlane - Update Error", engineDidNotStartText(service.address())}};
+        told = {L"notice closed", L"Vorlane - Update Error", engineDidNotStartText(service.address())};
     }
     const Outcome outcome = run("EngineDoesNotStart");
 
     EXPECT_EQ(outcome.exitCode, 0u);
-    told.push_back({L"running", L"", L""});
-    EXPECT_EQ(outcome.journal, told);
-    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest}));
-    EXPECT_FALSE(fileExists(archivePath()));
-    EXPECT_FALSE(fileExists(archivePath() + L".md5"));
+    // Asked and told once for the update however often it is announced, and once for another.
+    const Record asked{L"box", L"Proceed with Update?", permissionText()};
+    const Record downloaded{L"box", L"Update Downloaded Successfully", downloadedText()};
+    EXPECT_EQ(outcome.journal,
+              (std::vector<Record>{asked, downloaded, told, asked, downloaded, told, {L"running", L"", L""}}));
+    const std::string another = std::string("GET /vorlane/dl/") + kAnotherArchiveName;
+    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest,
+                                                                     another + " HTTP/1.0", another + ".md5 HTTP/1.0"}));
+    for (const std::wstring& archive : {archivePath(), dataFolder + kAnotherArchiveFile}) {
+        EXPECT_FALSE(fileExists(archive));
+        EXPECT_FALSE(fileExists(archive + L".md5"));
+    }
 }
 
 const EngineCase kEngines[] = {{"Missing", nullptr}, {"NotAProgram", "this is not a program\r\n"}};
