@@ -107,6 +107,14 @@ void upgradeVorlane(const std::wstring& link) {
         if (!api.apiDownloadingUpdate) return;  // aborted meanwhile
         api.QXDownload.Download(link, archive);
     });
+    // A failure on the way (reported above) would leave the update waiting for
+    // a download that never started: it is forgotten, and the program runs on.
+    CQXAPI& api = *gQXAPI;
+    if (api.apiDownloadingUpdate && !api.QXDownload.Busy()) {
+        api.forgetUpdate();
+        ui::frmMain().setEnabled(true);
+        ui::formInstance<ui::FrmDownloading>().Unload();
+    }
 }
 
 }  // namespace vorlane

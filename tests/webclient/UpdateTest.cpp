@@ -291,6 +291,22 @@ TEST_F(UpdateDownload, OutageForgetsTheUpdateAndRestartsTheClock) {
     EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
 }
 
+// The data folder gone while the checksum file came, and not to be made again:
+// the try after the mismatch cannot start, and the update is given up.
+TEST_F(UpdateDownload, ATryThatCannotStartEndsTheUpdate) {
+    service.fault("hang", "&scope=update&match=.md5&seconds=1&reply=1");
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(2));
+    writeFile(data.file(L"blocker"), "a file where a folder should be");
+    dataFolder = data.file(L"blocker") + L"\\Vorlane\\";
+    ASSERT_TRUE(waitFor([] { return !gQXAPI->apiDownloadingUpdate; }));
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].where, L"Function upgradeVorlane, modXML");
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(progress().isLoaded());
+}
+
 TEST_F(UpdateDownload, DataFolderThatCannotBeMadeIsReported) {
     const std::wstring blocker = data.file(L"blocker");
     writeFile(blocker, "a file where a folder should be");
