@@ -58,7 +58,8 @@ public:
     // An update that will not be applied (the member aborted it, an outage cut
     // it off, its engine did not start): its files and state go, and what it
     // stopped runs again (the clock, so that the retry and the schedule run; a
-    // change no longer forced). The service announces it anew.
+    // change no longer forced). The service announces it anew; one whose
+    // engine did not start is then left alone (apiUpdateNotStarted).
     void forgetUpdate();
 
     // --- Wallpaper rotation ---
