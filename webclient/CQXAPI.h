@@ -39,6 +39,8 @@ public:
     int16_t apiDownloadingUpdateErr = 0;
     // The update download switched the main clock off (it was running before).
     bool apiUpdateStoppedClock = false;
+    // The address of an update whose engine did not start this run.
+    std::wstring apiUpdateNotStarted;
     bool apiNetworkOutage = false;
     int32_t apiActiveWallpaper = 0;
     std::wstring apiActiveWallpaperLink;
@@ -56,7 +58,8 @@ public:
     // An update that will not be applied (the member aborted it, an outage cut
     // it off, its engine did not start): its files and state go, and what it
     // stopped runs again (the clock, so that the retry and the schedule run; a
-    // change no longer forced). The service announces it anew.
+    // change no longer forced). The service announces it anew; one whose
+    // engine did not start is then left alone (apiUpdateNotStarted).
     void forgetUpdate();
 
     // --- Wallpaper rotation ---

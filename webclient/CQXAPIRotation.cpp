@@ -85,7 +85,10 @@ void CQXAPI::requestNextWallpaper() {
         } else {
             const std::wstring saved = regGetSetting(kAppName, memberSection(apiUsername), L"ActiveWallpaper", L"");
             apiActiveWallpaper = savedWallpaperId(saved);
-            pushPair(keys, values, L"startid", std::to_wstring(apiActiveWallpaper));
+            // After a picture that could not be shown the sequence goes on
+            // past it: asked for again, it would stall every change.
+            const int32_t startAfter = failedChanges_ > 0 ? changingToID_ : apiActiveWallpaper;
+            pushPair(keys, values, L"startid", std::to_wstring(startAfter));
             pushPair(keys, values, L"order", L"freshness");
         }
         pushPair(keys, values, L"page", L"1");
@@ -143,12 +146,12 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
     runTrapped(L"QXDownload_DataArrival", kModule, [&] {
         ui::FrmDownloading& progress = ui::frmDownloading();
         if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
-            // The checksum file comes before any mismatch: its download goes
-            // back to the verifying title that the connecting one replaced.
+            // The checksum file's download goes back to the verifying title
+            // that the connecting one replaced.
             const wchar_t* title =
                 !apiDownloadingUpdate          ? L"Vorlane - Downloading..."
-                : !apiDownloadingUpdateMD5     ? L"Vorlane - Downloading Update..."
-                : apiDownloadingUpdateErr == 0 ? L"Vorlane - Verifying update file ..."
+                : apiDownloadingUpdateMD5      ? L"Vorlane - Verifying update file ..."
+                : apiDownloadingUpdateErr == 0 ? L"Vorlane - Downloading Update..."
                                                : L"Vorlane - Corrupt update detected! Retrying download...";
             progress.lblHeaderTitle.setCaption(title);
         }
@@ -243,9 +246,11 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
         }
         QXDownload.Cancel();
         endWallpaperChange();
-        // A reply that was no picture, or a server too slow to send one, fails
-        // this change as a picture that cannot be shown does.
-        if (!outage && downloadError::isOwn(Number)) retryAfterFailedChange();
+        // A reply that was no picture fails this change as a picture that
+        // cannot be shown does. The network's failures (a socket error, a
+        // server silent or too slow, a file cut short) end the change here:
+        // asking again would only wait on the same line.
+        if (!outage && downloadError::isRefusedReply(Number)) retryAfterFailedChange();
     });
 }
 

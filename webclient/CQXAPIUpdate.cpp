@@ -110,16 +110,16 @@ void CQXAPI::checkUpdateDigest() {
     try {
         const std::wstring archive = dataFolder + apiDownloadingUpdateFile;
         const std::wstring published = publishedChecksum(readChecksumFile(archive + L".md5"));
-        const std::wstring digest = GetFileMD5(archive);
-        if (!published.empty() && digest == published) {
+        if (!published.empty() && GetFileMD5(archive) == published) {
             startUpdateEngine();
             return;
         }
         if (++apiDownloadingUpdateErr >= kMostArchiveDownloads) {
             giveUpCorruptUpdate();
         } else {
-            // Once more, with no question and no box; the checksum file stays
-            // and the next completion comes straight back here.
+            // Once more, with no question and no box, and both files afresh:
+            // the checksum may have been the bad one.
+            apiDownloadingUpdateMD5 = false;
             upgradeVorlane(apiDownloadingUpdateLink);
         }
     } catch (...) {
@@ -162,7 +162,9 @@ void CQXAPI::updateEngineDidNotStart(uint32_t error) {
                                   programPageAddress() + L" and reinstall the software.";
         MessageBoxW(ui::windowInFront(), text.c_str(), L"Critical Update Error", MB_OK | MB_ICONERROR);
     }
-    // Nothing was applied: the program runs on as it was before the update.
+    // Nothing was applied: the program runs on as it was before the update,
+    // which it neither fetches nor asks about again until it starts anew.
+    apiUpdateNotStarted = apiDownloadingUpdateLink;
     forgetUpdate();
     endWallpaperChange();
     if (!missing)

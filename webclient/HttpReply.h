@@ -27,6 +27,16 @@ constexpr int16_t BodyTooLarge = 20011;
 constexpr int16_t BadAddress = 20012;      // a redirect that cannot be followed safely
 
 constexpr bool isOwn(int number) { return number >= TooManyRedirects && number <= BadAddress; }
+
+// The network ended the transfer: no connection or no answer in time, or the
+// peer closed it before the whole file came. The server is not to blame.
+constexpr bool isNetworkFailure(int number) {
+    return number == IncompleteBody || number == ConnectTimedOut || number == ServerSilent || number == TooSlow;
+}
+
+// The server answered, but with no file: a status, a head, a size or a
+// redirect that cannot be taken.
+constexpr bool isRefusedReply(int number) { return isOwn(number) && !isNetworkFailure(number); }
 }  // namespace downloadError
 
 struct ReplyProblem {

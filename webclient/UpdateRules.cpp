@@ -103,8 +103,12 @@ bool isMovedAsideCopy(std::wstring_view name, std::wstring_view fileName) {
 }
 
 std::wstring publishedChecksum(std::string_view fileContent) {
-    const size_t end = fileContent.find_first_of(",\r\n");
-    return fromAnsi(fileContent.substr(0, end));
+    const std::string_view field = fileContent.substr(0, fileContent.find_first_of(",\r\n"));
+    constexpr size_t kDigits = 32;
+    const bool isChecksum = field.size() == kDigits && std::all_of(field.begin(), field.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+    return isChecksum ? fromAnsi(field) : L"";
 }
 
 }  // namespace vorlane

@@ -20,8 +20,8 @@ namespace vorlane {
 std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hosts);
 
 // The checksum a companion file publishes: its first field, the text up to the
-// first comma or the end of the first line, taken as ANSI text. Empty when the
-// file holds none.
+// first comma or the end of the first line. Empty unless that field is 32
+// hexadecimal digits: anything else is no checksum, whatever it holds.
 std::wstring publishedChecksum(std::string_view fileContent);
 
 // True when name is the one the update engine gives a file it moves aside

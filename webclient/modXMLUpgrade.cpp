@@ -57,8 +57,11 @@ void upgradeVorlane(const std::wstring& link) {
     runTrapped(L"upgradeVorlane", kModule, [&] {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
+        // An update whose engine would not start is not tried again this run:
+        // the service announces it in every reply.
+        if (!api.apiUpdateNotStarted.empty() && link == api.apiUpdateNotStarted) return;
         // After a checksum mismatch the archive is fetched again without a word.
-        const bool again = api.apiDownloadingUpdateMD5;
+        const bool again = api.apiDownloadingUpdateErr > 0;
         bool asked = false;
         if (ui::frmOptions().chkAutoUpdate.Value() == ui::CheckBox::vbUnchecked && !again) {
             if (!memberAllowsUpdate()) {
@@ -104,6 +107,14 @@ void upgradeVorlane(const std::wstring& link) {
         if (!api.apiDownloadingUpdate) return;  // aborted meanwhile
         api.QXDownload.Download(link, archive);
     });
+    // A failure on the way (reported above) would leave the update waiting for
+    // a download that never started: it is forgotten, and the program runs on.
+    CQXAPI& api = *gQXAPI;
+    if (api.apiDownloadingUpdate && !api.QXDownload.Busy()) {
+        api.forgetUpdate();
+        ui::frmMain().setEnabled(true);
+        ui::formInstance<ui::FrmDownloading>().Unload();
+    }
 }
 
 }  // namespace vorlane

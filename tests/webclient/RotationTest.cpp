@@ -338,6 +338,17 @@ TEST_F(Rotation, NotAPictureAsksAgainThreeTimesAtMostAndKeepsThePrevious) {
     EXPECT_NE(regGetSetting(kAppName, section(), L"ActiveWallpaper", L""), L"");
 }
 
+TEST_F(Rotation, InSequenceTheTryAfterARefusedPictureGoesOnPastIt) {
+    ui::frmOptions().optSequential.setValue(true);
+    ui::frmOptions().txtRating.setText(L"-5");  // both of the tag's pictures
+    service.fault("http_error", "&scope=dl&status=404");
+    change();
+    ASSERT_TRUE(waitFor([&] { return downloads().size() == 2 && changeEnded(); }));
+    EXPECT_EQ(downloads()[0].requestLine(), "GET /dl/inline/1022/1280x1024/julia-blue.jpg HTTP/1.0");
+    EXPECT_EQ(lastQuery()[6], (QueryPair{"startid", "1022"}));
+    expectApplied(1007);
+}
+
 TEST_F(Rotation, PictureWithoutASizeIsNeverApplied) {
     service.fault("no_length", "&scope=dl&count=0");
     change(true);
@@ -432,13 +443,16 @@ struct RudeDownload {
     const char* name;
     const char* fault;
     const char* params;
+    int16_t error;  // of the first try, in the member's notice
+    size_t tries;   // a reply that is no picture is asked for again; the network's failures are not
 };
 
 const RudeDownload kRudeDownloads[] = {
-    {"SilentServer", "hang", "&seconds=120"},
-    {"Drip", "drip", "&every=0.1"},
-    {"EndlessHeader", "endless_header", "&bytes=300000000"},
-    {"NotFoundPage", "http_error", "&status=404"},
+    {"SilentServer", "hang", "&seconds=120", downloadError::ServerSilent, 1},
+    {"Drip", "drip", "&every=0.1", downloadError::TooSlow, 1},
+    {"BodyCutShort", "truncated", "", downloadError::IncompleteBody, 1},
+    {"EndlessHeader", "endless_header", "&bytes=300000000", downloadError::HeaderTooLarge, 3},
+    {"NotFoundPage", "http_error", "&status=404", downloadError::HttpStatus, 3},
 };
 
 void PrintTo(const RudeDownload& c, std::ostream* out) { *out << c.fault; }
@@ -456,7 +470,8 @@ class RudeChange : public Rotation, public ::testing::WithParamInterface<RudeDow
 
 }  // namespace
 
-TEST_P(RudeChange, EndsAfterThreeTriesWithThePreviousWallpaperAndBoundedMemory) {
+TEST_P(RudeChange, EndsWithThePreviousWallpaperAndBoundedMemory) {
+    gQXAPI->apiLoggedIn = true;
     change();
     const int32_t applied = gQXAPI->apiActiveWallpaper;
     ASSERT_NE(applied, 0);
@@ -464,7 +479,7 @@ TEST_P(RudeChange, EndsAfterThreeTriesWithThePreviousWallpaperAndBoundedMemory) 
     const std::wstring link = regGetSetting(kAppName, section(), L"ActiveWallpaperLink", L"");
 
     // Deadlines short enough for a test; a drip of the picture misses its own at once.
-    gQXAPI->QXDownload.limits = {.idle = 1s, .grace = 1s, .slowestRate = 1'000'000};
+    gQXAPI->QXDownload.limits = {.idle = 1s, .grace = 2s, .slowestRate = 1'000'000};
     service.fault(GetParam().fault, std::string("&scope=dl&count=0") + GetParam().params);
     const size_t before = privateBytes();
     size_t most = before;
@@ -472,11 +487,16 @@ TEST_P(RudeChange, EndsAfterThreeTriesWithThePreviousWallpaperAndBoundedMemory) 
     gQXAPI->RotateWallpaper();
     ASSERT_TRUE(waitFor([&] {
         most = std::max(most, privateBytes());
-        return downloads().size() == 4 && changeEnded();
+        return downloads().size() == 1 + GetParam().tries && changeEnded();
     }, 60s)) << "the change never ended";
     pumpFor(500ms);
 
-    EXPECT_EQ(downloads().size(), 4u);  // the first change, then three that failed; then it waits
+    EXPECT_EQ(downloads().size(), 1 + GetParam().tries);  // the first change, then those that failed; then it waits
+    const auto shown = notice();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->title, L"Vorlane - Connection Issue");
+    EXPECT_EQ(shown->text.rfind(L"Network Error " + std::to_wstring(GetParam().error) + L"!\r\n", 0), 0u) << shown->text;
+    EXPECT_FALSE(noMatchingWallpapers);
     EXPECT_TRUE(ui::frmMain().Enabled());
     EXPECT_FALSE(ui::formInstance<ui::FrmDownloading>().isLoaded());
     EXPECT_FALSE(gQXAPI->apiForced);

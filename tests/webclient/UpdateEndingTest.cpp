@@ -159,14 +159,18 @@ protected:
         setErrorReporter([](const std::wstring& where, int32_t number, const std::wstring& description) {
             appendRecord(gWatch.journal, {L"error", where, std::to_wstring(number) + L" " + description});
         });
-        // The notice window loaded ahead, quiet, and quick: a notice slides
-        // the usual way in a tenth of the time.
+        prepareNotice();
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, watchWindows, nullptr, GetCurrentThreadId());
+        ASSERT_NE(hook_, nullptr);
+    }
+
+    // The notice window loaded ahead, quiet, and quick: a notice slides the
+    // usual way in a tenth of the time.
+    static void prepareNotice() {
         ui::FrmSlideMessage& slide = ui::frmSlideMessage();
         slide.tmrSlide.setEnabled(false);
         slide.slideDuration = 10;
         gWatch.noticeWindow = slide.hwnd();
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, watchWindows, nullptr, GetCurrentThreadId());
-        ASSERT_NE(hook_, nullptr);
     }
 
     void TearDown() override {
@@ -292,6 +296,9 @@ protected:
     TempDir install;
 };
 
+constexpr const char* kAnotherArchiveName = "Vorlane-1.0.114.zip";
+constexpr const wchar_t* kAnotherArchiveFile = L"Vorlane-1.0.114.zip";
+
 constexpr auto kEngineStarts = std::chrono::seconds(15);
 constexpr auto kEngineWouldHaveStarted = std::chrono::seconds(1);
 
@@ -320,13 +327,20 @@ TEST_F(UpdateScenario, AutomaticUpdate) {
 }
 
 // The update is forgotten and the program runs on as it did before it; the
-// journal's last record says that it did.
+// journal's last record says that it did. The same update announced again is
+// left alone; another one is handled as the first was.
 TEST_F(UpdateScenario, EngineDoesNotStart) {
+    ui::frmOptions().chkAutoUpdate.setValue(ui::CheckBox::vbUnchecked);
+    answer(L"Proceed with Update?", IDYES);
     ASSERT_TRUE(ui::frmMain().tmrMain.Enabled());
-    upgradeVorlane(link());
-    ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
-    const auto& slide = ui::formInstance<ui::FrmSlideMessage>();
-    pumpUntil([&] { return !slide.isLoaded() || !slide.tmrSlide.Enabled(); });  // a notice closes itself
+    const std::wstring another = link().substr(0, link().rfind(L'/') + 1) + kAnotherArchiveFile;
+    for (const std::wstring& announced : {link(), link(), another}) {
+        prepareNotice();
+        upgradeVorlane(announced);
+        ASSERT_TRUE(pumpUntil([] { return !gQXAPI->apiDownloadingUpdate; }, std::chrono::seconds(60)));
+        const auto& slide = ui::formInstance<ui::FrmSlideMessage>();
+        pumpUntil([&] { return !slide.isLoaded() || !slide.tmrSlide.Enabled(); });  // a notice closes itself
+    }
 
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
     EXPECT_TRUE(ui::frmMain().Enabled());
@@ -412,20 +426,22 @@ TEST_F(UpdateEnding, AnEngineMovedAsideByARunEndedHalfWayIsPutBackAndStarted) {
     EXPECT_FALSE(fileExists(movedAside));
 }
 
-TEST_F(UpdateEnding, MismatchFetchesTheArchiveAgainWithoutAWord) {
+// The first archive corrupt and its checksum file answered empty: both are
+// fetched afresh, and the update goes on.
+TEST_F(UpdateEnding, MismatchFetchesBothFilesAgainWithoutAWord) {
     installEngine();
     service.fault("corrupt_archive", "&count=1");
+    service.fault("raw", "&scope=update&match=.md5&data=HTTP%2F1.0+200+OK%0D%0AContent-Length%3A+0%0D%0A%0D%0A");
     const Outcome outcome = run("AutomaticUpdate");
 
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_EQ(outcome.journal, std::vector<Record>{});
     const std::vector<LoggedRequest> log = service.log();
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].requestLine(), kArchiveRequest);
-    EXPECT_EQ(log[0].fault, "corrupt_archive");
-    EXPECT_EQ(log[1].requestLine(), kChecksumRequest);
-    EXPECT_EQ(log[2].requestLine(), kArchiveRequest);
-    EXPECT_EQ(log[2].fault, "-");
+    ASSERT_EQ(log.size(), 4u);
+    for (size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].requestLine(), i % 2 == 0 ? kArchiveRequest : kChecksumRequest);
+        EXPECT_EQ(log[i].fault, i == 0 ? "corrupt_archive" : i == 1 ? "raw" : "-");
+    }
     EXPECT_EQ(engineStartedWith(kEngineStarts), kArchiveFile);
     const std::string digest = servedDigest();
     EXPECT_EQ(GetFileMD5(archivePath()), std::wstring(digest.begin(), digest.end()));
@@ -443,8 +459,8 @@ TEST_F(UpdateEnding, ThirdMismatchEndsTheProgramAfterTheNoticeHasClosed) {
     EXPECT_EQ(outcome.journal, (std::vector<Record>{
                                    {L"notice closed", L"Vorlane - Update Error", corruptUpdateText(service.address())},
                                }));
-    EXPECT_EQ(updateRequestLines(service),
-              (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest, kArchiveRequest}));
+    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest,
+                                                                     kChecksumRequest, kArchiveRequest, kChecksumRequest}));
     EXPECT_FALSE(engineStartedWith(kEngineWouldHaveStarted));
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));
@@ -477,19 +493,24 @@ void PrintTo(const EngineCase& engine, std::ostream* out) { *out << engine.name;
 
 class EngineThatDoesNotStart : public UpdateEnding, public ::testing::WithParamInterface<EngineCase> {};
 
-TEST_P(EngineThatDoesNotStart, IsReportedAndTheProgramRunsOnWithoutTheUpdate) {
-    std::vector<Record> told{{L"box", L"Critical Update Error", missingEngineText(service.address())}};
+TEST_P(EngineThatDoesNotStart, IsReportedOnceAndTheProgramRunsOnWithoutTheUpdate) {
+    Record told{L"box", L"Critical Update Error", missingEngineText(service.address())};
     if (const char* content = GetParam().content) {
         ASSERT_TRUE(CreateDirectoryW(install.file(L"Updater").c_str(), nullptr));
         writeFile(enginePath(), content);
-        told = {{L"notice closed", L"Vorlane - Update Error", engineDidNotStartText(service.address())}};
+        told = {L"notice closed", L"Vorlane - Update Error", engineDidNotStartText(service.address())};
     }
     const Outcome outcome = run("EngineDoesNotStart");
 
     EXPECT_EQ(outcome.exitCode, 0u);
-    told.push_back({L"running", L"", L""});
-    EXPECT_EQ(outcome.journal, told);
-    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest}));
+    // Asked and told once for the update however often it is announced, and once for another.
+    const Record asked{L"box", L"Proceed with Update?", permissionText()};
+    const Record downloaded{L"box", L"Update Downloaded Successfully", downloadedText()};
+    EXPECT_EQ(outcome.journal,
+              (std::vector<Record>{asked, downloaded, told, asked, downloaded, told, {L"running", L"", L""}}));
+    const std::string another = std::string("GET /vorlane/dl/") + kAnotherArchiveName;
+    EXPECT_EQ(updateRequestLines(service), (std::vector<std::string>{kArchiveRequest, kChecksumRequest,
+                                                                     another + " HTTP/1.0", another + ".md5 HTTP/1.0"}));
     EXPECT_FALSE(fileExists(archivePath()));
     EXPECT_FALSE(fileExists(archivePath() + L".md5"));
 }

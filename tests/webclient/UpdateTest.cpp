@@ -209,19 +209,18 @@ TEST_F(UpdateDownload, AnnouncedAddressInCapitalsIsRefusedAfterThePermission) {
 }
 
 TEST_F(UpdateDownload, ChecksumFileWithoutAChecksumMatchesNothing) {
-    // An empty companion file: the archive is fetched again, as on a mismatch.
+    // An empty companion file: both files are fetched again, as on a mismatch.
     service.control("/_control/update?name=" + std::string(kArchiveName) + "&md5=&md5_eol=none");
-    service.fault("trickle", "&scope=update&count=2&limit=1&delay=0");  // archive and checksum, unharmed
-    service.fault("hang", "&scope=update&seconds=30");                  // the archive again
+    service.fault("trickle", "&scope=update&count=3&limit=1&delay=0");  // archive, checksum, archive, unharmed
+    service.fault("hang", "&scope=update&seconds=30");                  // the next request
     announceUpdate(false);
-    ASSERT_TRUE(waitForUpdateRequests(3));
+    ASSERT_TRUE(waitForUpdateRequests(4));
 
     EXPECT_EQ(updateRequestLines(service),
-              (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest}));
+              (std::vector<std::string>{kArchiveRequest, kChecksumRequest, kArchiveRequest, kChecksumRequest}));
     EXPECT_EQ(gQXAPI->apiDownloadingUpdateErr, 1);
     EXPECT_TRUE(gQXAPI->apiDownloadingUpdateMD5);
     EXPECT_TRUE(gQXAPI->apiDownloadingUpdate);
-    EXPECT_EQ(readFile(archivePath() + L".md5"), "");  // kept for the next check
     EXPECT_EQ(dialogs.count(), 0u);
     EXPECT_FALSE(progress().Visible());
     EXPECT_TRUE(errors.empty());
@@ -290,6 +289,22 @@ TEST_F(UpdateDownload, OutageForgetsTheUpdateAndRestartsTheClock) {
     gQXAPI->QXDownload.events.Error(11004, L"Valid name, no data record of requested type.");
     EXPECT_FALSE(gQXAPI->apiDownloadingUpdate);
     EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+}
+
+// The data folder gone while the checksum file came, and not to be made again:
+// the try after the mismatch cannot start, and the update is given up.
+TEST_F(UpdateDownload, ATryThatCannotStartEndsTheUpdate) {
+    service.fault("hang", "&scope=update&match=.md5&seconds=1&reply=1");
+    announceUpdate(false);
+    ASSERT_TRUE(waitForUpdateRequests(2));
+    writeFile(data.file(L"blocker"), "a file where a folder should be");
+    dataFolder = data.file(L"blocker") + L"\\Vorlane\\";
+    ASSERT_TRUE(waitFor([] { return !gQXAPI->apiDownloadingUpdate; }));
+    ASSERT_EQ(errors.reports().size(), 1u);
+    EXPECT_EQ(errors.reports()[0].where, L"Function upgradeVorlane, modXML");
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(ui::frmMain().Enabled());
+    EXPECT_FALSE(progress().isLoaded());
 }
 
 TEST_F(UpdateDownload, DataFolderThatCannotBeMadeIsReported) {
