@@ -213,8 +213,10 @@ bool CQXAPI::apiNetworkRetry() {
                 ui::minimizeToTray(apiUsername);
                 apiSilent = true;
                 APILogin();
-            } else if (gTimerFunctions->rotationHeld) {
-                ui::requestGalleries();  // the lightest question: does the service answer as itself again?
+            } else if (gTimerFunctions->rotationHeld || !ui::frmMain().cboGallery.Enabled()) {
+                // The lightest question, which also refills lists that a lost
+                // request left waiting: does the service answer as itself again?
+                ui::requestGalleries();
             }
             connected = !apiNetworkOutage;
         }

@@ -429,6 +429,8 @@ TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
     EXPECT_EQ(gQXAPI->socket().State(), StateConnected);
     pumpFor(std::chrono::milliseconds(200));
     EXPECT_EQ(loginRequests(), 1u);  // no second login
+    // The gallery list the outage cut off is asked for again.
+    EXPECT_TRUE(waitFor([] { return ui::frmMain().cboGallery.Enabled(); }));
 }
 
 TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
