@@ -39,7 +39,7 @@ void CTimerFunctions::TimerInit() {
 void CTimerFunctions::TimerTick() { schedule_.tick(); }
 
 void CTimerFunctions::TimerFunc_ChangeWallpaper() {
-    if (noMatchingWallpapers) return;
+    if (noMatchingWallpapers || rotationHeld) return;
     ++secondsSinceChange;
     ui::FrmOptions& options = ui::frmOptions();
     if (options.Visible()) options.lblNextRotation.setCaption(getFormattedTimeUntilChange());
@@ -51,7 +51,7 @@ void CTimerFunctions::TimerFunc_ChangeWallpaper() {
 }
 
 void CTimerFunctions::TimerFunc_CheckIdle() {
-    if (freezeTicked()) return;
+    if (freezeTicked() || rotationHeld) return;
     POINT cursor{};
     GetCursorPos(&cursor);
 

@@ -47,6 +47,9 @@ public:
     TaskSwitch Active_ChangeWallpaper;
     TaskSwitch Active_SockTimeout;
     TaskSwitch Active_NetworkRetry;
+    // The countdown and the idle check stand still while the service's answers
+    // cannot be trusted; the reply time-out and the network retry run on.
+    bool rotationHeld = false;
 
     // Builds the schedule with every task off.
     void TimerInit();

@@ -154,8 +154,9 @@ void CQXAPI::writeRequest(const Request& request) {
     }
     inFlight_ = request;
     inFlight_->onKeptConnection = connectionAnswered_;
-    inFlightSince_ = GetTickCount64();
     replyBegun_ = false;
+    replyPace_.start(replyLimits);
+    holdsAtRequest_ = holds_;
     gTimerFunctions->Active_SockTimeout = true;  // each request's own ten seconds
 }
 
@@ -171,11 +172,22 @@ bool CQXAPI::awaitingReply() {
     return false;
 }
 
-// With the main clock stopped for the run no time-out ends a request, so one
-// whose reply is overdue would hold up every later one for good.
+// With the main clock stopped (an update download stops it) no time-out ends
+// a request, so one whose reply is overdue would hold up every later one.
 bool CQXAPI::replyOverdueWithoutClock() const {
-    constexpr uint64_t kReplyTimeOutMs = 10'000;
-    return !ui::frmMain().tmrMain.Enabled() && GetTickCount64() - inFlightSince_ > kReplyTimeOutMs;
+    return !ui::frmMain().tmrMain.Enabled() && replyPace_.overdue();
+}
+
+// Every arrival starts the ten seconds of silence again; a reply that falls
+// too far behind the slowest pace ends as its time-out would end it.
+bool CQXAPI::replyTooSlow() {
+    replyPace_.arrived(QXSock.BytesReceived());
+    if (!replyPace_.overdue()) {
+        gTimerFunctions->Active_SockTimeout = true;
+        return false;
+    }
+    replyTimedOut();
+    return true;
 }
 
 // A request written into a kept connection just as the service ended it gets
@@ -284,6 +296,7 @@ void CQXAPI::frameReply() {
         return;
     }
     replyBegun_ = true;
+    if (replyTooSlow()) return;
 
     if (QXSock.BytesReceived() > kLargestReply) {
         // No reply of the service is this long: give up on it, and on the rest
@@ -345,11 +358,13 @@ void CQXAPI::dropUnaskedBytes() {
 
 void CQXAPI::completeReply() {
     const bool login = inFlight_ && inFlight_->login;
+    const bool heldByThisReply = holds_ != holdsAtRequest_;
     forgetRequestInFlight();  // answered
     std::wstring reply;
     QXSock.GetData(reply);
     const bool keepConnection = asksToKeepConnection(reply);
-    if (!validateHTMLHeader(reply)) APIForeignResponse();
+    const bool fromService = validateHTMLHeader(reply);
+    if (!fromService) APIForeignResponse();
     // HTTP/1.0: the service ends the connection after its reply unless it said
     // it keeps it. The next request then starts on a new one rather than being
     // written into one that is closing.
@@ -358,7 +373,11 @@ void CQXAPI::completeReply() {
     } else {
         QXSock.CloseSck();
     }
+    const uint64_t holds = holds_;
     ParseXML(reply);
+    // The service answers as itself again: the rotation goes on where it stood.
+    if (fromService && !heldByThisReply && holds_ == holds) gTimerFunctions->rotationHeld = false;
+    askAgainWhileHeld();  // a login this reply accepted
     if (login) loginEndedWithoutSession();
     sendQueued();
 }

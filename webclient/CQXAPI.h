@@ -14,6 +14,7 @@
 #include "core/modMisc.h"
 #include "socket/CSocketMaster.h"
 #include "webclient/CDownload.h"
+#include "webclient/ReplyPace.h"
 
 namespace vorlane {
 
@@ -82,6 +83,8 @@ public:
 
     // Replies that grow past this without completing are dropped.
     static constexpr int32_t kLargestReply = 4 * 1024 * 1024;
+    // How long a reply may take (the silence rule runs on the scheduler's clock).
+    ReplyPace::Limits replyLimits;
 
 private:
     // Requests go under the program's own key until a login gives the member's.
@@ -91,6 +94,13 @@ private:
     void APIUnexpectedResponse();
     void APIForeignResponse();
     bool apiCheckNetworkOutage(int16_t number, const std::wstring& description);
+    // A reply that is not the service's own, or a fatal error of the service:
+    // the rotation holds until the service answers as itself again. True when
+    // the member is to hear of it: the first time, and at each login of theirs.
+    bool holdRotation();
+    // While the rotation holds for a member who is logged in, the retry asks
+    // the service again every thirty seconds.
+    void askAgainWhileHeld();
 
     void QXSock_DataArrival(int32_t bytesTotal);
     void QXSock_CloseSck();
@@ -116,6 +126,7 @@ private:
     bool isUnderWay(uint64_t id) const;
     bool awaitingReply();
     bool replyOverdueWithoutClock() const;
+    bool replyTooSlow();
     bool resendUnanswered();
     bool waitForConnect();
     void connectionFailed();
@@ -147,8 +158,10 @@ private:
     std::deque<Request> pendingRequests_;  // waiting their turn, oldest first
     uint64_t lastRequestId_ = 0;
     std::optional<Request> inFlight_;      // sent, its whole reply not come yet
-    uint64_t inFlightSince_ = 0;           // when it was sent (milliseconds since start)
     bool replyBegun_ = false;              // a byte of its reply has come
+    ReplyPace replyPace_;                  // its reply's deadlines
+    uint64_t holds_ = 0;                   // holdRotation calls
+    uint64_t holdsAtRequest_ = 0;          // ... when the request in flight went out
     bool connectionAnswered_ = false;      // the connection open now has carried a whole reply
     bool connecting_ = false;              // APIConnect is waiting for the connection
     uint64_t closings_ = 0;                // APICloseSock calls, to tell a connect given up

@@ -2,6 +2,8 @@
 // network-outage state and its retry, and replies that are not the service's.
 #include <windows.h>
 
+#include <utility>
+
 #include "core/CTimerFunctions.h"
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
@@ -11,6 +13,7 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmSlideMessage.h"
+#include "ui/modGlobals.h"
 #include "ui/modMiscTray.h"
 #include "webclient/CQXAPI.h"
 #include "webclient/modXML.h"
@@ -117,11 +120,11 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 break;
             case 950:
             case 951:
-                ui::showNotice(L"Vorlane API Error",
-                           L"[" + std::to_wstring(ErrorNo) +
-                               L"] A fatal API error has occurred within Vorlane.  Please contact us for details: " +
-                               contactPageAddress());
-                ui::frmMain().tmrMain.setEnabled(false);
+                if (holdRotation())
+                    ui::showNotice(L"Vorlane API Error",
+                                   L"[" + std::to_wstring(ErrorNo) +
+                                       L"] A fatal API error has occurred within Vorlane.  Please contact us for "
+                                       L"details: " + contactPageAddress());
                 break;
             default:
                 ui::showNotice(L"Vorlane Error", L"An error has occurred [" + std::to_wstring(ErrorNo) + L"]: " +
@@ -210,6 +213,10 @@ bool CQXAPI::apiNetworkRetry() {
                 ui::minimizeToTray(apiUsername);
                 apiSilent = true;
                 APILogin();
+            } else if (gTimerFunctions->rotationHeld || !ui::frmMain().cboGallery.Enabled()) {
+                // The lightest question, which also refills lists that a lost
+                // request left waiting: does the service answer as itself again?
+                ui::requestGalleries();
             }
             connected = !apiNetworkOutage;
         }
@@ -234,9 +241,22 @@ void CQXAPI::APIHandleSockError() {
     });
 }
 
+bool CQXAPI::holdRotation() {
+    ++holds_;
+    const bool wasHeld = std::exchange(gTimerFunctions->rotationHeld, true);
+    askAgainWhileHeld();
+    return !wasHeld || (!apiLoggedIn && !apiSilent);
+}
+
+void CQXAPI::askAgainWhileHeld() {
+    if (gTimerFunctions->rotationHeld && apiLoggedIn && !gTimerFunctions->Active_NetworkRetry)
+        gTimerFunctions->Active_NetworkRetry = true;
+}
+
 void CQXAPI::APIUnexpectedResponse() {
-    ui::frmMain().tmrMain.setEnabled(false);
+    const bool tell = holdRotation();
     if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
+    if (!tell) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
                L"problem or interference from another program on your computer (such as spyware).  If this "
@@ -244,7 +264,7 @@ void CQXAPI::APIUnexpectedResponse() {
 }
 
 void CQXAPI::APIForeignResponse() {
-    ui::frmMain().tmrMain.setEnabled(false);
+    if (!holdRotation()) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "
                L"wireless gateway interfering (at a coffee shop, airport, etc).  Try visiting Quorvex in your web "

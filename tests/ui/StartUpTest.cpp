@@ -230,6 +230,33 @@ TEST_F(ProgramStart, WithASavedLoginItStartsInTheTrayAndLogsInSilently) {
     EXPECT_EQ(saved(memberSection(L"alice"), L"MinimizeHelp"), L"1");
 }
 
+// A captive portal answers the silent login with a redirect. Once the service
+// answers again the retry logs in: the program is no longer busy, and the
+// member's Save and Minimize changes the wallpaper, without a restart.
+TEST_F(ProgramStart, AGatewayAnsweringTheSilentLoginLeavesAWayBack) {
+    saveLogin(L"alice", kAliceDigest);
+    regSaveSetting(kAppName, memberSection(L"alice"), L"HideQuickStart", L"1");
+    regSaveSetting(kAppName, memberSection(L"alice"), L"MinimizeHelp", L"1");  // the only notices are the gateway's
+    regSaveSetting(kAppName, memberSection(L"alice"), L"UseMembers", L"Uploads");  // some fit the test's screen
+    service.fault("redirect", "&count=0");
+    ProgramProcess program;
+    ASSERT_NE(program.waitForWindow(L"Vorlane Slide Up Message"), nullptr);
+    const HWND main = program.window(kMainCaption);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(loginRequests(), 1u);
+    service.reset();
+    ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(main); }, 45s)) << "still busy";
+    EXPECT_EQ(loginRequests(), 1u);  // the retry's, since the reset
+
+    const HWND tray = program.window(L"Popup Menu Form");
+    ASSERT_NE(tray, nullptr);
+    PostMessageW(tray, WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+    for (HWND button : descendants(main, L"Button"))
+        if (windowText(button) == L"Default (Return) Save and Minimize") PostMessageW(button, BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitUntil([&] { return saved(memberSection(L"alice"), L"ActiveWallpaper") != L"<none>"; }, 30s));
+}
+
 TEST_F(ProgramStart, ClosingTheLoginWindowEndsTheProgramWithoutAQuestion) {
     // A close request, and Alt+F4 or the taskbar's Close.
     for (const auto& [message, command] : {std::pair<UINT, WPARAM>{WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {

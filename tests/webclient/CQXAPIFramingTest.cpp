@@ -110,6 +110,20 @@ TEST_F(Framing, ARequestThatWaitedItsTurnHasATimeOutOfItsOwn) {
     EXPECT_TRUE(gQXAPI->apiNetworkOutage);
 }
 
+// Every byte starts the ten seconds again, and a steady pace above the slowest
+// one keeps a reply alive however long it takes in all.
+TEST_F(Framing, ASlowButSteadyReplyArrivesWhole) {
+    gQXAPI->replyLimits = {.grace = std::chrono::seconds(1), .slowestRate = 50};
+    service.fault("trickle", "&limit=100000&delay=0.002");
+    ASSERT_TRUE(requestGalleries());
+    for (int ticks = 0; !galleriesArrived() && ticks < 1000; ++ticks) {
+        pumpFor(std::chrono::milliseconds(20));
+        tick(1);
+    }
+    EXPECT_EQ(galleries.size(), 6u);
+    EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+}
+
 TEST_F(Framing, ReplyInSinglesCompletesOnceAtItsEndTag) {
     service.fault("trickle", "&limit=100000&delay=0");
     ASSERT_TRUE(requestGalleries());
@@ -135,10 +149,13 @@ TEST_F(Framing, APieceEndingAfterTheFirstLineIsNoReplyOfItsOwn) {
 
 TEST_F(Framing, AReplyCutOffByTheServiceEndsAsItsTimeOutWouldAndTheNextGoesOut) {
     gQXAPI->apiLoggedIn = true;
-    for (const char* fault : {"crlf", "xml_decl", "truncated"}) {
+    gQXAPI->replyLimits.grace = std::chrono::seconds(1);
+    // A drip ends as the service's closing would end it.
+    for (const auto& [fault, params] : {std::pair{"crlf", ""}, {"xml_decl", ""}, {"truncated", ""},
+                                        {"drip", "&scope=api&every=0.2&piece=1"}}) {
         SCOPED_TRACE(fault);
         galleries.clear();
-        service.fault(fault);
+        service.fault(fault, params);
         ASSERT_TRUE(requestGalleries());
         // The service closes the connection without a reply the client can read.
         ASSERT_TRUE(waitFor([] { return gQXAPI->apiNetworkOutage; }));
@@ -166,7 +183,7 @@ TEST_F(Framing, AnEndTagInCDataThatEndsAPieceDoesNotEndTheReply) {
     EXPECT_FALSE(gTimerFunctions->Active_SockTimeout);
 }
 
-TEST_F(Framing, ForeignReplyIsAnnouncedStopsTheClockAndIsStillParsed) {
+TEST_F(Framing, ForeignReplyIsAnnouncedHoldsTheRotationAndIsStillParsed) {
     service.fault("foreign");
     ASSERT_TRUE(requestGalleries());
     ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
@@ -174,7 +191,8 @@ TEST_F(Framing, ForeignReplyIsAnnouncedStopsTheClockAndIsStillParsed) {
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->title, L"Vorlane - Network Error");
     EXPECT_EQ(shown->text.rfind(L"Vorlane received a response from a source other than Quorvex.", 0), 0u);
-    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(gTimerFunctions->rotationHeld);
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 
 TEST_F(Framing, ReplyWithOneLineIsUnexpected) {
@@ -184,7 +202,8 @@ TEST_F(Framing, ReplyWithOneLineIsUnexpected) {
     const auto shown = notice();
     EXPECT_EQ(shown->title, L"Vorlane - Network Error");
     EXPECT_NE(shown->text.find(L"responded in an unexpected way"), std::wstring::npos);
-    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(gTimerFunctions->rotationHeld);
+    EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 
 TEST_F(Framing, OversizeReplyIsDroppedWithTheUnexpectedResponseNotice) {
@@ -282,7 +301,7 @@ TEST_F(Framing, RefusedConnectionEntersTheOutageState) {
 }
 
 TEST_F(Framing, WithTheClockStoppedAReplyThatNeverComesHoldsUpNoLaterRequest) {
-    ui::frmMain().tmrMain.setEnabled(false);  // as a fatal API error leaves it: no time-out fires
+    ui::frmMain().tmrMain.setEnabled(false);  // as an update download leaves it: no time-out fires
     service.fault("hang", "&seconds=60&match=withcategories%3Dno");
     TextArray keys{L"withcategories"}, values{L"no"};
     ASSERT_TRUE(gQXAPI->APISend(L"qx.getGalleries", keys, values));

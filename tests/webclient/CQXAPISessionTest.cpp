@@ -191,7 +191,7 @@ TEST_F(Session, ErrorNumbersGetTheirNotices) {
     EXPECT_EQ(shown->text.rfind(L"An error has occurred [-7]: Odd.  Please contact us for details: ", 0), 0u);
 }
 
-TEST_F(Session, FatalApiErrorStopsTheClockForTheRun) {
+TEST_F(Session, FatalApiErrorHoldsTheRotation) {
     service.fault("api_error", "&number=951&description=Unknown+method");
     askForGalleries();
     ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
@@ -200,7 +200,35 @@ TEST_F(Session, FatalApiErrorStopsTheClockForTheRun) {
     EXPECT_EQ(shown->text.rfind(L"[951] A fatal API error has occurred within Vorlane.  Please contact us for details: ",
                                 0),
               0u);
-    EXPECT_FALSE(ui::frmMain().tmrMain.Enabled());
+    EXPECT_TRUE(gTimerFunctions->rotationHeld);
+}
+
+// A reply that is not the service's own, or a fatal error of it, holds the
+// countdown; the retry asks again, and the service's first good answer lets
+// the countdown go on where it stood.
+TEST_F(Session, EveryNoticeThatHoldsTheRotationLeavesAWayBack) {
+    logIn();
+    changeIntervalSeconds = 3600;
+    for (const auto& [fault, params] : {std::pair{"foreign", ""}, {"custom", "&body=%3Cauth%2F%3E%0A%0A"},
+                                        {"api_error", "&number=950"}, {"api_error", "&number=951"}}) {
+        SCOPED_TRACE(fault + std::string(params));
+        ASSERT_TRUE(waitFor([] { return !gTimerFunctions->Active_SockTimeout; }));
+        secondsSinceChange = 0;
+        service.fault(fault, params);
+        askForGalleries();
+        // Held, with the retry armed, and the exchange over (the one-line reply ends in an outage).
+        ASSERT_TRUE(waitFor([] {
+            return gTimerFunctions->rotationHeld && gTimerFunctions->Active_NetworkRetry &&
+                   gQXAPI->socket().State() == StateClosed;
+        }));
+        tick(30);  // between two ticks: the next starts the count
+        EXPECT_EQ(secondsSinceChange, 0);
+        tick(1);
+        ASSERT_TRUE(waitFor([] { return !gTimerFunctions->rotationHeld; }));
+        tick(2);
+        EXPECT_EQ(secondsSinceChange, 2);
+        EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
+    }
 }
 
 TEST_F(Session, NothingMatchesIsTheNoMatchNotice) {
@@ -400,6 +428,8 @@ TEST_F(Session, RetryWhileLoggedInOnlyReconnects) {
     EXPECT_EQ(gQXAPI->socket().State(), StateConnected);
     pumpFor(std::chrono::milliseconds(200));
     EXPECT_EQ(loginRequests(), 1u);  // no second login
+    // The gallery list the outage cut off is asked for again.
+    EXPECT_TRUE(waitFor([] { return ui::frmMain().cboGallery.Enabled(); }));
 }
 
 TEST_F(Session, LogoutForgetsTheMemberAndShowsTheLogin) {
