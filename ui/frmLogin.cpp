@@ -143,7 +143,9 @@ void FrmLogin::cmdLogin_Click() {
     gQXAPI->apiSilent = false;
     gQXAPI->apiUsername = username;
     gQXAPI->apiPasswordHash = GetStringMD5(password);
-    gQXAPI->APILogin();
+    // A login that did not go out gets no answer to make the window ready
+    // again (a failed connection has told the member already).
+    if (!gQXAPI->APILogin()) EnableLogin();
 }
 
 void FrmLogin::picLoginSubmit_Click() { cmdLogin_Click(); }

@@ -103,12 +103,23 @@ bool isMovedAsideCopy(std::wstring_view name, std::wstring_view fileName) {
 }
 
 std::wstring publishedChecksum(std::string_view fileContent) {
-    const std::string_view field = fileContent.substr(0, fileContent.find_first_of(",\r\n"));
+    // Checksum files come from many tools: with a byte-order mark, blank lines
+    // or blanks before the digest, the archive's name after it ("<digest>
+    // <name>"), the digits in either case. Only the digest itself counts, and
+    // it must be all of its 32 digits: anything else is no checksum.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (fileContent.starts_with(kByteOrderMark)) fileContent.remove_prefix(kByteOrderMark.size());
+    const size_t start = std::min(fileContent.find_first_not_of(" \t\r\n"), fileContent.size());
+    std::string field(fileContent.substr(start, fileContent.find_first_of(", \t\r\n", start) - start));
     constexpr size_t kDigits = 32;
-    const bool isChecksum = field.size() == kDigits && std::all_of(field.begin(), field.end(), [](char c) {
+    const auto isHexDigit = [](char c) {
         return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    });
-    return isChecksum ? fromAnsi(field) : L"";
+    };
+    if (field.size() != kDigits || !std::all_of(field.begin(), field.end(), isHexDigit)) return L"";
+    // The digest computed here is written in small letters.
+    std::transform(field.begin(), field.end(), field.begin(),
+                   [](char c) { return c >= 'A' && c <= 'F' ? char(c - 'A' + 'a') : c; });
+    return fromAnsi(field);
 }
 
 }  // namespace vorlane

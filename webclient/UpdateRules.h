@@ -19,9 +19,10 @@ namespace vorlane {
 // Empty when the address is refused.
 std::wstring updateArchiveName(const std::wstring& link, const ServiceHosts& hosts);
 
-// The checksum a companion file publishes: its first field, the text up to the
-// first comma or the end of the first line. Empty unless that field is 32
-// hexadecimal digits: anything else is no checksum, whatever it holds.
+// The checksum a companion file publishes, in small letters: its first word
+// (blanks, blank lines and a byte-order mark before it skipped; it ends at a
+// blank, a comma or the line's end). Empty unless that word is 32 hexadecimal
+// digits: anything else is no checksum, whatever it holds.
 std::wstring publishedChecksum(std::string_view fileContent);
 
 // True when name is the one the update engine gives a file it moves aside

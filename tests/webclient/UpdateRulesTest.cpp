@@ -119,15 +119,19 @@ TEST(PublishedChecksum, TheFirstFieldOfTheFirstLine) {
     EXPECT_EQ(publishedChecksum(digest), expected);
     EXPECT_EQ(publishedChecksum(digest + ",Vorlane-1.0.113.zip\r\n"), expected);
     EXPECT_EQ(publishedChecksum(digest + "\nsecond line\n"), expected);
-    // Not changed in any way: the comparison is exact.
-    EXPECT_EQ(publishedChecksum("0CC175B9C0F1B6A831C399E269772661\n"), L"0CC175B9C0F1B6A831C399E269772661");
+    // As other tools write them: the archive's name after it, blanks or a
+    // byte-order mark before it, capitals.
+    for (const std::string& content : {digest + "  Vorlane-1.0.113.zip\n", digest + " *Vorlane-1.0.113.zip\n",
+                                       " " + digest, "\r\n" + digest + "\r\n", digest + "\t", "\xEF\xBB\xBF" + digest,
+                                       std::string("0CC175B9C0F1B6A831C399E269772661\n")})
+        EXPECT_EQ(publishedChecksum(content), expected) << content;
 }
 
 TEST(PublishedChecksum, NothingWhenTheFieldIsNot32HexDigits) {
     const std::string digest = "0cc175b9c0f1b6a831c399e269772661";
-    for (const std::string& content : {std::string(), std::string("\n"), "\r\n" + digest + "\r\n", "," + digest,
-                                       digest + "  Vorlane-1.0.113.zip\n", " " + digest, digest.substr(1) + "\n",
-                                       digest + "0\n", std::string("0cc175b9c0f1b6a831c399e26977266g"), digest + "\t"})
+    for (const std::string& content : {std::string(), std::string("\n"), "," + digest, digest.substr(1) + "\n",
+                                       digest + "0\n", std::string("0cc175b9c0f1b6a831c399e26977266g"),
+                                       "\xEF\xBB" + digest, "Vorlane-1.0.113.zip " + digest})
         EXPECT_EQ(publishedChecksum(content), L"") << content;
 }
 
