@@ -91,8 +91,9 @@ TEST(PictureHeader, SizeAndOrientationFromTheFilesOwnBytes) {
         {"little-endian EXIF", jpeg(exif(tiff(true, 0x0112, 3, 1, 6)) + frame(48, 64)), 48 * 64, 6},
         {"big-endian EXIF", jpeg(exif(tiff(false, 0x0112, 3, 1, 8)) + frame(48, 64)), 48 * 64, 8},
         {"fill bytes", "\xFF\xD8\xFF\xFF" + exif(tiff(true, 0x0112, 3, 1, 3)).substr(1) + frame(2, 2), 4, 3},
-        {"stray bytes and a stuffed zero", jpeg(std::string(1, '\x13') + exif(tiff(true, 0x0112, 3, 1, 6)) + std::string("\xFF\x00\x55", 3) +
-                                                frame(2, 2)), 4, 6},
+        {"stray bytes and a stuffed zero",
+         jpeg(std::string(1, '\x13') + exif(tiff(true, 0x0112, 3, 1, 6)) + std::string("\xFF\x00\x55", 3) +
+              frame(2, 2)), 4, 6},
         {"stray bytes alone", "\xFF\xD8" + std::string(300, '\0'), 0, 1},
         {"XMP before EXIF", jpeg(segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29)) +
                                  exif(tiff(false, 0x0112, 3, 1, 5)) + frame(2, 2)), 4, 5},

@@ -3,8 +3,8 @@
 # half red, the bottom half blue, 64 by 48 pixels; and a 3840 by 2160 photo-like
 # JPEG for the benchmark. Beside them: photos stored turned or mirrored with the
 # EXIF orientation that shows them upright, a wide panorama, JPEGs whose
-# header claims more pixels than any screen, an icon, a 4K animated GIF and a GIF whose
-# image covers the middle of its screen.
+# header claims more pixels than any screen, an icon, 4K animated GIFs and a
+# GIF whose image covers the middle of its screen.
 set -e
 out=$1
 mkdir -p "$out"
