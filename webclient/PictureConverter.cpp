@@ -82,6 +82,7 @@ SourcePicture readSourcePicture(const std::wstring& path) {
     return picture;
 }
 
+// A decoder of the file, or of a GIF's shown part held in memory.
 ComPtr<IWICBitmapDecoder> openDecoder(IWICImagingFactory* factory, const std::wstring& path,
                                       const std::vector<uint8_t>& shownGif) {
     ComPtr<IWICBitmapDecoder> decoder;

@@ -56,19 +56,11 @@ convert -size 16x16 xc:gray -quality 90 small.jpg
 python3 - small.jpg <<'PY'
 import struct, sys, zlib
 
-def segments(jpeg):
-    """The bytes before the first scan, one marker segment each, and the rest."""
-    at, parts = 2, []
-    while jpeg[at + 1] != 0xDA:
-        end = at + 2 + (jpeg[at + 2] << 8 | jpeg[at + 3])
-        parts.append(jpeg[at:end])
-        at = end
-    return parts, jpeg[at:]
-
-# Fill bytes and stray bytes between the segments, which decoders step over.
-parts, scan = segments(open("halves.jpg", "rb").read())
-between = [b"\xff\xff\xff", b"\x00\x17", b"\xff\x00\x55"]
-jpeg = b"\xff\xd8" + b"".join(between[i % 3] + part for i, part in enumerate(parts)) + b"\xff\xff" + scan
+# Fill bytes, stray bytes and a stuffed zero between segments, which decoders
+# step over: before the JFIF segment and after it.
+jpeg = open("halves.jpg", "rb").read()
+jfif_end = 4 + (jpeg[4] << 8 | jpeg[5])
+jpeg = jpeg[:2] + b"\xff\xff" + jpeg[2:jfif_end] + b"\x00\x17\xff\x00\x55" + jpeg[jfif_end:]
 open("halves-between-segments.jpg", "wb").write(jpeg)
 
 # Nine 3840 by 2160 frames: red, blue, lime three times over. One convert of
