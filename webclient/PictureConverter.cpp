@@ -20,11 +20,12 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kSource = L"PictureConverter";
-// The most pixels a picture may have (an animated GIF's images count
-// together): two 8K screens side by side (15360 by 4320, 66 million). The largest screens in use are 8K (7680 by 4320) and the
-// service is asked for one screen's size; wide desktops of three 4K or 5K
-// screens stay below it too. Its bitmap is at most about 200 MB; a picture
-// beyond it is refused before anything decodes it.
+// The most pixels a picture may have (of an animated GIF, the one frame that
+// is shown): two 8K screens side by side (15360 by 4320, 66 million). The
+// largest screens in use are 8K (7680 by 4320) and the service is asked for
+// one screen's size; wide desktops of three 4K or 5K screens stay below it
+// too. Its bitmap is at most about 200 MB; a picture beyond it is refused
+// before anything decodes it.
 constexpr uint64_t kLargestArea = uint64_t(15360) * 4320;
 constexpr uint32_t kBitmapHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
 // Padded 24-bit rows of the largest picture, however thin, fit the file's 32-bit sizes.
@@ -51,9 +52,17 @@ ComPtr<IWICImagingFactory> createFactory() {
     }
 }
 
-// What the file's own bytes say, read through a view of it. Some decoders
-// decode a whole picture as they open it: its size must be known before.
-PictureHeader readHeaderOf(const std::wstring& path) {
+// The picture as the decoder is to see it: what the file's own bytes say,
+// and of a GIF the part up to its first image alone, closed with the
+// trailer. Some decoders read every frame of a GIF in as they open it.
+struct SourcePicture {
+    PictureHeader header;
+    std::vector<uint8_t> shownGif;  // empty: the file as it stands
+};
+
+// Read through a view of the file. Some decoders decode a whole picture as
+// they open it: its size must be known before.
+SourcePicture readSourcePicture(const std::wstring& path) {
     FileHandle file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) raiseFileError(GetLastError());
@@ -64,16 +73,38 @@ PictureHeader readHeaderOf(const std::wstring& path) {
     const std::unique_ptr<const void, decltype(&UnmapViewOfFile)> view(
         MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0), &UnmapViewOfFile);
     if (!view) return {};
-    return readPictureHeader({static_cast<const uint8_t*>(view.get()), static_cast<size_t>(size.QuadPart)});
+    const auto* bytes = static_cast<const uint8_t*>(view.get());
+    SourcePicture picture{readPictureHeader({bytes, static_cast<size_t>(size.QuadPart)}), {}};
+    if (picture.header.shownBytes > 0) {
+        picture.shownGif.assign(bytes, bytes + picture.header.shownBytes);
+        picture.shownGif.push_back(0x3B);  // the trailer
+    }
+    return picture;
+}
+
+// A decoder of the file, or of a GIF's shown part held in memory.
+ComPtr<IWICBitmapDecoder> openDecoder(IWICImagingFactory* factory, const std::wstring& path,
+                                      const std::vector<uint8_t>& shownGif) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (shownGif.empty()) {
+        if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                      WICDecodeMetadataCacheOnDemand, decoder.put())))
+            raiseError(errnum::InvalidPicture, kSource);
+        return decoder;
+    }
+    ComPtr<IWICStream> stream;
+    if (shownGif.size() > MAXDWORD || FAILED(factory->CreateStream(stream.put())) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(shownGif.data()), static_cast<DWORD>(shownGif.size()))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
+        raiseError(errnum::InvalidPicture, kSource);
+    return decoder;
 }
 
 // The first frame of the picture as 32-bit BGRA, the one target every codec
-// here converts to.
-ComPtr<IWICBitmapSource> decodeAsBgra32(IWICImagingFactory* factory, const std::wstring& path) {
-    ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                                  decoder.put())))
-        raiseError(errnum::InvalidPicture, kSource);
+// here converts to. A GIF's bytes must outlive what this returns.
+ComPtr<IWICBitmapSource> decodeAsBgra32(IWICImagingFactory* factory, const std::wstring& path,
+                                        const std::vector<uint8_t>& shownGif) {
+    const ComPtr<IWICBitmapDecoder> decoder = openDecoder(factory, path, shownGif);
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, frame.put()))) raiseError(errnum::InvalidPicture, kSource);
 
@@ -105,18 +136,35 @@ void packRow(const uint8_t* bgra, uint8_t* file, int64_t offset, int64_t step, U
     }
 }
 
+// The bitmap's size, and where the top left of the shown picture lies in it.
+struct Canvas {
+    uint32_t width, height;
+    uint32_t left = 0, top = 0;
+};
+
+// The picture as shown; a GIF's first image on the whole logical screen that
+// holds it, the rest black as transparent parts are.
+Canvas canvasFor(const PictureOrientation& shown, const PictureHeader::GifScreen& screen) {
+    if (uint64_t(screen.imageLeft) + shown.shownWidth() <= screen.width &&
+        uint64_t(screen.imageTop) + shown.shownHeight() <= screen.height)
+        return {screen.width, screen.height, screen.imageLeft, screen.imageTop};
+    return {shown.shownWidth(), shown.shownHeight()};
+}
+
 // A whole bottom-up 24-bit bitmap file in memory, the picture turned as its
 // orientation says: headers, then the rows from the bottom one up, each
 // padded to four bytes.
-std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source, int orientation) {
+std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source, const PictureHeader& header) {
     UINT width = 0, height = 0;
-    if (FAILED(source->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        uint64_t(width) * height > kLargestArea)
+    if (FAILED(source->GetSize(&width, &height)) || width == 0 || height == 0)
+        raiseError(errnum::InvalidPicture, kSource);
+    const PictureOrientation shown(header.orientation, width, height);
+    const Canvas canvas = canvasFor(shown, header.gifScreen);
+    if (uint64_t(width) * height > kLargestArea || uint64_t(canvas.width) * canvas.height > kLargestArea)
         raiseError(errnum::InvalidPicture, kSource);
 
-    const PictureOrientation shown(orientation, width, height);
-    const uint64_t stride = (uint64_t(shown.shownWidth()) * 3 + 3) & ~uint64_t(3);
-    const uint64_t imageBytes = stride * shown.shownHeight();
+    const uint64_t stride = (uint64_t(canvas.width) * 3 + 3) & ~uint64_t(3);
+    const uint64_t imageBytes = stride * canvas.height;
 
     std::vector<uint8_t> file(kBitmapHeaderBytes + imageBytes);
     BITMAPFILEHEADER fileHeader{};
@@ -125,8 +173,8 @@ std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source, int orientation)
     fileHeader.bfOffBits = kBitmapHeaderBytes;
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
-    info.biWidth = static_cast<LONG>(shown.shownWidth());
-    info.biHeight = static_cast<LONG>(shown.shownHeight());  // positive: bottom-up, which every desktop shows
+    info.biWidth = static_cast<LONG>(canvas.width);
+    info.biHeight = static_cast<LONG>(canvas.height);  // positive: bottom-up, which every desktop shows
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
@@ -136,10 +184,12 @@ std::vector<uint8_t> encodeBitmapFile(IWICBitmapSource* source, int orientation)
 
     // Where a shown pixel lies in the file.
     const auto offsetOf = [&](PictureOrientation::Place place) {
-        return int64_t(kBitmapHeaderBytes + (shown.shownHeight() - 1 - place.y) * stride + uint64_t(place.x) * 3);
+        const uint64_t y = canvas.top + place.y, x = canvas.left + place.x;
+        return int64_t(kBitmapHeaderBytes + (canvas.height - 1 - y) * stride + x * 3);
     };
     // Decode a band of rows at a time and pack each stored row where it is
-    // shown. Transparent parts come out black.
+    // shown; the rest of the canvas stays black. Transparent parts come out
+    // black too.
     const uint64_t sourceStride = uint64_t(width) * 4;
     const UINT bandRows = static_cast<UINT>(std::clamp<uint64_t>(kBandBytes / sourceStride, 1, height));
     std::vector<uint8_t> band(sourceStride * bandRows);
@@ -190,13 +240,13 @@ void writeWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
 
 void convertPictureToBitmap(const std::wstring& source, const std::wstring& destination) {
     // A decoder may hold the whole picture as it opens it: one whose size its
-    // own header does not tell first (another format, or a JPEG whose frame
-    // header hides behind stray bytes) is never opened.
-    const PictureHeader header = readHeaderOf(source);
+    // own header does not tell first (another format) is never opened.
+    const SourcePicture picture = readSourcePicture(source);
+    const PictureHeader& header = picture.header;
     if (header.decodedArea == 0 || header.decodedArea > kLargestArea) raiseError(errnum::InvalidPicture, kSource);
     const ComPtr<IWICImagingFactory> factory = createFactory();
     const std::vector<uint8_t> bitmap =
-        encodeBitmapFile(decodeAsBgra32(factory.get(), source).get(), header.orientation);
+        encodeBitmapFile(decodeAsBgra32(factory.get(), source, picture.shownGif).get(), header);
 
     const std::wstring partial = destination + L".partial";
     writeWholeFile(partial, bitmap);

@@ -61,20 +61,30 @@ bool isStartOfFrame(uint8_t marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// Where the code byte of the next marker from at on lies, past what decoders
+// step over between segments: stray bytes, runs of fill (0xFF) and stuffed
+// zeros (0xFF 0x00); the file's size when no marker follows.
+uint64_t nextMarker(Bytes file, uint64_t at) {
+    while (at < file.size()) {
+        at = std::find(file.begin() + at, file.end(), 0xFF) - file.begin();
+        while (at < file.size() && file[at] == 0xFF) ++at;
+        if (at < file.size() && file[at] != 0x00) return at;
+        ++at;
+    }
+    return file.size();
+}
+
 // Walks the marker segments up to the first scan: the frame's size, and the
 // orientation in the first EXIF block. Every step moves on, so it ends.
 void readJpeg(Bytes file, PictureHeader& header) {
     bool exifSeen = false;
-    uint64_t at = 2;  // past the start of the image
-    while (has(file, at, 2) && file[at] == 0xFF) {
-        const uint8_t marker = file[at + 1];
-        if (marker == 0xFF) {  // fill
-            ++at;
+    for (uint64_t at = nextMarker(file, 2); at < file.size();) {  // past the start of the image
+        const uint8_t marker = file[at++];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {  // markers without a segment
+            at = nextMarker(file, at);
             continue;
         }
-        at += 2;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // markers without a segment
-        if (marker == 0xD9 || marker == 0xDA || !has(file, at, 2)) return;   // the end, or the first scan
+        if (marker == 0xD9 || marker == 0xDA || !has(file, at, 2)) return;  // the end, or the first scan
         const uint32_t length = bigEndian(file, at, 2);
         if (length < 2 || !has(file, at, length)) return;
         const Bytes segment = file.subspan(at + 2, length - 2);
@@ -85,7 +95,7 @@ void readJpeg(Bytes file, PictureHeader& header) {
             exifSeen = true;
             header.orientation = exifOrientation(segment.subspan(6));
         }
-        at += length;
+        at = nextMarker(file, at + length);
     }
 }
 
@@ -109,24 +119,24 @@ uint64_t skipSubBlocks(Bytes file, uint64_t at) {
     return file.size();
 }
 
-// The logical screen, or every image in the file together: a decoder reads
-// them all in as it opens the file.
+// The logical screen, or the first image where it is larger: the one frame
+// that is shown. The images after it are never read.
 void readGif(Bytes file, PictureHeader& header) {
     if (!has(file, 6, 7)) return;
-    const uint64_t screen = uint64_t(littleEndian(file, 6, 2)) * littleEndian(file, 8, 2);
-    uint64_t images = 0;
+    header.gifScreen.width = littleEndian(file, 6, 2);
+    header.gifScreen.height = littleEndian(file, 8, 2);
+    const uint64_t screen = uint64_t(header.gifScreen.width) * header.gifScreen.height;
+    header.decodedArea = screen;
     uint64_t at = 13 + gifColourTableBytes(file[10]);
-    while (has(file, at, 1)) {
-        if (file[at] == 0x21) {  // an extension: its label, then its data
-            at = skipSubBlocks(file, at + 2);
-        } else if (file[at] == 0x2C && has(file, at, 10)) {  // an image: place, size, colours, code size, data
-            images += uint64_t(littleEndian(file, at + 5, 2)) * littleEndian(file, at + 7, 2);
-            at = skipSubBlocks(file, at + 10 + gifColourTableBytes(file[at + 9]) + 1);
-        } else {
-            break;  // the trailer, or no block at all
-        }
+    while (has(file, at, 1) && file[at] == 0x21) at = skipSubBlocks(file, at + 2);  // extensions: label, data
+    if (has(file, at, 10) && file[at] == 0x2C) {  // the image: place, size, colours, code size, data
+        header.gifScreen.imageLeft = littleEndian(file, at + 1, 2);
+        header.gifScreen.imageTop = littleEndian(file, at + 3, 2);
+        const uint64_t image = uint64_t(littleEndian(file, at + 5, 2)) * littleEndian(file, at + 7, 2);
+        header.decodedArea = std::max(screen, image);
+        at = skipSubBlocks(file, at + 10 + gifColourTableBytes(file[at + 9]) + 1);
     }
-    header.decodedArea = std::max(screen, images);
+    header.shownBytes = std::min<uint64_t>(at, file.size());
 }
 
 void readBmp(Bytes file, PictureHeader& header) {

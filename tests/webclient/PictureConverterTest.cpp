@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "core/ComApartment.h"
 #include "core/Handles.h"
@@ -96,7 +97,8 @@ protected:
 }  // namespace
 
 TEST_F(PictureConverterTest, EveryFormatBecomesABottomUp24BitBitmap) {
-    for (const char* name : {"halves.png", "halves.jpg", "halves.gif", "halves.bmp"}) {
+    for (const char* name : {"halves.png", "halves.jpg", "halves-progressive.jpg", "halves-between-segments.jpg",
+                             "halves.gif", "halves.bmp", "halves-v5.bmp", "halves-os2.bmp"}) {
         SCOPED_TRACE(name);
         const std::wstring out = dir.file(L"Vorlane.bmp");
         convertPictureToBitmap(fixture(name), out);
@@ -180,27 +182,43 @@ TEST_F(PictureConverterTest, PhotosAreTurnedAsTheirOrientationSays) {
     }
 }
 
-TEST_F(PictureConverterTest, TheAreaNotASideDecidesWhatIsTooLarge) {
+TEST_F(PictureConverterTest, ThePictureShownKeepsItsSizeAndTheAreaDecidesWhatIsTooLarge) {
     const std::wstring out = dir.file(L"Vorlane.bmp");
-    convertPictureToBitmap(fixture("panorama.png"), out);
+    struct Shown {
+        const char* name;
+        int width, height;
+        COLORREF middle, corner;
+    };
+    // A 4K animation of nine frames shows its first, red, whatever follows
+    // it; a GIF's image lies in the middle of its screen, the rest black.
+    for (const Shown& one : {Shown{"nine-frames-4k.gif", 3840, 2160, RGB(255, 0, 0), RGB(255, 0, 0)},
+                             Shown{"nine-frames-4k-cut.gif", 3840, 2160, RGB(255, 0, 0), RGB(255, 0, 0)},
+                             Shown{"red-inside-its-screen.gif", 64, 48, RGB(255, 0, 0), RGB(0, 0, 0)},
+                             Shown{"panorama.png", 20000, 100, RGB(0, 255, 0), RGB(0, 255, 0)}}) {
+        SCOPED_TRACE(one.name);
+        convertPictureToBitmap(fixture(one.name), out);
+        const Bitmap bitmap(out);
+        EXPECT_EQ(bitmap.info.biWidth, one.width);
+        EXPECT_EQ(bitmap.info.biHeight, one.height);
+        for (const auto& [x, y, colour] : {std::tuple(one.width / 2, one.height / 2, one.middle),
+                                           std::tuple(0, 0, one.corner)})
+            expectColour(bitmap.pixel(x, y), GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    }
     const Bitmap panorama(out);
-    EXPECT_EQ(panorama.info.biWidth, 20000);
-    EXPECT_EQ(panorama.info.biHeight, 100);
-    expectColour(panorama.pixel(19999, 99), 0, 255, 0);
 
     // 16384 by 16384: refused, and the bitmap before it stays.
-    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("huge.jpg"), out); }), errnum::InvalidPicture);
-    EXPECT_EQ(Bitmap(out).bytes, panorama.bytes);
-    EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const char* name : {"huge.jpg", "huge-behind-a-stray-byte.jpg"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture(name), out); }), errnum::InvalidPicture);
+        EXPECT_EQ(Bitmap(out).bytes, panorama.bytes);
+        EXPECT_EQ(GetFileAttributesW((out + L".partial").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
 }
 
 TEST_F(PictureConverterTest, APictureWhoseSizeIsNotReadBeforeDecodingIsRefused) {
     const std::wstring out = dir.file(L"Vorlane.bmp");
-    for (const char* name : {"halves.ico", "huge-behind-a-stray-byte.jpg"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture(name), out); }), errnum::InvalidPicture);
-        EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
-    }
+    EXPECT_EQ(errorNumberOf([&] { convertPictureToBitmap(fixture("halves.ico"), out); }), errnum::InvalidPicture);
+    EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(PictureConverterTest, ABitmapThatCannotBeFlushedReplacesNothing) {

@@ -3,7 +3,8 @@
 # half red, the bottom half blue, 64 by 48 pixels; and a 3840 by 2160 photo-like
 # JPEG for the benchmark. Beside them: photos stored turned or mirrored with the
 # EXIF orientation that shows them upright, a wide panorama, JPEGs whose
-# header claims more pixels than any screen, and an icon.
+# header claims more pixels than any screen, an icon, 4K animated GIFs and a
+# GIF whose image covers the middle of its screen.
 set -e
 out=$1
 mkdir -p "$out"
@@ -11,7 +12,12 @@ cd "$out"
 convert -size 64x48 xc:red -fill blue -draw "rectangle 0,24 63,47" halves.png
 convert halves.png -quality 95 halves.jpg
 convert halves.png halves.gif
+convert halves.png -set comment "red over blue" -quality 95 -interlace JPEG halves-progressive.jpg
 convert halves.png -type TrueColor BMP3:halves.bmp
+convert halves.png BMP:halves-v5.bmp
+convert halves.png BMP2:halves-os2.bmp
+convert -size 3840x2160 xc:red xc:blue xc:lime -loop 0 three-frames.gif
+convert -size 32x24 xc:red -set page 64x48+16+12 red-inside-its-screen.gif
 convert -size 63x47 xc:green odd.png
 printf 'this is not a picture\n' > not-a-picture.jpg
 : > empty.jpg
@@ -50,6 +56,24 @@ convert -size 16x16 xc:gray -quality 90 small.jpg
 python3 - small.jpg <<'PY'
 import struct, sys, zlib
 
+# Fill bytes, stray bytes and a stuffed zero between segments, which decoders
+# step over: before the JFIF segment and after it.
+jpeg = open("halves.jpg", "rb").read()
+jfif_end = 4 + (jpeg[4] << 8 | jpeg[5])
+jpeg = jpeg[:2] + b"\xff\xff" + jpeg[2:jfif_end] + b"\x00\x17\xff\x00\x55" + jpeg[jfif_end:]
+open("halves-between-segments.jpg", "wb").write(jpeg)
+
+# Nine 3840 by 2160 frames: red, blue, lime three times over. One convert of
+# all nine would spill to the disk for minutes.
+gif = open("three-frames.gif", "rb").read()
+head = 13 + (3 << ((gif[10] & 7) + 1) if gif[10] & 0x80 else 0)
+loop = b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+frames = gif[head:-1].replace(loop, b"")
+nine = gif[:head] + loop + frames * 3 + b";"
+open("nine-frames-4k.gif", "wb").write(nine)
+# Cut short in its last frame: the first is whole all the same.
+open("nine-frames-4k-cut.gif", "wb").write(nine[:-1000])
+
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
@@ -74,5 +98,5 @@ png = open("halves.png", "rb").read()
 icon = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 64, 48, 0, 0, 1, 32, len(png), 22) + png
 open("halves.ico", "wb").write(icon)
 PY
-rm small.jpg
+rm small.jpg three-frames.gif
 touch stamp
