@@ -341,6 +341,35 @@ TEST_F(ZipEngineTest, ArchivesAndMembersBeyondTheirOld32BitFields) {
     EXPECT_EQ(fileIn(L"two.bin"), patternBytes(700, 5));
 }
 
+// The fault these guard against: a release refused, or unpacked under other
+// names, for the way the archiver that made it writes what it holds.
+TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
+    struct Installed {
+        const wchar_t* fixture;
+        std::wstring place;
+        std::string content;
+    };
+    const Installed rows[] = {
+        {L"real-world.zip", L"tools\\bin\\run.cmd", "[main]\r\nvalue=1\r\n"},
+        {L"real-world.zip", L"My Settings v2.0.ini", "[main]\r\nvalue=1\r\n"},
+        {L"real-world.zip", L"readonly.txt", "read only"},
+        {L"real-world.zip", L"extras.txt", "extra fields"},
+        {L"real-world.zip", L"empty-deflated.txt", ""},
+        {L"real-world.zip", L"zip64-small.txt", test::kReadme},
+        {L"raw-real-world.zip", L"unix\\" + test::kUmlautName, "utf-8"},
+        {L"raw-real-world.zip", L"oem\\" + test::kUmlautName, "code page 437"},
+        {L"raw-real-world.zip", L"empty.bin", ""},
+        {L"raw-real-world.zip", L"streamed.txt", test::kReadme},
+    };
+    for (const Installed& row : rows) {
+        ASSERT_EQ(unzip(row.fixture), kUnzipOk) << row.fixture << ": " << recorder.printed;
+        EXPECT_EQ(fileIn(row.place), row.content) << toAnsi(row.place);
+    }
+    std::string levels;
+    for (int i = 0; i < 50; ++i) levels += test::kReadme;
+    for (int level = 0; level <= 9; ++level) EXPECT_EQ(fileIn(L"level" + std::to_wstring(level) + L".txt"), levels);
+}
+
 TEST_F(ZipEngineTest, EncryptedMembersOpenWithTheRightPasswordAskedOnce) {
     recorder.passwords = {std::string("tulips2008")};
     ASSERT_EQ(unzip(L"encrypted.zip"), kUnzipOk);
@@ -559,6 +588,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
     EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
     ASSERT_EQ(unzip(L"descriptors.zip"), kUnzipOk);
     EXPECT_EQ(fileIn(L"readme.txt"), test::kReadme);
+    EXPECT_EQ(fileIn(L"zip64.txt"), "sizes after the data in 64 bits");
 }
 
 TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {

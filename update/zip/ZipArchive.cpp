@@ -285,7 +285,8 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
     PackedStream packed([this](uint64_t at, char* buffer, size_t count) { readAt(at, buffer, count); }, start, length,
                         std::move(cipher), buffers_.get());
     CheckedSink out(entry, sink);
-    if (entry.method == kMethodStored)
+    // Some archivers mark an empty file as deflated yet write no stream for it.
+    if (entry.method == kMethodStored || (length == 0 && entry.size == 0))
         copyStored(packed, out);
     else
         inflateInto(packed, out, buffers_.get() + kChunk);

@@ -222,7 +222,7 @@ private:
         for (const ZipEntry& entry : archive.entries()) {
             if ((entry.utf8Name && !isValidUtf8(entry.name)) || (entry.unicodeName && !isValidUtf8(*entry.unicodeName)))
                 throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
-            std::wstring name = fromMemberName(entry.name, entry.utf8Name);
+            std::wstring name = memberName(entry);
             std::string shown = toAnsi(visibleName(name));
             if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
                 throw ZipFailure(kUnzipAmbiguous, shown + ": its Unicode name is " +
@@ -230,6 +230,16 @@ private:
             if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
         return members;
+    }
+
+    // Archivers on systems whose names are UTF-8 store those bytes without the
+    // UTF-8 flag and give the same bytes as the Unicode name. A reader that
+    // knows no Unicode names decodes them as code page 437 instead: other
+    // letters, but the same levels, dots and separators, since every byte of a
+    // multi-byte sequence lies above ASCII.
+    static std::wstring memberName(const ZipEntry& entry) {
+        const bool storedAsUtf8 = entry.utf8Name || (entry.unicodeName && *entry.unicodeName == entry.name);
+        return fromMemberName(entry.name, storedAsUtf8);
     }
 
     void count(const std::vector<Member>& members, const std::string& comment) {
