@@ -370,6 +370,19 @@ TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
     for (int level = 0; level <= 9; ++level) EXPECT_EQ(fileIn(L"level" + std::to_wstring(level) + L".txt"), levels);
 }
 
+// The fault this guards against: a path Windows takes refused for the longer
+// names of the copies written beside it.
+TEST_F(ZipEngineTest, PathsUpToTheLongestWindowsTakesInstallAndNoLonger) {
+    const std::wstring place = L"long\\" + std::wstring(100, L'd') + L"\\" + std::wstring(80, L'f') + L".txt";
+    const std::wstring longest = temp.file(std::wstring(MAX_PATH - 1 - place.size() - 1 - temp.path().size() - 1, L'i'));
+    ASSERT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest), kUnzipOk) << recorder.printed;
+    EXPECT_EQ(readFile(longest + L"\\" + place), "far down");
+    // Again, over the files now there: their old copies are longer still, and go.
+    ASSERT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest), kUnzipOk) << recorder.printed;
+    EXPECT_EQ(treeOf(longest).size(), 4u);
+    EXPECT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest + L"i"), kUnzipUnsafePath);
+}
+
 TEST_F(ZipEngineTest, EncryptedMembersOpenWithTheRightPasswordAskedOnce) {
     recorder.passwords = {std::string("tulips2008")};
     ASSERT_EQ(unzip(L"encrypted.zip"), kUnzipOk);

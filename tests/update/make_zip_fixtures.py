@@ -383,7 +383,8 @@ def write_long_names(out):
     """Names longer than a path of the platform may be."""
     deep = "a/" * 20000 + "x.txt"
     long = "long/" + "d" * 200 + "/" + "f" * 100 + ".txt"
-    for fixture, name in [("deep-name.zip", deep), ("long-path.zip", long)]:
+    longest = "long/" + "d" * 100 + "/" + "f" * 80 + ".txt"  # fits below a short enough target
+    for fixture, name in [("deep-name.zip", deep), ("long-path.zip", long), ("long-name.zip", longest)]:
         write_raw(out, fixture, [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
                                  (name, b"far down", zipfile.ZIP_STORED, None)])
 

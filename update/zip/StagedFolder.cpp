@@ -69,7 +69,8 @@ void StagedFolder::makeLevels(const std::wstring& folder) {
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
-    return target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) + kind;
+    return sideFilePath(target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) +
+                        kind);
 }
 
 void StagedFolder::beginFile(const std::wstring& relative) {
@@ -193,7 +194,7 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
             if (!side || !names.contains(foldedName(side->owner)) || names.contains(foldedName(name))) continue;
             // An old copy is deleted only beside a file in its place: never the only copy.
             if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
-            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW((base + L"\\" + found.cFileName).c_str());
+            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW(sideFilePath(base + L"\\" + found.cFileName).c_str());
         } while (FindNextFileW(search.get(), &found));
     }
 }

@@ -279,8 +279,7 @@ private:
 
     // Every member's place is settled before anything is written: one name
     // that leaves the target folder, or that makes a path longer than the
-    // programs take (with the name of a file beside it), refuses the whole
-    // archive.
+    // programs take, refuses the whole archive.
     void placeAll(std::vector<Member>& members, const std::wstring& root) const {
         for (Member& member : members) {
             const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
@@ -292,11 +291,20 @@ private:
             // beside the file it is named after: put in its place, or deleted.
             if (!member.entry->isFolder() && parseSideFileName(place->substr(place->find_last_of(L'\\') + 1)))
                 throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is named as the engine names its copies of a file");
-            if (root.size() + 1 + place->size() + StagedFolder::kSideNameRoom >= MAX_PATH)
+            if (!fitsWindowsPaths(root, *place, member.entry->isFolder()))
                 throw ZipFailure(kUnzipUnsafePath, shortened(member.shownName) + ": is too long a path for Windows");
             // Without the archive's folders, a folder member makes nothing.
             if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }
+    }
+
+    // Paths as programs that do not ask for long ones take them: a file's up
+    // to MAX_PATH - 1 characters, a folder's up to MAX_PATH - 13 (room for a
+    // short name in it).
+    static bool fitsWindowsPaths(const std::wstring& root, const std::wstring& place, bool folder) {
+        const size_t slash = place.find_last_of(L'\\');
+        const size_t folderLength = folder ? place.size() : (slash == std::wstring::npos ? 0 : slash);
+        return root.size() + 1 + place.size() < MAX_PATH && root.size() + 1 + folderLength < MAX_PATH - 12;
     }
 
     // Puts right what runs ended half way left in the target's own folder, the
