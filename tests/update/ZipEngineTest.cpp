@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "core/Handles.h"
 #include "tests/support/TestFiles.h"
@@ -428,6 +429,17 @@ TEST_F(ZipEngineTest, AFileThatCannotBeReplacedPutsEveryOtherBack) {
     EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"read me.txt"}));
     EXPECT_EQ(fileIn(L"config.ini"), "old config");
     EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+
+    // Held only for a moment, it is replaced once it is let go.
+    held.reset(CreateFileW((target() + L"\\read me.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr));
+    std::thread letGo([&held] {
+        Sleep(300);
+        held.reset();
+    });
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipOk) << recorder.printed;
+    letGo.join();
+    EXPECT_EQ(fileIn(L"read me.txt"), "spaces");
 }
 
 // The first file in the folder whose name matches the pattern.
