@@ -391,24 +391,16 @@ def write_long_names(out):
 
 def write_real_world(out):
     """Archives as archivers on several systems write them: all install."""
-    ntfs_time = 128600000000000000
-    extras = (struct.pack("<HHBI", 0x5455, 5, 1, 1215162330) +  # modification time
-              struct.pack("<HHBBIBI", 0x7875, 11, 1, 4, 1000, 4, 1000) +  # owner and group
-              struct.pack("<HHIHHQQQ", 0x000A, 32, 0, 1, 24, ntfs_time, ntfs_time, ntfs_time))
-    read_only = info("readonly.txt", zipfile.ZIP_DEFLATED)
+    read_only = info("My Settings v2.0.ini", zipfile.ZIP_DEFLATED)
     read_only.external_attr = (0o100444 << 16) | 0x01
-    with_extras = info("extras.txt", zipfile.ZIP_DEFLATED)
-    with_extras.extra = extras
+    read_only.extra = (struct.pack("<HHBI", 0x5455, 5, 1, 1215162330) +  # modification time
+                       struct.pack("<HHBBIBI", 0x7875, 11, 1, 4, 1000, 4, 1000) +  # owner and group
+                       struct.pack("<HHIHHQQQ", 0x000A, 32, 0, 1, 24, *[128600000000000000] * 3))  # NTFS times
     with zipfile.ZipFile(os.path.join(out, "real-world.zip"), "w") as archive:
         archive.comment = b"Vorlane 2.1 release"
         archive.writestr(info("tools\\bin\\", zipfile.ZIP_STORED), b"")  # folders as some Windows tools name them
         archive.writestr(info("tools\\bin\\run.cmd", zipfile.ZIP_DEFLATED), CONFIG)
-        archive.writestr(info("My Settings v2.0.ini", zipfile.ZIP_DEFLATED), CONFIG)
-        archive.writestr(read_only, b"read only")
-        archive.writestr(with_extras, b"extra fields")
-        archive.writestr(info("empty-deflated.txt", zipfile.ZIP_DEFLATED), b"")
-        with archive.open(info("zip64-small.txt", zipfile.ZIP_DEFLATED), "w", force_zip64=True) as member:
-            member.write(README)
+        archive.writestr(read_only, CONFIG)
         for level in range(10):
             archive.writestr(info("level%d.txt" % level, zipfile.ZIP_DEFLATED), README * 50, compresslevel=level)
     name = "unix/" + UMLAUT_NAME
