@@ -356,6 +356,7 @@ TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
         {L"raw-real-world.zip", L"oem\\" + test::kUmlautName, "code page 437"},
         {L"raw-real-world.zip", L"empty.bin", ""},
         {L"raw-real-world.zip", L"streamed.txt", test::kReadme},
+        {L"raw-real-world.zip", L"marked.txt", test::kReadme},
     };
     for (const Installed& row : rows) {
         ASSERT_EQ(unzip(row.fixture), kUnzipOk) << row.fixture << ": " << recorder.printed;

@@ -199,7 +199,7 @@ def unicode_path(name, unicode_name):
 
 def raw_zip(members):
     """A zip archive from (name, data, method, password or None) and optionally a dict of
-    local_name, extra (both headers), made_by, external, packed (the data as written),
+    local_name, extra (both headers), local_extra, made_by, external, packed (the data as written),
     descriptor (sizes after the data, without their signature); names as text or bytes."""
     body, directory = io.BytesIO(), io.BytesIO()
     for name, data, method, password, *more in members:
@@ -223,7 +223,7 @@ def raw_zip(members):
         offset = body.tell()
         extra = more.get("extra", b"")
         local_sizes = (0, 0, 0) if descriptor else (crc, len(packed), len(data))
-        body.write(local_header(more.get("local_name", name), flags, method, *local_sizes, extra))
+        body.write(local_header(more.get("local_name", name), flags, method, *local_sizes, more.get("local_extra", extra)))
         body.write(packed)
         if descriptor:
             body.write(struct.pack("<III", crc, len(packed), len(data)))
@@ -410,7 +410,9 @@ def write_real_world(out):
          {"extra": unicode_path(name.encode(), name), "made_by": 0x031E, "external": 0o100644 << 16}),
         (("oem/" + UMLAUT_NAME).encode("cp437"), b"code page 437", zipfile.ZIP_STORED, None),
         ("empty.bin", b"", zipfile.ZIP_DEFLATED, None, {"packed": b""}),
-        ("streamed.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True})])
+        ("streamed.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True}),
+        # An empty 64-bit field in the local header, the sizes after the data in 32 bits all the same.
+        ("marked.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True, "local_extra": b"\x01\x00\x00\x00"})])
 
 
 def write_refused(out):
