@@ -357,6 +357,7 @@ TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
         {L"raw-real-world.zip", L"empty.bin", ""},
         {L"raw-real-world.zip", L"streamed.txt", test::kReadme},
         {L"raw-real-world.zip", L"marked.txt", test::kReadme},
+        {L"raw-real-world.zip", L"synced\\cloud.txt", "cloud"},
     };
     for (const Installed& row : rows) {
         ASSERT_EQ(unzip(row.fixture), kUnzipOk) << row.fixture << ": " << recorder.printed;

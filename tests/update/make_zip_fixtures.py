@@ -412,7 +412,10 @@ def write_real_world(out):
         ("empty.bin", b"", zipfile.ZIP_DEFLATED, None, {"packed": b""}),
         ("streamed.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True}),
         # An empty 64-bit field in the local header, the sizes after the data in 32 bits all the same.
-        ("marked.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True, "local_extra": b"\x01\x00\x00\x00"})])
+        ("marked.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True, "local_extra": b"\x01\x00\x00\x00"}),
+        # Read from a folder a cloud service keeps: reparse points, to the file system.
+        ("synced/", b"", zipfile.ZIP_STORED, None, {"made_by": 0x003F, "external": 0x430}),
+        ("synced/cloud.txt", b"cloud", zipfile.ZIP_DEFLATED, None, {"made_by": 0x003F, "external": 0x420})])
 
 
 def write_refused(out):
