@@ -345,11 +345,7 @@ TEST_F(ZipEngineTest, ArchivesAndMembersBeyondTheirOld32BitFields) {
 // The fault these guard against: a release refused, or unpacked under other
 // names, for the way the archiver that made it writes what it holds.
 TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
-    const struct Installed {
-        const wchar_t* fixture;
-        std::wstring place;
-        std::string content;
-    } rows[] = {
+    const struct Installed { const wchar_t* fixture; std::wstring place; std::string content; } rows[] = {
         {L"real-world.zip", L"tools\\bin\\run.cmd", "[main]\r\nvalue=1\r\n"},
         {L"real-world.zip", L"My Settings v2.0.ini", "[main]\r\nvalue=1\r\n"},
         {L"raw-real-world.zip", L"unix\\" + test::kUmlautName, "utf-8"},
