@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "core/Handles.h"
 #include "tests/support/TestFiles.h"
@@ -341,6 +342,41 @@ TEST_F(ZipEngineTest, ArchivesAndMembersBeyondTheirOld32BitFields) {
     EXPECT_EQ(fileIn(L"two.bin"), patternBytes(700, 5));
 }
 
+// The fault these guard against: a release refused, or unpacked under other
+// names, for the way the archiver that made it writes what it holds.
+TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
+    const struct Installed { const wchar_t* fixture; std::wstring place; std::string content; } rows[] = {
+        {L"real-world.zip", L"tools\\bin\\run.cmd", "[main]\r\nvalue=1\r\n"},
+        {L"real-world.zip", L"My Settings v2.0.ini", "[main]\r\nvalue=1\r\n"},
+        {L"raw-real-world.zip", L"unix\\" + test::kUmlautName, "utf-8"},
+        {L"raw-real-world.zip", L"oem\\" + test::kUmlautName, "code page 437"},
+        {L"raw-real-world.zip", L"empty.bin", ""},
+        {L"raw-real-world.zip", L"streamed.txt", test::kReadme},
+        {L"raw-real-world.zip", L"marked.txt", test::kReadme},
+        {L"raw-real-world.zip", L"synced\\cloud.txt", "cloud"},
+    };
+    for (const Installed& row : rows) {
+        ASSERT_EQ(unzip(row.fixture), kUnzipOk) << row.fixture << ": " << recorder.printed;
+        EXPECT_EQ(fileIn(row.place), row.content) << toAnsi(row.place);
+    }
+    std::string levels;
+    for (int i = 0; i < 50; ++i) levels += test::kReadme;
+    for (int level = 0; level <= 9; ++level) EXPECT_EQ(fileIn(L"level" + std::to_wstring(level) + L".txt"), levels);
+}
+
+// The fault this guards against: a path Windows takes refused for the longer
+// names of the copies written beside it.
+TEST_F(ZipEngineTest, PathsUpToTheLongestWindowsTakesInstallAndNoLonger) {
+    const std::wstring place = L"long\\" + std::wstring(100, L'd') + L"\\" + std::wstring(80, L'f') + L".txt";
+    const std::wstring longest = temp.file(std::wstring(MAX_PATH - 1 - place.size() - 1 - temp.path().size() - 1, L'i'));
+    ASSERT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest), kUnzipOk) << recorder.printed;
+    EXPECT_EQ(readFile(longest + L"\\" + place), "far down");
+    // Again, over the files now there: their old copies are longer still, and go.
+    ASSERT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest), kUnzipOk) << recorder.printed;
+    EXPECT_EQ(treeOf(longest).size(), 4u);
+    EXPECT_EQ(unzipInto(zipFixture(L"long-name.zip"), longest + L"i"), kUnzipUnsafePath);
+}
+
 TEST_F(ZipEngineTest, EncryptedMembersOpenWithTheRightPasswordAskedOnce) {
     recorder.passwords = {std::string("tulips2008")};
     ASSERT_EQ(unzip(L"encrypted.zip"), kUnzipOk);
@@ -386,6 +422,17 @@ TEST_F(ZipEngineTest, AFileThatCannotBeReplacedPutsEveryOtherBack) {
     EXPECT_EQ(treeOf(target()), (std::vector<std::wstring>{L"config.ini", L"read me.txt"}));
     EXPECT_EQ(fileIn(L"config.ini"), "old config");
     EXPECT_EQ(fileIn(L"read me.txt"), "old read me");
+
+    // Held only for a moment, it is replaced once it is let go.
+    held.reset(CreateFileW((target() + L"\\read me.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr));
+    std::thread letGo([&held] {
+        Sleep(300);
+        held.reset();
+    });
+    EXPECT_EQ(unzip(L"good.zip"), kUnzipOk) << recorder.printed;
+    letGo.join();
+    EXPECT_EQ(fileIn(L"read me.txt"), "spaces");
 }
 
 // The first file in the folder whose name matches the pattern.
@@ -559,6 +606,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
     EXPECT_EQ(fileIn(test::kUmlautName), "umlaut");
     ASSERT_EQ(unzip(L"descriptors.zip"), kUnzipOk);
     EXPECT_EQ(fileIn(L"readme.txt"), test::kReadme);
+    EXPECT_EQ(fileIn(L"zip64.txt"), "sizes after the data in 64 bits");
 }
 
 TEST_F(ZipEngineTest, AnArchiveBeyondTheFreeSpaceOfTheDiskIsRefused) {

@@ -199,7 +199,8 @@ def unicode_path(name, unicode_name):
 
 def raw_zip(members):
     """A zip archive from (name, data, method, password or None) and optionally a dict of
-    local_name, extra (both headers), made_by, external; names as text or bytes."""
+    local_name, extra (both headers), local_extra, made_by, external, packed (the data as written),
+    descriptor (sizes after the data, without their signature); names as text or bytes."""
     body, directory = io.BytesIO(), io.BytesIO()
     for name, data, method, password, *more in members:
         more = more[0] if more else {}
@@ -212,14 +213,20 @@ def raw_zip(members):
         if method == zipfile.ZIP_DEFLATED:
             squeezer = zlib.compressobj(9, zlib.DEFLATED, -15)
             packed = squeezer.compress(data) + squeezer.flush()
+        packed = more.get("packed", packed)
+        descriptor = more.get("descriptor", False)
+        flags |= 8 if descriptor else 0
         if password:
             flags |= 1
             header = bytes(range(11)) + bytes([crc >> 24])
             packed = Cipher(password).encrypt(header + packed)
         offset = body.tell()
         extra = more.get("extra", b"")
-        body.write(local_header(more.get("local_name", name), flags, method, crc, len(packed), len(data), extra))
+        local_sizes = (0, 0, 0) if descriptor else (crc, len(packed), len(data))
+        body.write(local_header(more.get("local_name", name), flags, method, *local_sizes, more.get("local_extra", extra)))
         body.write(packed)
+        if descriptor:
+            body.write(struct.pack("<III", crc, len(packed), len(data)))
         directory.write(central_record(name, flags, method, crc, len(packed), len(data), offset, extra,
                                        more.get("made_by", 20), more.get("external", 0)))
     return body.getvalue() + directory.getvalue() + end_record(len(members), directory.tell(), body.tell())
@@ -361,6 +368,8 @@ def write_two_readings(out):
     with zipfile.ZipFile(stream, "w") as archive:
         archive.writestr(info("readme.txt", zipfile.ZIP_DEFLATED), README)
         archive.writestr(info("config.ini", zipfile.ZIP_STORED), CONFIG)
+        with archive.open(info("zip64.txt", zipfile.ZIP_DEFLATED), "w", force_zip64=True) as member:
+            member.write(b"sizes after the data in 64 bits")
     save("descriptors.zip", bytes(stream.data))
 
     # More members than any release, all on one header: refused before any
@@ -374,9 +383,39 @@ def write_long_names(out):
     """Names longer than a path of the platform may be."""
     deep = "a/" * 20000 + "x.txt"
     long = "long/" + "d" * 200 + "/" + "f" * 100 + ".txt"
-    for fixture, name in [("deep-name.zip", deep), ("long-path.zip", long)]:
+    longest = "long/" + "d" * 100 + "/" + "f" * 80 + ".txt"  # fits below a short enough target
+    for fixture, name in [("deep-name.zip", deep), ("long-path.zip", long), ("long-name.zip", longest)]:
         write_raw(out, fixture, [("safe.txt", b"safe", zipfile.ZIP_STORED, None),
                                  (name, b"far down", zipfile.ZIP_STORED, None)])
+
+
+def write_real_world(out):
+    """Archives as archivers on several systems write them: all install."""
+    read_only = info("My Settings v2.0.ini", zipfile.ZIP_DEFLATED)
+    read_only.external_attr = (0o100444 << 16) | 0x01
+    read_only.extra = (struct.pack("<HHBI", 0x5455, 5, 1, 1215162330) +  # modification time
+                       struct.pack("<HHBBIBI", 0x7875, 11, 1, 4, 1000, 4, 1000) +  # owner and group
+                       struct.pack("<HHIHHQQQ", 0x000A, 32, 0, 1, 24, *[128600000000000000] * 3))  # NTFS times
+    with zipfile.ZipFile(os.path.join(out, "real-world.zip"), "w") as archive:
+        archive.comment = b"Vorlane 2.1 release"
+        archive.writestr(info("tools\\bin\\", zipfile.ZIP_STORED), b"")  # folders as some Windows tools name them
+        archive.writestr(info("tools\\bin\\run.cmd", zipfile.ZIP_DEFLATED), CONFIG)
+        archive.writestr(read_only, CONFIG)
+        for level in range(10):
+            archive.writestr(info("level%d.txt" % level, zipfile.ZIP_DEFLATED), README * 50, compresslevel=level)
+    name = "unix/" + UMLAUT_NAME
+    write_raw(out, "raw-real-world.zip", [
+        # UTF-8 bytes without the flag, and the same bytes as the Unicode name.
+        (name.encode(), b"utf-8", zipfile.ZIP_STORED, None,
+         {"extra": unicode_path(name.encode(), name), "made_by": 0x031E, "external": 0o100644 << 16}),
+        (("oem/" + UMLAUT_NAME).encode("cp437"), b"code page 437", zipfile.ZIP_STORED, None),
+        ("empty.bin", b"", zipfile.ZIP_DEFLATED, None, {"packed": b""}),
+        ("streamed.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True}),
+        # An empty 64-bit field in the local header, the sizes after the data in 32 bits all the same.
+        ("marked.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True, "local_extra": b"\x01\x00\x00\x00"}),
+        # Read from a folder a cloud service keeps: reparse points, to the file system.
+        ("synced/", b"", zipfile.ZIP_STORED, None, {"made_by": 0x003F, "external": 0x430}),
+        ("synced/cloud.txt", b"cloud", zipfile.ZIP_DEFLATED, None, {"made_by": 0x003F, "external": 0x420})])
 
 
 def write_refused(out):
@@ -445,6 +484,7 @@ def main():
     write_two_readings(out)
     write_long_names(out)
     write_refused(out)
+    write_real_world(out)
     write_oversized(out)
     write_leftovers(out)
     for count in [1000, 10000]:
@@ -453,7 +493,7 @@ def main():
         archive.writestr(info("packed.txt", zipfile.ZIP_BZIP2), b"bzip2 is not supported" * 10)
 
     for name in ["good.zip", "large.zip", "zip64.zip", "update.zip", "unicode-agrees.zip", "descriptors.zip",
-                 "bench-1000.zip"]:
+                 "bench-1000.zip", "real-world.zip", "raw-real-world.zip"]:
         with zipfile.ZipFile(os.path.join(out, name)) as archive:
             assert archive.testzip() is None, name
     with open(os.path.join(out, "stamp"), "w") as f:

@@ -4,6 +4,7 @@
 
 #include "core/Handles.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/SideFiles.h"
 
 namespace vorlane::updater {
 
@@ -26,7 +27,7 @@ std::optional<std::wstring> finalPathOf(const std::wstring& path) {
 }
 
 bool isFileOfItsOwn(const std::wstring& folder, const std::wstring& name) {
-    const std::wstring path = folder + L"\\" + name;
+    const std::wstring path = sideFilePath(folder + L"\\" + name);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         return false;

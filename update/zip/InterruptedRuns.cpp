@@ -38,7 +38,7 @@ void collect(const std::wstring& folder, std::vector<SideFile>& found) {
         if (!side || !isFileOfItsOwn(folder, data.cFileName)) continue;
         const ULONGLONG written =
             (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-        found.push_back({folder + L"\\" + data.cFileName, folder + L"\\" + std::wstring(side->owner),
+        found.push_back({sideFilePath(folder + L"\\" + data.cFileName), folder + L"\\" + std::wstring(side->owner),
                          std::wstring(side->run), side->old, written});
     } while (FindNextFileW(search.get(), &data));
 }

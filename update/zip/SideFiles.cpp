@@ -16,6 +16,13 @@ std::wstring_view dropDigits(std::wstring_view& name) {
 
 }  // namespace
 
+std::wstring sideFilePath(const std::wstring& path) {
+    constexpr size_t kMaxPath = 260;  // with its terminating NUL, as the platform counts
+    if (path.size() < kMaxPath || path.starts_with(L"\\\\?\\")) return path;
+    if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
+
 std::optional<SideFileName> parseSideFileName(std::wstring_view name) {
     if (name.size() < 4 || (!name.ends_with(L".old") && !name.ends_with(L".new"))) return std::nullopt;
     SideFileName side;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vorlane::updater {
@@ -15,5 +16,10 @@ struct SideFileName {
 
 // What a name says when it is shaped like a side file's, else nothing.
 std::optional<SideFileName> parseSideFileName(std::wstring_view name);
+
+// A side file's name makes a place's path longer: a place as long as Windows
+// allows gets a side file beyond it. Such a path (a full one) is given in
+// the form the file system takes at any length; shorter ones stay as they are.
+std::wstring sideFilePath(const std::wstring& path);
 
 }  // namespace vorlane::updater

@@ -17,6 +17,11 @@ namespace vorlane::updater {
 namespace {
 
 constexpr int kNameTries = 100;
+// A file another program holds without leave to rename it is often held only
+// for a moment (a virus scanner looking at a new file): it is tried again for
+// about a second before the swap gives up.
+constexpr int kBusyTries = 10;
+constexpr DWORD kBusyWait = 100;  // milliseconds
 
 [[noreturn]] void diskFailure(const std::string& what, const std::wstring& path) {
     const DWORD code = GetLastError();
@@ -26,6 +31,15 @@ constexpr int kNameTries = 100;
 bool isFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool moveOnceFree(const std::wstring& from, const std::wstring& to) {
+    for (int tries = 1;; ++tries) {
+        if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || tries == kBusyTries) return false;
+        Sleep(kBusyWait);
+    }
 }
 
 bool isFile(const std::wstring& path) {
@@ -69,7 +83,8 @@ void StagedFolder::makeLevels(const std::wstring& folder) {
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
-    return target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) + kind;
+    return sideFilePath(target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) +
+                        kind);
 }
 
 void StagedFolder::beginFile(const std::wstring& relative) {
@@ -123,10 +138,10 @@ void StagedFolder::putInPlace(StagedFile& file) {
             SetFileAttributesW(file.target.c_str(), file.oldAttributes & ~FILE_ATTRIBUTE_READONLY);
             file.attributesCleared = true;
         }
-        if (!MoveFileExW(file.target.c_str(), file.backup.c_str(), 0)) diskFailure("cannot replace", file.target);
+        if (!moveOnceFree(file.target, file.backup)) diskFailure("cannot replace", file.target);
         file.oldMovedAside = true;
     }
-    if (!MoveFileExW(file.temporary.c_str(), file.target.c_str(), 0)) diskFailure("cannot replace", file.target);
+    if (!moveOnceFree(file.temporary, file.target)) diskFailure("cannot replace", file.target);
     file.newMovedIn = true;
 }
 
@@ -193,7 +208,7 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
             if (!side || !names.contains(foldedName(side->owner)) || names.contains(foldedName(name))) continue;
             // An old copy is deleted only beside a file in its place: never the only copy.
             if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
-            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW((base + L"\\" + found.cFileName).c_str());
+            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW(sideFilePath(base + L"\\" + found.cFileName).c_str());
         } while (FindNextFileW(search.get(), &found));
     }
 }

@@ -27,9 +27,6 @@ namespace vorlane::updater {
 
 class StagedFolder {
 public:
-    // The most the name of a file beside a place adds to the place's path.
-    static constexpr size_t kSideNameRoom = 26;
-
     // root: a full path without a trailing backslash. Missing levels of it
     // are made now. ZipFailure kUnzipDiskError on failure, here and below.
     explicit StagedFolder(std::wstring root);

@@ -109,6 +109,14 @@ void inflateInto(PackedStream& packed, CheckedSink& out, char* output) {
         throw ZipFailure(kUnzipAmbiguous, "holds bytes after its compressed data");
 }
 
+std::optional<DataDescriptor> wholeDataDescriptor(std::string_view bytes, bool zip64) {
+    try {
+        return parseDataDescriptor(bytes, zip64);
+    } catch (const ZipFailure&) {
+        return std::nullopt;
+    }
+}
+
 void refuseDisagreement(const ZipEntry& entry, const LocalHeader& local) {
     if (local.name != entry.name)
         throw ZipFailure(kUnzipAmbiguous,
@@ -220,14 +228,24 @@ void ZipArchive::readLocalHeader(ZipEntry& entry) {
     if (entry.hasDataDescriptor()) readDataDescriptor(entry, local.zip64);
 }
 
+// The sizes are 64-bit when the local header has a 64-bit field, yet some
+// writers give a small member that field (even an empty one) and its sizes in
+// 32 bits: the width whose values are the directory's is the one written. The
+// next member must still begin right after them.
 void ZipArchive::readDataDescriptor(ZipEntry& entry, bool zip64) {
     const uint64_t room = directoryStart_ - entry.dataEnd;
-    const DataDescriptor descriptor = parseDataDescriptor(
-        readString(entry.dataEnd, static_cast<size_t>(std::min<uint64_t>(room, kMaxDataDescriptorSize))), zip64);
-    if (descriptor.crc != entry.crc || descriptor.packedSize != entry.packedSize || descriptor.size != entry.size)
-        throw ZipFailure(kUnzipAmbiguous,
-                         visibleBytes(entry.name) + ": the sizes after its data disagree with the directory");
-    entry.dataEnd += descriptor.length;
+    const std::string bytes =
+        readString(entry.dataEnd, static_cast<size_t>(std::min<uint64_t>(room, kMaxDataDescriptorSize)));
+    for (const bool wide : {zip64, !zip64}) {
+        const std::optional<DataDescriptor> descriptor = wholeDataDescriptor(bytes, wide);
+        if (descriptor && descriptor->crc == entry.crc && descriptor->packedSize == entry.packedSize &&
+            descriptor->size == entry.size) {
+            entry.dataEnd += descriptor->length;
+            return;
+        }
+    }
+    parseDataDescriptor(bytes, zip64);  // one that is cut short is damage
+    throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": the sizes after its data disagree with the directory");
 }
 
 // Members in the order of their bytes: each begins where the one before it
@@ -285,7 +303,8 @@ void ZipArchive::unpack(const ZipEntry& entry, std::string_view password, const 
     PackedStream packed([this](uint64_t at, char* buffer, size_t count) { readAt(at, buffer, count); }, start, length,
                         std::move(cipher), buffers_.get());
     CheckedSink out(entry, sink);
-    if (entry.method == kMethodStored)
+    // Some archivers mark an empty file as deflated yet write no stream for it.
+    if (entry.method == kMethodStored || (length == 0 && entry.size == 0))
         copyStored(packed, out);
     else
         inflateInto(packed, out, buffers_.get() + kChunk);

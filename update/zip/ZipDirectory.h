@@ -37,9 +37,11 @@ struct ZipEntry {
     bool hasDataDescriptor() const { return (flags & 0x0008) != 0; }
     // A folder by its attributes: the DOS folder attribute, or a Unix mode of a folder.
     bool markedAsFolder() const { return unixFileType() == 0x4000 || (externalAttributes & 0x10) != 0; }
-    // A symbolic link as the archiving system saw it: a Unix mode of a link, or
-    // the reparse-point attribute.
-    bool isLink() const { return unixFileType() == 0xA000 || (externalAttributes & 0x400) != 0; }
+    // A symbolic link as the archiving system saw it: a Unix mode of a link.
+    // The reparse-point attribute of Windows archivers says only what the file
+    // system said of the file they read (one kept by a cloud service, or
+    // deduplicated): they store its contents.
+    bool isLink() const { return unixFileType() == 0xA000; }
     // The file type bits of a Unix mode; 0 when made on another system.
     uint32_t unixFileType() const { return (versionMadeBy >> 8) == 3 ? (externalAttributes >> 16) & 0xF000 : 0; }
     // The byte a right password reveals at the end of the cipher header.

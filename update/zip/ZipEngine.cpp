@@ -222,7 +222,7 @@ private:
         for (const ZipEntry& entry : archive.entries()) {
             if ((entry.utf8Name && !isValidUtf8(entry.name)) || (entry.unicodeName && !isValidUtf8(*entry.unicodeName)))
                 throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
-            std::wstring name = fromMemberName(entry.name, entry.utf8Name);
+            std::wstring name = memberName(entry);
             std::string shown = toAnsi(visibleName(name));
             if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
                 throw ZipFailure(kUnzipAmbiguous, shown + ": its Unicode name is " +
@@ -230,6 +230,16 @@ private:
             if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
         return members;
+    }
+
+    // Archivers on systems whose names are UTF-8 store those bytes without the
+    // UTF-8 flag and give the same bytes as the Unicode name. A reader that
+    // knows no Unicode names decodes them as code page 437 instead: other
+    // letters, but the same levels, dots and separators, since every byte of a
+    // multi-byte sequence lies above ASCII.
+    static std::wstring memberName(const ZipEntry& entry) {
+        const bool storedAsUtf8 = entry.utf8Name || (entry.unicodeName && *entry.unicodeName == entry.name);
+        return fromMemberName(entry.name, storedAsUtf8);
     }
 
     void count(const std::vector<Member>& members, const std::string& comment) {
@@ -269,8 +279,7 @@ private:
 
     // Every member's place is settled before anything is written: one name
     // that leaves the target folder, or that makes a path longer than the
-    // programs take (with the name of a file beside it), refuses the whole
-    // archive.
+    // programs take, refuses the whole archive.
     void placeAll(std::vector<Member>& members, const std::wstring& root) const {
         for (Member& member : members) {
             const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
@@ -282,11 +291,20 @@ private:
             // beside the file it is named after: put in its place, or deleted.
             if (!member.entry->isFolder() && parseSideFileName(place->substr(place->find_last_of(L'\\') + 1)))
                 throw ZipFailure(kUnzipAmbiguous, member.shownName + ": is named as the engine names its copies of a file");
-            if (root.size() + 1 + place->size() + StagedFolder::kSideNameRoom >= MAX_PATH)
+            if (!fitsWindowsPaths(root, *place, member.entry->isFolder()))
                 throw ZipFailure(kUnzipUnsafePath, shortened(member.shownName) + ": is too long a path for Windows");
             // Without the archive's folders, a folder member makes nothing.
             if (options_.honorDirectories || !member.entry->isFolder()) member.target = *place;
         }
+    }
+
+    // Paths as programs that do not ask for long ones take them: a file's up
+    // to MAX_PATH - 1 characters, a folder's up to MAX_PATH - 13 (room for a
+    // short name in it).
+    static bool fitsWindowsPaths(const std::wstring& root, const std::wstring& place, bool folder) {
+        const size_t slash = place.find_last_of(L'\\');
+        const size_t folderLength = folder ? place.size() : (slash == std::wstring::npos ? 0 : slash);
+        return root.size() + 1 + place.size() < MAX_PATH && root.size() + 1 + folderLength < MAX_PATH - 12;
     }
 
     // Puts right what runs ended half way left in the target's own folder, the
