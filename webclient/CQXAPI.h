@@ -115,6 +115,7 @@ private:
         std::wstring line;  // the whole request, as it goes on the wire
         bool onKeptConnection = false;  // written into a connection an earlier reply came on
         bool login = false;
+        bool galleries = false;  // the list the gallery and category boxes wait for
     };
     void frameReply();
     void completeReply();
