@@ -3,6 +3,7 @@
 // into the data folder; the client's completion handler takes it from there.
 #include <windows.h>
 
+#include "core/FlagScope.h"
 #include "core/Globals.h"
 #include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
@@ -20,6 +21,10 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kModule = L"modXML";
+
+// The service announces the update in every reply, and the clock runs on
+// under the update's boxes: one announcement is taken up at a time.
+bool takingUpAnUpdate = false;
 
 // Asks for permission to update; false when the member said No.
 bool memberAllowsUpdate() {
@@ -54,6 +59,8 @@ void createDataFolder() {
 }  // namespace
 
 void upgradeVorlane(const std::wstring& link) {
+    if (takingUpAnUpdate) return;
+    const FlagScope takingUp(takingUpAnUpdate);
     runTrapped(L"upgradeVorlane", kModule, [&] {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
