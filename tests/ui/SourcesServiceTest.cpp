@@ -83,7 +83,6 @@ TEST_F(SourcesService, TheGalleryListFillsTheBoxesAndAPickedGalleryBringsItsCate
               (std::vector<std::wstring>{L"All Categories", L"Forests", L"Mountains", L"Oceans"}));
     EXPECT_EQ(regGetSetting(kAppName, memberSection(member), L"Gallery", L""), L"Nature");
     EXPECT_TRUE(errors.empty());
-
     // Asked for again and answered with an error of the service's: the boxes keep their list, usable.
     service.fault("api_error", "&number=901");
     requestGalleries();

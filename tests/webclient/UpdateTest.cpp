@@ -94,9 +94,7 @@ TEST_F(UpdateDownload, AnAnnouncementDuringTheUpdateChangesNothing) {
     gQXAPI->RotateWallpaper();
     // A third falls due while the question is open (the clock runs on under it).
     SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-        if (!FindWindowW(nullptr, L"Proceed with Update?")) return;
-        KillTimer(nullptr, id);
-        gQXAPI->RotateWallpaper();
+        if (FindWindowW(nullptr, L"Proceed with Update?") && KillTimer(nullptr, id)) gQXAPI->RotateWallpaper();
     });
     ASSERT_TRUE(waitFor([&] { return apiRequests().size() == 3; }));
     ASSERT_TRUE(waitForUpdateRequests(1));
