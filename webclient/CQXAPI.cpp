@@ -176,9 +176,8 @@ bool CQXAPI::awaitingReply() {
     // The gallery and category boxes wait disabled for their list: one lost
     // with its connection is asked for again, first in line, unless asked
     // already. (Its own time-out still ends it.)
-    const bool askedAgain = std::any_of(pendingRequests_.begin(), pendingRequests_.end(),
-                                        [](const Request& r) { return r.galleries; });
-    if (lost.galleries && connectionLost && !askedAgain)
+    if (lost.galleries && connectionLost &&
+        std::none_of(pendingRequests_.begin(), pendingRequests_.end(), [](const Request& r) { return r.galleries; }))
         pendingRequests_.push_front({lost.id, lost.line, false, false, true});
     return false;
 }
