@@ -64,9 +64,9 @@ void upgradeVorlane(const std::wstring& link) {
     runTrapped(L"upgradeVorlane", kModule, [&] {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
-        // An update whose engine would not start is not tried again this run:
-        // the service announces it in every reply.
-        if (!api.apiUpdateNotStarted.empty() && link == api.apiUpdateNotStarted) return;
+        // An update whose engine would not start, or whose address was refused,
+        // is not taken up again this run: the service announces it in every reply.
+        if (!api.apiUpdateLeftAlone.empty() && link == api.apiUpdateLeftAlone) return;
         // After a checksum mismatch the archive is fetched again without a word.
         const bool again = api.apiDownloadingUpdateErr > 0;
         bool asked = false;
@@ -80,6 +80,7 @@ void upgradeVorlane(const std::wstring& link) {
         const std::wstring fileName = updateArchiveName(link, serviceHosts());
         if (fileName.empty()) {
             tellUpdateAddressRefused();
+            api.apiUpdateLeftAlone = link;
             main.exitVorlane(false);
             return;
         }
