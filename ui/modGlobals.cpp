@@ -106,4 +106,11 @@ void requestGalleries() {
     gQXAPI->APISend(L"qx.getGalleries", keys, values);
 }
 
+void galleryRequestEnded() {
+    FrmMain& main = frmMain();
+    if (main.cboGallery.ListCount() == 0) return;  // still "Loading..."
+    main.cboGallery.setEnabled(true);
+    main.cboCategory.setEnabled(true);
+}
+
 }  // namespace vorlane::ui

@@ -19,6 +19,11 @@ void updateCategoryList();
 // Asks the service for the gallery list; the lists stay disabled until it arrives.
 void requestGalleries();
 
+// A gallery request has ended, with the list or without it (failed, or answered
+// with something else): lists filled before are usable again. Lists still
+// waiting for their first list wait on: the next change asks for it again.
+void galleryRequestEnded();
+
 // A setting of the member who is logged in (the section named by the API
 // client's user name). Before the client exists nothing is read or written.
 std::wstring getMemberSetting(const std::wstring& name, const std::wstring& defaultValue);

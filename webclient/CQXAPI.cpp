@@ -12,6 +12,7 @@
 #include "core/CTimerFunctions.h"
 #include "core/FlagScope.h"
 #include "ui/frmMain.h"
+#include "ui/modGlobals.h"
 #include "version.h"
 #include "webclient/XmlOutline.h"
 #include "webclient/modXML.h"
@@ -116,8 +117,8 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
             address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
 
         const uint64_t id = ++lastRequestId_;
-        pendingRequests_.push_back(
-            {id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false, QueryMethod == L"qx.auth.login"});
+        pendingRequests_.push_back({id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false,
+                                    QueryMethod == L"qx.auth.login", QueryMethod == L"qx.getGalleries"});
         sendQueued();
         accepted = isUnderWay(id);
     });
@@ -150,6 +151,7 @@ void CQXAPI::writeRequest(const Request& request) {
     // closed it.
     if (QXSock.State() != StateConnected) {
         APIHandleSockError();
+        if (request.galleries) ui::galleryRequestEnded();
         return;
     }
     inFlight_ = request;
@@ -167,8 +169,16 @@ bool CQXAPI::awaitingReply() {
     // Its time-out fired (and ran the outage path), or its connection was lost
     // to a socket error, already reported: its reply will not come. A late one
     // must not be taken for the next request's.
+    const Request lost = *inFlight_;
+    const bool connectionLost = QXSock.State() != StateConnected;
     forgetRequestInFlight();
     QXSock.CloseSck();
+    // The gallery and category boxes wait disabled for their list: one lost
+    // with its connection is asked for again, first in line, unless asked
+    // already. (Its own time-out still ends it.)
+    if (lost.galleries && connectionLost &&
+        std::none_of(pendingRequests_.begin(), pendingRequests_.end(), [](const Request& r) { return r.galleries; }))
+        pendingRequests_.push_front({lost.id, lost.line, false, false, true});
     return false;
 }
 
@@ -358,6 +368,7 @@ void CQXAPI::dropUnaskedBytes() {
 
 void CQXAPI::completeReply() {
     const bool login = inFlight_ && inFlight_->login;
+    const bool galleryList = inFlight_ && inFlight_->galleries;
     const bool heldByThisReply = holds_ != holdsAtRequest_;
     forgetRequestInFlight();  // answered
     std::wstring reply;
@@ -375,6 +386,7 @@ void CQXAPI::completeReply() {
     }
     const uint64_t holds = holds_;
     ParseXML(reply);
+    if (galleryList) ui::galleryRequestEnded();
     // The service answers as itself again: the rotation goes on where it stood.
     if (fromService && !heldByThisReply && holds_ == holds) gTimerFunctions->rotationHeld = false;
     askAgainWhileHeld();  // a login this reply accepted

@@ -40,8 +40,9 @@ public:
     int16_t apiDownloadingUpdateErr = 0;
     // The update download switched the main clock off (it was running before).
     bool apiUpdateStoppedClock = false;
-    // The address of an update whose engine did not start this run.
-    std::wstring apiUpdateNotStarted;
+    // The address of an update left alone for the rest of the run: its engine
+    // did not start, or the member stayed after its address was refused.
+    std::wstring apiUpdateLeftAlone;
     bool apiNetworkOutage = false;
     int32_t apiActiveWallpaper = 0;
     std::wstring apiActiveWallpaperLink;
@@ -60,7 +61,7 @@ public:
     // it off, its engine did not start): its files and state go, and what it
     // stopped runs again (the clock, so that the retry and the schedule run; a
     // change no longer forced). The service announces it anew; one whose
-    // engine did not start is then left alone (apiUpdateNotStarted).
+    // engine did not start is then left alone (apiUpdateLeftAlone).
     void forgetUpdate();
 
     // --- Wallpaper rotation ---
@@ -115,6 +116,7 @@ private:
         std::wstring line;  // the whole request, as it goes on the wire
         bool onKeptConnection = false;  // written into a connection an earlier reply came on
         bool login = false;
+        bool galleries = false;  // the list the gallery and category boxes wait for
     };
     void frameReply();
     void completeReply();

@@ -164,7 +164,7 @@ void CQXAPI::updateEngineDidNotStart(uint32_t error) {
     }
     // Nothing was applied: the program runs on as it was before the update,
     // which it neither fetches nor asks about again until it starts anew.
-    apiUpdateNotStarted = apiDownloadingUpdateLink;
+    apiUpdateLeftAlone = apiDownloadingUpdateLink;
     forgetUpdate();
     endWallpaperChange();
     if (!missing)

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/Convert.h"
+#include "core/FlagScope.h"
 #include "core/Globals.h"
 #include "core/Trap.h"
 #include "core/modRegistry.h"
@@ -21,6 +22,16 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kModule = L"modXML";
+
+// The clock runs on under the box, and a server that sends what cannot be read
+// sends it again at the next change: one box says it at a time.
+void tellUnreadableReply(const XmlDocument& document) {
+    static bool open = false;
+    if (open) return;
+    const FlagScope showing(open);
+    const std::wstring text = std::to_wstring(document.parseErrorCode()) + L"\r\n" + document.parseErrorReason();
+    MessageBoxW(ui::windowInFront(), text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
+}
 
 void handleError(const XmlNode& root) {
     const std::wstring number = root.require(L"number").text();
@@ -143,9 +154,7 @@ void ParseXML(const std::wstring& body) {
     runTrapped(L"ParseXML", kModule, [&] {
         XmlDocument document;
         if (!document.loadXml(body)) {
-            const std::wstring text =
-                std::to_wstring(document.parseErrorCode()) + L"\r\n" + document.parseErrorReason();
-            MessageBoxW(ui::windowInFront(), text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
+            tellUnreadableReply(document);
             return;
         }
         const XmlNode root = document.firstChild();

@@ -3,6 +3,7 @@
 // into the data folder; the client's completion handler takes it from there.
 #include <windows.h>
 
+#include "core/FlagScope.h"
 #include "core/Globals.h"
 #include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
@@ -20,6 +21,10 @@ namespace vorlane {
 namespace {
 
 constexpr const wchar_t* kModule = L"modXML";
+
+// The service announces the update in every reply, and the clock runs on
+// under the update's boxes: one announcement is taken up at a time.
+bool takingUpAnUpdate = false;
 
 // Asks for permission to update; false when the member said No.
 bool memberAllowsUpdate() {
@@ -54,12 +59,14 @@ void createDataFolder() {
 }  // namespace
 
 void upgradeVorlane(const std::wstring& link) {
+    if (takingUpAnUpdate) return;
+    const FlagScope takingUp(takingUpAnUpdate);
     runTrapped(L"upgradeVorlane", kModule, [&] {
         CQXAPI& api = *gQXAPI;
         ui::FrmMain& main = ui::frmMain();
-        // An update whose engine would not start is not tried again this run:
-        // the service announces it in every reply.
-        if (!api.apiUpdateNotStarted.empty() && link == api.apiUpdateNotStarted) return;
+        // An update whose engine would not start, or whose address was refused,
+        // is not taken up again this run: the service announces it in every reply.
+        if (!api.apiUpdateLeftAlone.empty() && link == api.apiUpdateLeftAlone) return;
         // After a checksum mismatch the archive is fetched again without a word.
         const bool again = api.apiDownloadingUpdateErr > 0;
         bool asked = false;
@@ -73,6 +80,7 @@ void upgradeVorlane(const std::wstring& link) {
         const std::wstring fileName = updateArchiveName(link, serviceHosts());
         if (fileName.empty()) {
             tellUpdateAddressRefused();
+            api.apiUpdateLeftAlone = link;
             main.exitVorlane(false);
             return;
         }

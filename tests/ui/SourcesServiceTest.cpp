@@ -83,6 +83,11 @@ TEST_F(SourcesService, TheGalleryListFillsTheBoxesAndAPickedGalleryBringsItsCate
               (std::vector<std::wstring>{L"All Categories", L"Forests", L"Mountains", L"Oceans"}));
     EXPECT_EQ(regGetSetting(kAppName, memberSection(member), L"Gallery", L""), L"Nature");
     EXPECT_TRUE(errors.empty());
+    // Asked for again and answered with an error of the service's: the boxes keep their list, usable.
+    service.fault("api_error", "&number=901");
+    requestGalleries();
+    ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
+    EXPECT_TRUE(main.cboGallery.Enabled() && main.cboCategory.Enabled());
 }
 
 TEST_F(SourcesService, AccentedGalleriesAndCategoriesShowRightAndBringTheirWallpapers) {

@@ -17,6 +17,7 @@
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
 #include "ui/frmSlideMessage.h"
+#include "ui/modGlobals.h"
 #include "webclient/modMD5.h"
 
 using namespace vorlane;
@@ -354,7 +355,7 @@ TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChange
                  {10060, false, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
-        askForGalleries();
+        ui::requestGalleries();  // the lists wait for it
         ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
         gQXAPI->apiNetworkOutage = false;
         gQXAPI->apiForced = c.forced;
@@ -365,6 +366,12 @@ TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChange
             .events.Error(c.number, description, 0, L"CSocketMaster.PostSocket", L"", 0, cancelDisplay);
         EXPECT_EQ(gQXAPI->socket().State(), StateClosed);
         EXPECT_EQ(gQXAPI->apiNetworkOutage, c.outage);
+        if (!c.outage) {  // the list lost with its connection does not leave the lists waiting
+            noMatchingWallpapers = true;  // the next request's reply tells nothing
+            TextArray keys{L"tag"}, values{L"no-such-tag"};
+            gQXAPI->APISend(L"qx.wallpapers.browse", keys, values);
+            EXPECT_TRUE(waitFor([] { return ui::frmMain().cboGallery.Enabled(); }));
+        }
         ASSERT_EQ(notice().has_value(), c.notice);
         if (!c.notice) continue;
         EXPECT_EQ(notice()->title, L"Vorlane - Connection Issue");

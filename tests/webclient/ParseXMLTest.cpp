@@ -263,6 +263,11 @@ TEST_F(Dispatch, DeclarationFirstIsAFailureAndMalformedIsAnXmlErrorBox) {
     EXPECT_FALSE(gQXAPI->apiLoggedIn);
 
     ui::frmMain().Show();
+    // Another unreadable reply while the box is open says nothing more.
+    dialogs.answer(L"XML Error", IDOK, std::chrono::milliseconds(500));
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (KillTimer(nullptr, id)) ParseXML(L"<auth><token>t</auth>");
+    });
     ParseXML(L"<auth><token>t</auth>");
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.seen()[0].title, L"XML Error");
