@@ -148,9 +148,8 @@ void ParseXML(const std::wstring& body) {
             MessageBoxW(ui::windowInFront(), text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
             return;
         }
-        const XmlNode root = document.firstChild();
+        const XmlNode root = document.rootElement();
         const std::wstring name = root.name();
-        if (!root.isElement()) raiseError(errnum::ObjectNotSet, kModule);
 
         if (name == L"error") handleError(root);
         else if (name == L"auth") handleAuth(document, root);
