@@ -294,9 +294,10 @@ bool CQXAPI::APIConnect() {
 
 bool CQXAPI::waitForConnect() {
     // The system's own limits on a lookup and a connect can run to minutes;
-    // a connection not made in this long counts as failed.
-    constexpr uint64_t kConnectTimeOutMs = 20'000;
-    const uint64_t deadline = GetTickCount64() + kConnectTimeOutMs;
+    // a connection not made in the downloader's time counts as failed. That
+    // time outlasts the system's connect attempts on a line that loses the
+    // first handshakes (about 21 seconds), so a slow line still gets through.
+    const uint64_t deadline = GetTickCount64() + static_cast<uint64_t>(CDownload::Limits{}.connect.count());
     const uint64_t closings = closings_;
     for (;;) {
         const SocketState state = QXSock.State();
