@@ -32,32 +32,40 @@ constexpr const wchar_t* kBuiltInApiKey = L"Vx3k9QpL2m7Z";
 // The version the service sees: major.minor.revision.
 std::wstring programVersion() { return VORLANE_VERSION_TEXT; }
 
+std::wstring_view withoutTrailingBlanks(std::wstring_view text) {
+    return text.substr(0, text.find_last_not_of(L" \t\r") + 1);
+}
+
 // The lines of text, without their line ends (LF or CR LF) and trailing blanks.
 std::vector<std::wstring> splitLines(std::wstring_view text) {
     std::vector<std::wstring> lines;
-    for (size_t start = 0;; ) {
-        const size_t at = text.find(L'\n', start);
-        const std::wstring_view line = text.substr(start, at == std::wstring_view::npos ? at : at - start);
-        lines.emplace_back(line.substr(0, line.find_last_not_of(L" \t\r") + 1));
-        if (at == std::wstring_view::npos) return lines;
-        start = at + 1;
-    }
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring_view::npos; start = end + 1)
+        lines.emplace_back(withoutTrailingBlanks(text.substr(start, end - start)));
+    lines.emplace_back(withoutTrailingBlanks(text.substr(start)));
+    return lines;
 }
 
 bool isBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n") == std::wstring_view::npos; }
 
-// A byte-order mark as the reply's bytes come in: UTF-8's, read in the code page.
+// UTF-8's byte-order mark as its bytes come in, read in the code page.
 const std::wstring& utf8MarkAsReceived() {
     static const std::wstring mark = fromAnsi("\xEF\xBB\xBF");
     return mark;
 }
 
-// The body as a document: a byte-order mark announces UTF-8 text, which the
-// code page has misread, and is no part of the document.
+// The length of the byte-order mark that begins body, 0 when there is none.
+size_t byteOrderMarkLength(std::wstring_view body) {
+    if (body.starts_with(L'\uFEFF')) return 1;
+    return body.starts_with(utf8MarkAsReceived()) ? utf8MarkAsReceived().size() : 0;
+}
+
+// The body as a document: a byte-order mark is no part of it, and UTF-8's
+// announces UTF-8 text, which the code page has misread.
 std::wstring documentText(const std::wstring& body) {
-    if (!body.empty() && body[0] == L'\uFEFF') return body.substr(1);
-    if (!body.starts_with(utf8MarkAsReceived())) return body;
-    const std::string bytes = toAnsi(std::wstring_view(body).substr(utf8MarkAsReceived().size()));
+    const size_t mark = byteOrderMarkLength(body);
+    if (mark <= 1) return body.substr(mark);
+    const std::string bytes = toAnsi(std::wstring_view(body).substr(mark));
     const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
@@ -68,15 +76,16 @@ std::wstring documentText(const std::wstring& body) {
 // white space, the XML declaration, comments and processing instructions.
 // npos while the body holds no more than these.
 size_t rootStart(std::wstring_view body) {
-    size_t at = body.starts_with(L'\uFEFF') ? 1 : body.starts_with(utf8MarkAsReceived()) ? utf8MarkAsReceived().size() : 0;
+    size_t at = byteOrderMarkLength(body);
     for (;;) {
         at = body.find_first_not_of(L" \t\r\n", at);
         if (at == std::wstring_view::npos) return at;
         const bool comment = body.substr(at, 4) == L"<!--";
         if (!comment && body.substr(at, 2) != L"<?") return at;
-        const size_t end = body.find(comment ? L"-->" : L"?>", at + (comment ? 4 : 2));
+        const std::wstring_view closing = comment ? L"-->" : L"?>";
+        const size_t end = body.find(closing, at + (comment ? 4 : 2));
         if (end == std::wstring_view::npos) return end;
-        at = end + (comment ? 3 : 2);
+        at = end + closing.size();
     }
 }
 
@@ -105,7 +114,8 @@ bool asksToKeepConnection(std::wstring_view reply) {
             std::transform(result.begin(), result.end(), result.begin(), [](wchar_t c) { return std::towlower(c); });
             return trimmed(result);
         };
-        if (lower(line.substr(0, colon)) == L"connection" && lower(line.substr(colon + 1)) == L"keep-alive") return true;
+        if (lower(line.substr(0, colon)) == L"connection" && lower(line.substr(colon + 1)) == L"keep-alive")
+            return true;
     }
     return false;
 }

@@ -179,7 +179,8 @@ TEST_F(Framing, EveryFormOfAWholeReplyIsRead) {
         "%C3%AF%C2%BB%C2%BF" +
         toAnsi(URLEncode(L"<?xml version=\"1.0\"?>\r\n<!-- <x> -->\n<galleries><gallery><friendly>Caf")) +
         "%C3%83%C2%A9" +
-        toAnsi(URLEncode(L"</friendly></gallery>\n<gallery><friendly>Nature</friendly></gallery></galleries> \r\n\t\n"));
+        toAnsi(URLEncode(L"</friendly></gallery>\n<gallery><friendly>Nature</friendly></gallery></galleries>")) +
+        "+%0D%0A%09%0A";
     for (const auto& [fault, params] :
          {std::pair<const char*, std::string>{"crlf", ""}, {"xml_decl", ""}, {"lf_head", ""},
           {"foreign", "&header=response-from:%20QXAPI%20"}, {"custom", "&body=" + body}}) {
