@@ -1,6 +1,9 @@
 #include "core/modMisc.h"
 
+#include <algorithm>
+
 #include "core/Ansi.h"
+#include "core/HttpHead.h"
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
 
@@ -24,13 +27,17 @@ void appendPercentByte(std::wstring& out, unsigned char byte) {
 bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-std::vector<std::wstring_view> splitAll(std::wstring_view text, std::wstring_view separator) {
-    std::vector<std::wstring_view> pieces;
-    size_t start = 0;
-    for (size_t at; (at = text.find(separator, start)) != std::wstring_view::npos; start = at + separator.size())
-        pieces.push_back(text.substr(start, at - start));
-    pieces.push_back(text.substr(start));
-    return pieces;
+std::wstring_view trimmedBlanks(std::wstring_view text) {
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+bool sameLettersIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) {
+               return lower(x) == lower(y);
+           });
 }
 
 }  // namespace
@@ -71,16 +78,18 @@ std::wstring array_shift(TextArray& array) {
 bool validateHTMLHeader(std::wstring& reply) {
     bool genuine = false;
     runTrapped(L"validateHTMLHeader", kModule, [&] {
-        constexpr std::wstring_view kBlankLine = L"\r\n\r\n";
-        const size_t headerEnd = reply.find(kBlankLine);
-        if (headerEnd == std::wstring::npos) return;
+        const size_t headLength = httpHeadLength(std::wstring_view(reply));
+        if (headLength == std::wstring::npos) return;
 
-        const std::wstring header = reply.substr(0, headerEnd);
-        reply.erase(0, headerEnd + kBlankLine.size());
-
-        for (std::wstring_view line : splitAll(header, L"\r\n")) {
-            const auto parts = splitAll(line, L": ");
-            if (parts.size() == 2 && parts[0] == L"Response-From" && parts[1] == L"QXAPI") {
+        const std::wstring head = reply.substr(0, headLength);
+        reply.erase(0, headLength);
+        // Field names know no letter case, and blanks around a value are no
+        // part of it: a proxy on the way may rewrite either.
+        for (std::wstring_view line : httpHeadLines(std::wstring_view(head))) {
+            const size_t colon = line.find(L':');
+            if (colon == std::wstring_view::npos) continue;
+            if (sameLettersIgnoringCase(trimmedBlanks(line.substr(0, colon)), L"Response-From") &&
+                trimmedBlanks(line.substr(colon + 1)) == L"QXAPI") {
                 genuine = true;
                 return;
             }

@@ -37,9 +37,10 @@ std::wstring array_shift(TextArray& array);
 // box is reported (91) and matches nothing.
 bool existsInCombo(const std::wstring& text, HWND__* comboBox);
 
-// Cuts the reply down to its body (everything after the first blank line) and
-// answers whether its header carries the line "Response-From: QXAPI". A reply
-// without a blank line is left as it is and answers false.
+// Cuts the reply down to its body (everything after the first blank line; the
+// header's lines end with CR LF, or all with LF alone) and answers whether its header carries the field
+// "Response-From" (any letter case) with the value "QXAPI". A reply without a
+// blank line is left as it is and answers false.
 bool validateHTMLHeader(std::wstring& reply);
 
 // True when every character is a letter A-Z or a-z, a digit, ".", "_" or "-".

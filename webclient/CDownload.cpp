@@ -4,6 +4,7 @@
 
 #include "core/Ansi.h"
 #include "core/Convert.h"
+#include "core/HttpHead.h"
 #include "core/RuntimeError.h"
 #include "core/ServiceHosts.h"
 
@@ -251,8 +252,8 @@ void CDownload::takePiece(ByteArray& data) {
 bool CDownload::takeHeader(ByteArray& data, const uint8_t*& piece, size_t& pieceSize) {
     const size_t searchFrom = header_.size() >= 3 ? header_.size() - 3 : 0;
     header_.append(reinterpret_cast<const char*>(data.data()), data.size());
-    const size_t end = header_.find(kReplyHeadEnd, searchFrom);
-    const size_t headSize = end == std::string::npos ? header_.size() : end + kReplyHeadEnd.size();
+    const size_t end = httpHeadLength(std::string_view(header_), searchFrom);
+    const size_t headSize = end == std::string::npos ? header_.size() : end;
     if (!canBeginReply(header_)) {
         failWith(downloadError::NotHttp, L"The server's reply is not HTTP");
         return false;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "core/Ansi.h"
+#include "core/HttpHead.h"
 #include "core/MessageLoop.h"
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
@@ -31,22 +33,68 @@ constexpr const wchar_t* kBuiltInApiKey = L"Vx3k9QpL2m7Z";
 // The version the service sees: major.minor.revision.
 std::wstring programVersion() { return VORLANE_VERSION_TEXT; }
 
-std::vector<std::wstring> splitLines(const std::wstring& text) {
+std::wstring_view withoutTrailingBlanks(std::wstring_view text) {
+    return text.substr(0, text.find_last_not_of(L" \t\r") + 1);
+}
+
+// The lines of text, without their line ends (LF or CR LF) and trailing blanks.
+std::vector<std::wstring> splitLines(std::wstring_view text) {
     std::vector<std::wstring> lines;
     size_t start = 0;
-    for (size_t at; (at = text.find(L'\n', start)) != std::wstring::npos; start = at + 1)
-        lines.push_back(text.substr(start, at - start));
-    lines.push_back(text.substr(start));
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring_view::npos; start = end + 1)
+        lines.emplace_back(withoutTrailingBlanks(text.substr(start, end - start)));
+    lines.emplace_back(withoutTrailingBlanks(text.substr(start)));
     return lines;
 }
 
-// The closing tag of the root element whose start tag is firstLine: its text
-// without the first and last character, cut at the first blank.
+bool isBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n") == std::wstring_view::npos; }
+
+// UTF-8's byte-order mark as its bytes come in, read in the code page.
+const std::wstring& utf8MarkAsReceived() {
+    static const std::wstring mark = fromAnsi("\xEF\xBB\xBF");
+    return mark;
+}
+
+// The length of the byte-order mark that begins body, 0 when there is none.
+size_t byteOrderMarkLength(std::wstring_view body) {
+    if (body.starts_with(L'\uFEFF')) return 1;
+    return body.starts_with(utf8MarkAsReceived()) ? utf8MarkAsReceived().size() : 0;
+}
+
+// The body as a document: a byte-order mark is no part of it, and UTF-8's
+// announces UTF-8 text, which the code page has misread.
+std::wstring documentText(const std::wstring& body) {
+    const size_t mark = byteOrderMarkLength(body);
+    if (mark <= 1) return body.substr(mark);
+    const std::string bytes = toAnsi(std::wstring_view(body).substr(mark));
+    const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+    return text;
+}
+
+// Where the root element's start tag stands in a body: past a byte-order mark,
+// white space, the XML declaration, comments and processing instructions.
+// npos while the body holds no more than these.
+size_t rootStart(std::wstring_view body) {
+    size_t at = byteOrderMarkLength(body);
+    for (;;) {
+        at = body.find_first_not_of(L" \t\r\n", at);
+        if (at == std::wstring_view::npos) return at;
+        const bool comment = body.substr(at, 4) == L"<!--";
+        if (!comment && body.substr(at, 2) != L"<?") return at;
+        const std::wstring_view closing = comment ? L"-->" : L"?>";
+        const size_t end = body.find(closing, at + (comment ? 4 : 2));
+        if (end == std::wstring_view::npos) return end;
+        at = end + closing.size();
+    }
+}
+
+// The closing tag of the root element whose start tag begins firstLine: its
+// name runs to the first blank, "/" or ">".
 std::wstring endTagFor(const std::wstring& firstLine) {
     if (firstLine.size() < 2) raiseError(errnum::InvalidProcedureCall, L"CQXAPI.QXSock_DataArrival");
-    std::wstring tag = L"</" + firstLine.substr(1, firstLine.size() - 2);
-    tag = tag.substr(0, tag.find(L' '));
-    return tag + L">";
+    return L"</" + firstLine.substr(1, firstLine.find_first_of(L" \t/>", 1) - 1) + L">";
 }
 
 std::wstring trimmed(const std::wstring& text) {
@@ -56,17 +104,19 @@ std::wstring trimmed(const std::wstring& text) {
 }
 
 // True when the reply's header asks to keep the connection ("Connection: keep-alive").
-bool asksToKeepConnection(const std::wstring& reply) {
-    const size_t headerEnd = reply.find(L"\r\n\r\n");
-    if (headerEnd == std::wstring::npos) return false;
-    const auto lower = [](std::wstring text) {
-        std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
-        return text;
-    };
-    for (const std::wstring& line : splitLines(lower(reply.substr(0, headerEnd)))) {
+bool asksToKeepConnection(std::wstring_view reply) {
+    const size_t headLength = httpHeadLength(reply);
+    if (headLength == std::wstring_view::npos) return false;
+    for (std::wstring_view line : httpHeadLines(reply.substr(0, headLength))) {
         const size_t colon = line.find(L':');
-        if (colon == std::wstring::npos || trimmed(line.substr(0, colon)) != L"connection") continue;
-        if (trimmed(line.substr(colon + 1)) == L"keep-alive") return true;
+        if (colon == std::wstring_view::npos) continue;
+        const auto lower = [](std::wstring_view text) {
+            std::wstring result(text);
+            std::transform(result.begin(), result.end(), result.begin(), [](wchar_t c) { return std::towlower(c); });
+            return trimmed(result);
+        };
+        if (lower(line.substr(0, colon)) == L"connection" && lower(line.substr(colon + 1)) == L"keep-alive")
+            return true;
     }
     return false;
 }
@@ -264,9 +314,10 @@ bool CQXAPI::APIConnect() {
 
 bool CQXAPI::waitForConnect() {
     // The system's own limits on a lookup and a connect can run to minutes;
-    // a connection not made in this long counts as failed.
-    constexpr uint64_t kConnectTimeOutMs = 20'000;
-    const uint64_t deadline = GetTickCount64() + kConnectTimeOutMs;
+    // a connection not made in the downloader's time counts as failed. That
+    // time outlasts the system's connect attempts on a line that loses the
+    // first handshakes (about 21 seconds), so a slow line still gets through.
+    const uint64_t deadline = GetTickCount64() + static_cast<uint64_t>(CDownload::Limits{}.connect.count());
     const uint64_t closings = closings_;
     for (;;) {
         const SocketState state = QXSock.State();
@@ -322,10 +373,10 @@ void CQXAPI::frameReply() {
 
     std::wstring text;
     QXSock.PeekData(text);
-    if (text.find(L"\r\n\r\n") == std::wstring::npos) {
+    if (httpHeadLength(std::wstring_view(text)) == std::wstring::npos) {
         // Not judged yet: the tail of the reply just taken (its last line end
         // can come on its own), or a header still on its way.
-        if (text.find_first_not_of(L"\r\n") == std::wstring::npos) {
+        if (isBlank(text)) {
             dropUnreadReply();
             return;
         }
@@ -333,26 +384,24 @@ void CQXAPI::frameReply() {
     }
     if (!validateHTMLHeader(text)) APIForeignResponse();
 
-    std::vector<std::wstring> lines = splitLines(text);
-    for (;;) {
-        if (lines.size() < 2) return;  // wait for more
-        if (!lines.front().empty()) break;
-        lines.erase(lines.begin());
-    }
-    while (lines.back().empty()) {
-        lines.pop_back();
-        if (lines.size() >= 2) continue;
-        // Only a whole reply of one line is unexpected: a piece that ends
-        // after the first line is the start of one.
-        if (!outlineXml(text).whole()) return;
-        APIUnexpectedResponse();
-    }
+    // The reply is whole when its root element has closed with nothing but
+    // white space after it, and its last line ends with the root's end tag.
+    const size_t start = rootStart(text);
+    if (start == std::wstring::npos) return;  // wait for more
+    const std::wstring_view document = std::wstring_view(text).substr(start);
+    const bool whole = outlineXml(document).whole();
+    std::vector<std::wstring> lines = splitLines(document);
+    if (lines.size() < 2 && !whole) return;  // the start tag's line is still on its way
+    while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
 
     if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
-    // Complete only when the end tag is the root's own: one inside a CDATA
-    // section or a comment that happens to end a piece is not.
-    if (lines.back() != apiEndTag || !outlineXml(text).whole()) return;  // stays buffered until the rest arrives
-    completeReply();
+    if (whole && lines.back().ends_with(apiEndTag)) {
+        completeReply();
+        return;
+    }
+    // A whole reply of one line that its end tag does not close is no reply
+    // of the service's; anything else stays buffered until the rest arrives.
+    if (whole && lines.size() == 1) APIUnexpectedResponse();
 }
 
 void CQXAPI::dropUnaskedBytes() {
@@ -361,7 +410,7 @@ void CQXAPI::dropUnaskedBytes() {
     // reply just taken may come on its own.
     std::wstring text;
     QXSock.PeekData(text);
-    const bool tailOfLastReply = text.find_first_not_of(L"\r\n") == std::wstring::npos;
+    const bool tailOfLastReply = isBlank(text);
     dropUnreadReply();
     if (!tailOfLastReply) QXSock.CloseSck();  // the next request starts afresh
 }
@@ -385,7 +434,7 @@ void CQXAPI::completeReply() {
         QXSock.CloseSck();
     }
     const uint64_t holds = holds_;
-    ParseXML(reply);
+    ParseXML(documentText(reply));
     if (galleryList) ui::galleryRequestEnded();
     // The service answers as itself again: the rotation goes on where it stood.
     if (fromService && !heldByThisReply && holds_ == holds) gTimerFunctions->rotationHeld = false;

@@ -145,7 +145,8 @@ void CQXAPI::QXDownload_Starting(int32_t, const std::wstring&) {
 void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
     runTrapped(L"QXDownload_DataArrival", kModule, [&] {
         ui::FrmDownloading& progress = ui::frmDownloading();
-        if (apiDownloadedBytes == 0 && QXDownload.FileSize() > 0) {
+        const bool sized = QXDownload.FileSize() > 0;
+        if (apiDownloadedBytes == 0 && (sized || apiDownloadingUpdate)) {
             // The checksum file's download goes back to the verifying title
             // that the connecting one replaced.
             const wchar_t* title =
@@ -157,19 +158,17 @@ void CQXAPI::QXDownload_DataArrival(int32_t bytesTotal) {
         }
         apiDownloadedBytes += bytesTotal;
 
-        if (QXDownload.FileSize() == 0) {
-            // No size: never applied. A wallpaper change ends here and counts
-            // as a failure; an update download fails as on any other error.
+        if (!sized && !apiDownloadingUpdate) {
+            // No size: never applied. The wallpaper change ends here and
+            // counts as a failure.
             QXDownload.Cancel();
-            if (apiDownloadingUpdate) {
-                updateDownloadFailed();
-            } else {
-                endWallpaperChange();
-                retryAfterFailedChange();
-            }
+            endWallpaperChange();
+            retryAfterFailedChange();
             return;
         }
-        if (progress.Visible()) {
+        // An update file may come without a size, its end told by the close
+        // (HTTP/1.0): the checksum tells whether the archive came whole.
+        if (sized && progress.Visible()) {
             const double share = double(apiDownloadedBytes) / QXDownload.FileSize() * 100;
             const int16_t percent = toInt16(std::clamp(share, 0.0, 100.0));
             progress.SetProgressBarValue(percent);

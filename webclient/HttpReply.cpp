@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/HttpHead.h"
+
 namespace vorlane {
 
 namespace {
@@ -68,19 +70,23 @@ std::optional<std::pair<int, std::wstring>> statusOf(std::string_view line) {
 // The head's fields after the status line, a folded line joined to its field.
 std::vector<Field> fieldsOf(std::string_view head) {
     std::vector<Field> fields;
-    size_t start = head.find("\r\n");
-    while (start != std::string_view::npos && start + 2 < head.size()) {
-        start += 2;
-        const size_t end = std::min(head.find("\r\n", start), head.size());
-        const std::string_view line = head.substr(start, end - start);
-        if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+    const std::vector<std::string_view> lines = httpHeadLines(head);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (line[0] == ' ' || line[0] == '\t') {
             if (!fields.empty()) fields.back().second.append(" ").append(trimmed(line));
         } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
             fields.emplace_back(trimmed(line.substr(0, colon)), std::string(trimmed(line.substr(colon + 1))));
         }
-        start = end < head.size() ? end : std::string_view::npos;
     }
     return fields;
+}
+
+// The status line, without its line end.
+std::string_view statusLine(std::string_view received) {
+    std::string_view line = received.substr(0, received.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
 }
 
 bool named(const Field& field, std::string_view name) { return equalsIgnoringCase(field.first, name); }
@@ -164,9 +170,8 @@ std::wstring merged(const AddressParts& base, const std::wstring& path) {
 bool canBeginReply(std::string_view received) {
     constexpr std::string_view kStart = "HTTP/";
     if (received.substr(0, kStart.size()) != kStart.substr(0, std::min(received.size(), kStart.size()))) return false;
-    const size_t lineEnd = received.find('\n');
-    if (lineEnd == std::string_view::npos) return true;
-    return lineEnd > 0 && received[lineEnd - 1] == '\r' && statusOf(received.substr(0, lineEnd - 1)).has_value();
+    if (received.find('\n') == std::string_view::npos) return true;
+    return statusOf(statusLine(received)).has_value();
 }
 
 bool isRedirectStatus(int status) {
@@ -174,7 +179,7 @@ bool isRedirectStatus(int status) {
 }
 
 std::variant<ReplyHead, ReplyProblem> readReplyHead(std::string_view head, int64_t largestBody) {
-    const auto status = statusOf(head.substr(0, head.find("\r\n")));
+    const auto status = statusOf(statusLine(head));
     if (!status) return problem(downloadError::NotHttp, L"The server's reply is not HTTP");
     ReplyHead reply;
     reply.status = status->first;

@@ -50,8 +50,6 @@ struct ReplyHead {
     std::string location;                  // the redirect's Location as received, trimmed
 };
 
-constexpr std::string_view kReplyHeadEnd = "\r\n\r\n";
-
 // False as soon as the bytes received so far cannot begin an HTTP status line,
 // so that a reply of another kind is refused without waiting for its end.
 bool canBeginReply(std::string_view received);

@@ -155,6 +155,15 @@ XmlNode XmlDocument::firstChild() const {
     return XmlNode(std::move(child));
 }
 
+XmlNode XmlDocument::rootElement() const {
+    ComPtr<IXMLDOMElement> element;
+    check(document_->get_documentElement(element.put()));
+    if (!element) raiseError(errnum::ObjectNotSet, kSource);
+    ComPtr<IXMLDOMNode> node;
+    check(element->QueryInterface(IID_IXMLDOMNode, node.putVoid()));
+    return XmlNode(std::move(node));
+}
+
 XmlNode XmlDocument::asNode() const {
     ComPtr<IXMLDOMNode> node;
     check(document_->QueryInterface(IID_IXMLDOMNode, node.putVoid()));

@@ -51,6 +51,9 @@ public:
 
     // The document's first child node (no node is error 91).
     XmlNode firstChild() const;
+    // The root element, whatever declaration, comment or instruction stands
+    // before it (none is error 91).
+    XmlNode rootElement() const;
     XmlNode asNode() const;
 
     // The document written out by the parser.

@@ -157,9 +157,8 @@ void ParseXML(const std::wstring& body) {
             tellUnreadableReply(document);
             return;
         }
-        const XmlNode root = document.firstChild();
+        const XmlNode root = document.rootElement();
         const std::wstring name = root.name();
-        if (!root.isElement()) raiseError(errnum::ObjectNotSet, kModule);
 
         if (name == L"error") handleError(root);
         else if (name == L"auth") handleAuth(document, root);

@@ -635,6 +635,7 @@ const RudeReply kRudeReplies[] = {
     {"BytesPastTheLength", "overlong", {}},
     {"EndlessBodyPastTheLength", "endless_body", {{"length", "2000"}, {"bytes", "50000000"}}},
     {"SameLengthTwice", "length", {{"value", "2000"}, {"second", "2000"}}},
+    {"HeadWithLineFeedsOnly", "lf_head", {}},
     {"SlowButInTime", "drip", {{"every", "0.05"}, {"piece", "100"}}, 0, L"",
      {.grace = 500ms, .slowestRate = 200}},  // about 1 s of the 10.5 s its size allows
     {"RedirectInCapitals", "redirect", {{"to", "HTTP://{host}/bench/blob/2000"}}},

@@ -151,8 +151,7 @@ TEST_F(Framing, AReplyCutOffByTheServiceEndsAsItsTimeOutWouldAndTheNextGoesOut) 
     gQXAPI->apiLoggedIn = true;
     gQXAPI->replyLimits.grace = std::chrono::seconds(1);
     // A drip ends as the service's closing would end it.
-    for (const auto& [fault, params] : {std::pair{"crlf", ""}, {"xml_decl", ""}, {"truncated", ""},
-                                        {"drip", "&scope=api&every=0.2&piece=1"}}) {
+    for (const auto& [fault, params] : {std::pair{"truncated", ""}, {"drip", "&scope=api&every=0.2&piece=1"}}) {
         SCOPED_TRACE(fault);
         galleries.clear();
         service.fault(fault, params);
@@ -167,6 +166,32 @@ TEST_F(Framing, AReplyCutOffByTheServiceEndsAsItsTimeOutWouldAndTheNextGoesOut) 
         ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
         EXPECT_FALSE(gQXAPI->apiNetworkOutage);
     }
+    EXPECT_TRUE(errors.empty());
+}
+
+// As the service, or a proxy on the way, may write a whole reply.
+TEST_F(Framing, EveryFormOfAWholeReplyIsRead) {
+    // UTF-8 after its byte-order mark, a prolog, the root's content on its
+    // start tag's line, blanks after the end tag. The stand-in reads its
+    // control requests as UTF-8 and writes bodies in the code page: each byte
+    // of this body goes as the UTF-8 of the letter the code page makes of it.
+    const std::string body =
+        "%C3%AF%C2%BB%C2%BF" +
+        toAnsi(URLEncode(L"<?xml version=\"1.0\"?>\r\n<!-- <x> -->\n<galleries><gallery><friendly>Caf")) +
+        "%C3%83%C2%A9" +
+        toAnsi(URLEncode(L"</friendly></gallery>\n<gallery><friendly>Nature</friendly></gallery></galleries>")) +
+        "+%0D%0A%09%0A";
+    for (const auto& [fault, params] :
+         {std::pair<const char*, std::string>{"crlf", ""}, {"xml_decl", ""}, {"lf_head", ""},
+          {"foreign", "&header=response-from:%20QXAPI%20"}, {"custom", "&body=" + body}}) {
+        SCOPED_TRACE(fault);
+        galleries.clear();
+        service.fault(fault, params);
+        ASSERT_TRUE(requestGalleries());
+        ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+    }
+    EXPECT_EQ(galleries.item(L"Caf\u00E9"), Galleries::Entry{L"Caf\u00E9"});
+    EXPECT_FALSE(notice());
     EXPECT_TRUE(errors.empty());
 }
 

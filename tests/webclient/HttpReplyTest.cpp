@@ -30,6 +30,8 @@ const HeadCase kHeads[] = {
     {"LengthWithZerosAndBlanks", "HTTP/1.0 200 OK\r\ncontent-length:\t 0007 \r\n\r\n", 0, 200, 7},
     {"EqualLengthsRepeated", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5\r\n\r\n", 0, 200, 5},
     {"LargestLength", "HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\n\r\n", 0, 200, kLargest},
+    {"LineFeedsOnly", "HTTP/1.0 200 OK\nContent-Length: 5\n\n", 0, 200, 5},
+    {"MixedLineEnds", "HTTP/1.1 302 Found\nLocation: /a\r\n\n", 0, 302, std::nullopt, "/a"},
     {"IdentityCoding", "HTTP/1.0 200 OK\r\nTransfer-Encoding: Identity\r\n\r\n", 0, 200},
     {"Redirect", "HTTP/1.0 307 Temporary Redirect\r\nLocation:  /next \r\nContent-Length: x\r\n\r\n", 0, 307,
      std::nullopt, "/next"},
@@ -93,9 +95,10 @@ INSTANTIATE_TEST_SUITE_P(Download, ReplyHeads, ::testing::ValuesIn(kHeads),
                          [](const auto& one) { return std::string(one.param.name); });
 
 TEST(ReplyStart, OtherRepliesAreRefusedAtTheirFirstBytes) {
-    for (const char* start : {"", "H", "HTTP/", "HTTP/1.0 200", "HTTP/1.0 200 OK\r", "HTTP/1.0 200 OK\r\nX"})
+    for (const char* start :
+         {"", "H", "HTTP/", "HTTP/1.0 200", "HTTP/1.0 200 OK\r", "HTTP/1.0 200 OK\r\nX", "HTTP/1.0 200 OK\nX"})
         EXPECT_TRUE(canBeginReply(start)) << start;
-    for (const char* start : {"<", "HTTP 200", "http/1.0 200 OK", "HTTP/1.0 200 OK\nX", "HTTP/1.0 20 OK\r\n"})
+    for (const char* start : {"<", "HTTP 200", "http/1.0 200 OK", "HTTP/1.0 200 OK\r\r\nX", "HTTP/1.0 20 OK\r\n"})
         EXPECT_FALSE(canBeginReply(start)) << start;
 }
 

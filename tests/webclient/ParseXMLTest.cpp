@@ -256,11 +256,11 @@ TEST_F(Dispatch, OtherRootsAndCaseVariantsGetTheApiErrorNotice) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(Dispatch, DeclarationFirstIsAFailureAndMalformedIsAnXmlErrorBox) {
-    ParseXML(L"<?xml version=\"1.0\"?>\n<auth><token>t</token></auth>");
-    ASSERT_EQ(errors.reports().size(), 1u);
-    EXPECT_EQ(errors.reports()[0].where, L"Function ParseXML, modXML");
-    EXPECT_FALSE(gQXAPI->apiLoggedIn);
+TEST_F(Dispatch, DeclarationFirstIsReadAndMalformedIsAnXmlErrorBox) {
+    ParseXML(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- c -->\n<galleries><gallery><friendly>Nature</friendly>"
+             L"</gallery></galleries>");
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(galleries.item(L"Nature"), Galleries::Entry{L"Nature"});
 
     ui::frmMain().Show();
     // Another unreadable reply while the box is open says nothing more.

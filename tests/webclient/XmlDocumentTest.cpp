@@ -60,10 +60,11 @@ TEST_F(XmlDocumentTest, AttributesAndMissingNodes) {
     }
 }
 
-TEST_F(XmlDocumentTest, DeclarationIsTheFirstChildNotTheRoot) {
+TEST_F(XmlDocumentTest, DeclarationIsTheFirstChildBeforeTheRoot) {
     XmlDocument document;
     ASSERT_TRUE(document.loadXml(L"<?xml version=\"1.0\"?>\n<auth><token>t</token></auth>"));
     EXPECT_FALSE(document.firstChild().isElement());
+    EXPECT_EQ(document.rootElement().name(), L"auth");
 }
 
 TEST_F(XmlDocumentTest, MalformedTextIsRefusedWithAReason) {

@@ -12,7 +12,8 @@ SCOPES = ("api", "dl", "update", "page", "any")
 API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xml_decl", "unknown_root", "oversize")
 # Faults on the bytes of any response.
 WIRE_FAULTS = ("truncated", "close_before_header", "no_length", "redirect", "redirect_relative", "redirect_loop",
-               "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive", "pause")
+               "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive", "pause",
+               "lf_head")
 DEFAULT_SCOPE = {"not_picture": "dl", "corrupt_archive": "update"}
 # Faults in a download's head or body, as a careless or hostile server sends them (default scope dl).
 DOWNLOAD_FAULTS = ("endless_header", "endless_body", "overlong", "length", "chunked", "drip")
@@ -169,6 +170,9 @@ def plan_for(fault, response, request, keep_open):
         plan.data = p.get("data", "").encode("latin-1", errors="replace")
     elif name == "trickle":
         plan.trickle = (number(p, "limit", 4096, int), number(p, "delay", 0.002))
+        plan.keep_open = keep_open
+    elif name == "lf_head":
+        plan.data = head.replace(b"\r\n", b"\n") + response.body
         plan.keep_open = keep_open
     elif name == "pause":
         plan.pause = (pause_offset(plan.data, len(head), p.get("after")), number(p, "seconds", 1.0))

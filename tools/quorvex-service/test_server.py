@@ -4,6 +4,7 @@ import hashlib
 import io
 import json
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -52,24 +53,25 @@ def split_reply(reply):
 def client_judgement(reply):
     """(genuine, complete): how the program's reply framer judges these bytes.
 
-    genuine: a header line is exactly "Response-From: QXAPI"; complete: after dropping empty lines at both ends, the
-    last line is the end tag derived from the first line (its text between the first and last character, cut at
-    the first space).
+    genuine: the head (lines ended by CR LF or LF) has a field named Response-From in any letter case whose value,
+    blanks around it aside, is QXAPI; complete: past a byte-order mark, the XML declaration, comments and white
+    space, the root's start tag opens the body, and its end tag ends the last line that is not blank.
     """
     text = reply.decode("latin-1")
     genuine = False
-    if "\r\n\r\n" in text:
-        header, text = text.split("\r\n\r\n", 1)
-        genuine = any(line.split(": ") == ["Response-From", "QXAPI"] for line in header.split("\r\n"))
-    lines = text.split("\n")
-    while len(lines) >= 2 and lines[0] == "":
-        lines.pop(0)
+    head_end = re.search(r"\n\r?\n", text)
+    if head_end:
+        header, text = text[:head_end.start()], text[head_end.end():]
+        fields = [line.rstrip("\r").partition(":") for line in header.split("\n")]
+        genuine = any(name.strip().lower() == "response-from" and value.strip() == "QXAPI" for name, _, value in fields)
+    text = re.sub(r"^(\xef\xbb\xbf|\s|<\?.*?\?>|<!--.*?-->)*", "", text, flags=re.S)
+    lines = [line.rstrip() for line in text.split("\n")]
     while len(lines) > 1 and lines[-1] == "":
         lines.pop()
-    if len(lines) < 2:
+    if len(lines) < 2 or not lines[0].startswith("<"):
         return genuine, False
-    end_tag = ("</" + lines[0][1:-1]).split(" ")[0] + ">"
-    return genuine, lines[-1] == end_tag
+    end_tag = "</" + re.split(r"[\s/>]", lines[0][1:])[0] + ">"
+    return genuine, lines[-1].endswith(end_tag)
 
 
 def jpeg_size(data):
@@ -227,7 +229,7 @@ class ClientFramingTests(ServiceTest):
             self.assertEqual(client_judgement(self.exchange(request)), (True, True), request)
 
     def test_faults_break_the_framing_as_named(self):
-        expected = {"crlf": (True, False), "xml_decl": (True, False), "truncated": (True, False),
+        expected = {"crlf": (True, True), "xml_decl": (True, True), "truncated": (True, False), "lf_head": (True, True),
                     "foreign": (False, True), "unknown_root": (True, True), "upgrade": (True, True),
                     "count0": (True, True), "close_before_header": (False, False)}
         for name, judgement in expected.items():
@@ -472,6 +474,11 @@ class FaultTests(ServiceTest):
         self.assertTrue(body.startswith(b"<galleries"))
         self.fault("foreign", header="Response-From:QXAPI")
         self.assertIn(b"\r\nResponse-From:QXAPI\r\n", self.raw_api())
+        self.fault("lf_head")
+        head, _, body = self.raw_api().partition(b"\n\n")
+        self.assertTrue(head.startswith(b"HTTP/1.0 200 OK\nServer: ") and b"\r" not in head)
+        self.assertIn(b"\nResponse-From: QXAPI\n", head)
+        self.assertTrue(body.startswith(b"<galleries"))
 
     def test_close_before_header_end_and_missing_length(self):
         self.fault("close_before_header")
