@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <optional>
 
 #include "core/Ansi.h"
 #include "core/HttpHead.h"
@@ -389,19 +390,25 @@ void CQXAPI::frameReply() {
     const size_t start = rootStart(text);
     if (start == std::wstring::npos) return;  // wait for more
     const std::wstring_view document = std::wstring_view(text).substr(start);
-    const bool whole = outlineXml(document).whole();
+    // The outline reads the whole document: only when it may have ended, not
+    // at every piece of a long reply.
+    std::optional<bool> wholeOutline;
+    const auto whole = [&] {
+        if (!wholeOutline) wholeOutline = outlineXml(document).whole();
+        return *wholeOutline;
+    };
     std::vector<std::wstring> lines = splitLines(document);
-    if (lines.size() < 2 && !whole) return;  // the start tag's line is still on its way
+    if (lines.size() < 2 && !whole()) return;  // the start tag's line is still on its way
     while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
 
     if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
-    if (whole && lines.back().ends_with(apiEndTag)) {
+    if (lines.back().ends_with(apiEndTag) && whole()) {
         completeReply();
         return;
     }
     // A whole reply of one line that its end tag does not close is no reply
     // of the service's; anything else stays buffered until the rest arrives.
-    if (whole && lines.size() == 1) APIUnexpectedResponse();
+    if (lines.size() == 1 && whole()) APIUnexpectedResponse();
 }
 
 void CQXAPI::dropUnaskedBytes() {
