@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vorlane {
@@ -56,6 +57,39 @@ std::vector<std::basic_string_view<Char>> httpHeadLines(std::basic_string_view<C
         start = end + 1;
     }
     return lines;
+}
+
+// a and b alike but for the letter case of A to Z, as HTTP compares its
+// field names and many of its values.
+template <class Char>
+bool sameLettersIgnoringCase(std::basic_string_view<Char> a, std::type_identity_t<std::basic_string_view<Char>> b) {
+    const auto lower = [](Char c) { return c >= Char('A') && c <= Char('Z') ? Char(c - Char('A') + Char('a')) : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](Char x, Char y) { return lower(x) == lower(y); });
+}
+
+// text without the blanks (spaces and tabs) around it.
+template <class Char>
+std::basic_string_view<Char> trimmedBlanks(std::basic_string_view<Char> text) {
+    constexpr Char kBlanks[] = {Char(' '), Char('\t'), Char(0)};
+    const size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::basic_string_view<Char>::npos) return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// The values of the head's fields named name (in any letter case), blanks
+// around each trimmed, in their order: a proxy on the way may rewrite either.
+template <class Char>
+std::vector<std::basic_string_view<Char>> httpHeadFieldValues(std::basic_string_view<Char> head,
+                                                              std::type_identity_t<std::basic_string_view<Char>> name) {
+    std::vector<std::basic_string_view<Char>> values;
+    for (const std::basic_string_view<Char> line : httpHeadLines(head)) {
+        const size_t colon = line.find(Char(':'));
+        if (colon == std::basic_string_view<Char>::npos) continue;
+        if (sameLettersIgnoringCase(trimmedBlanks(line.substr(0, colon)), name))
+            values.push_back(trimmedBlanks(line.substr(colon + 1)));
+    }
+    return values;
 }
 
 }  // namespace vorlane

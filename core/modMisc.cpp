@@ -1,7 +1,5 @@
 #include "core/modMisc.h"
 
-#include <algorithm>
-
 #include "core/Ansi.h"
 #include "core/HttpHead.h"
 #include "core/RuntimeError.h"
@@ -26,19 +24,6 @@ void appendPercentByte(std::wstring& out, unsigned char byte) {
 
 bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-std::wstring_view trimmedBlanks(std::wstring_view text) {
-    const size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
-}
-
-bool sameLettersIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) {
-               return lower(x) == lower(y);
-           });
-}
 
 }  // namespace
 
@@ -83,17 +68,8 @@ bool validateHTMLHeader(std::wstring& reply) {
 
         const std::wstring head = reply.substr(0, headLength);
         reply.erase(0, headLength);
-        // Field names know no letter case, and blanks around a value are no
-        // part of it: a proxy on the way may rewrite either.
-        for (std::wstring_view line : httpHeadLines(std::wstring_view(head))) {
-            const size_t colon = line.find(L':');
-            if (colon == std::wstring_view::npos) continue;
-            if (sameLettersIgnoringCase(trimmedBlanks(line.substr(0, colon)), L"Response-From") &&
-                trimmedBlanks(line.substr(colon + 1)) == L"QXAPI") {
-                genuine = true;
-                return;
-            }
-        }
+        for (std::wstring_view value : httpHeadFieldValues(std::wstring_view(head), L"Response-From"))
+            if (value == L"QXAPI") genuine = true;
     });
     return genuine;
 }

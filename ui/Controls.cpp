@@ -233,7 +233,7 @@ void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
     UINT format = ellipsis_ == Ellipsis::None ? kLabelFormat : kOneLineFormat;
     if (align_ == Align::Center) format |= DT_CENTER;
     if (align_ == Align::Right) format |= DT_RIGHT;
-    const std::wstring text = ellipsis_ == Ellipsis::None ? caption_ : shownText(dpi);
+    const std::wstring text = ellipsis_ == Ellipsis::None ? caption_ : ellipsizedCaption(dc, dpi);
     RECT box = rect;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
     SelectObject(dc, oldFont);
@@ -257,15 +257,19 @@ void Label::setEllipsis(Ellipsis ellipsis) {
 std::wstring Label::shownText(UINT dpi) const {
     if (ellipsis_ == Ellipsis::None) return caption_;
     const MeasuringDC dc(font_, dpi);
+    return ellipsizedCaption(dc.get(), dpi);
+}
+
+std::wstring Label::ellipsizedCaption(HDC dc, UINT dpi) const {
     const int width = widthAt(dpi);
-    if (ellipsis_ == Ellipsis::End) return ellipsized(dc.get(), caption_, width, DT_END_ELLIPSIS);
+    if (ellipsis_ == Ellipsis::End) return ellipsized(dc, caption_, width, DT_END_ELLIPSIS);
     // The ellipsis goes before the last part of the path; an address ending in a
     // slash ("/favorites/") keeps that part, not only the slash.
-    if (caption_.size() < 2 || caption_.back() != L'/') return ellipsized(dc.get(), caption_, width, DT_PATH_ELLIPSIS);
+    if (caption_.size() < 2 || caption_.back() != L'/') return ellipsized(dc, caption_, width, DT_PATH_ELLIPSIS);
     SIZE slash{};
-    GetTextExtentPoint32W(dc.get(), L"/", 1, &slash);
+    GetTextExtentPoint32W(dc, L"/", 1, &slash);
     const std::wstring head = caption_.substr(0, caption_.size() - 1);
-    return ellipsized(dc.get(), head, width - slash.cx, DT_PATH_ELLIPSIS) + L'/';
+    return ellipsized(dc, head, width - slash.cx, DT_PATH_ELLIPSIS) + L'/';
 }
 
 void Label::applyGeometry() {

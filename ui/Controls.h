@@ -152,6 +152,9 @@ protected:
 
 private:
     int widthAt(UINT dpi) const;  // device pixels
+    // The caption ellipsized to the label's width, measured in dc (the label's
+    // font selected).
+    std::wstring ellipsizedCaption(HDC dc, UINT dpi) const;
     void updateToolTip();
 
     std::wstring caption_;

@@ -4,7 +4,6 @@
 
 #include "core/Convert.h"
 #include "core/modMisc.h"
-#include "ui/frmMain.h"
 #include "webclient/CQXAPI.h"
 
 namespace vorlane::ui {
@@ -58,10 +57,7 @@ void FrmDownloading::imgAbort_Click() {
     gQXAPI->QXDownload.Cancel();
     const std::wstring partial = gQXAPI->QXDownload.Destination();
     if (fileExists(partial)) DeleteFileW(partial.c_str());
-    gQXAPI->forgetUpdate();
-    gQXAPI->apiForced = false;  // the member's change ends here; the next is the schedule's
-    frmMain().setEnabled(true);
-    Unload();
+    gQXAPI->endDownloadUnapplied();  // the member's change ends here; the next is the schedule's
 }
 
 }  // namespace vorlane::ui

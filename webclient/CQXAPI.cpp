@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <optional>
 
 #include "core/Ansi.h"
@@ -98,28 +97,13 @@ std::wstring endTagFor(const std::wstring& firstLine) {
     return L"</" + firstLine.substr(1, firstLine.find_first_of(L" \t/>", 1) - 1) + L">";
 }
 
-std::wstring trimmed(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(L" \t\r");
-    if (first == std::wstring::npos) return {};
-    return text.substr(first, text.find_last_not_of(L" \t\r") - first + 1);
-}
-
 // True when the reply's header asks to keep the connection ("Connection: keep-alive").
 bool asksToKeepConnection(std::wstring_view reply) {
     const size_t headLength = httpHeadLength(reply);
     if (headLength == std::wstring_view::npos) return false;
-    for (std::wstring_view line : httpHeadLines(reply.substr(0, headLength))) {
-        const size_t colon = line.find(L':');
-        if (colon == std::wstring_view::npos) continue;
-        const auto lower = [](std::wstring_view text) {
-            std::wstring result(text);
-            std::transform(result.begin(), result.end(), result.begin(), [](wchar_t c) { return std::towlower(c); });
-            return trimmed(result);
-        };
-        if (lower(line.substr(0, colon)) == L"connection" && lower(line.substr(colon + 1)) == L"keep-alive")
-            return true;
-    }
-    return false;
+    const auto values = httpHeadFieldValues(reply.substr(0, headLength), L"Connection");
+    return std::any_of(values.begin(), values.end(),
+                       [](std::wstring_view value) { return sameLettersIgnoringCase(value, L"keep-alive"); });
 }
 
 // True while text may still grow into an HTTP status line and header.

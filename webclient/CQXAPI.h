@@ -63,6 +63,10 @@ public:
     // change no longer forced). The service announces it anew; one whose
     // engine did not start is then left alone (apiUpdateLeftAlone).
     void forgetUpdate();
+    // Ends the download under way without applying it (the member aborted it,
+    // or it cannot go on): an update is forgotten, the change is no longer
+    // forced, the main window comes back and the progress window goes.
+    void endDownloadUnapplied();
 
     // --- Wallpaper rotation ---
     void RotateWallpaper();

@@ -218,7 +218,7 @@ bool CQXAPI::wallpaperChangeUnderWay() const {
 void CQXAPI::endWallpaperChange() {
     apiForced = false;
     ui::frmMain().setEnabled(true);
-    ui::frmDownloading().Unload();
+    ui::formInstance<ui::FrmDownloading>().Unload();
 }
 
 void CQXAPI::retryAfterFailedChange() {

@@ -165,8 +165,7 @@ void CQXAPI::updateEngineDidNotStart(uint32_t error) {
     // Nothing was applied: the program runs on as it was before the update,
     // which it neither fetches nor asks about again until it starts anew.
     apiUpdateLeftAlone = apiDownloadingUpdateLink;
-    forgetUpdate();
-    endWallpaperChange();
+    endDownloadUnapplied();
     if (!missing)
         ui::showNotice(L"Vorlane - Update Error",
                        L"The update was not applied: the Vorlane Update Engine did not start.  Vorlane keeps "
@@ -205,6 +204,11 @@ void CQXAPI::forgetUpdate() {
     apiDownloadingUpdateErr = 0;
     if (apiUpdateStoppedClock) ui::frmMain().tmrMain.setEnabled(true);
     apiUpdateStoppedClock = false;
+}
+
+void CQXAPI::endDownloadUnapplied() {
+    forgetUpdate();
+    endWallpaperChange();
 }
 
 void CQXAPI::removeUpdateFiles() {

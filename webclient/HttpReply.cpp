@@ -15,24 +15,9 @@ using Field = std::pair<std::string_view, std::string>;
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAlpha(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-wchar_t lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-template <class Char>
-bool sameLetters(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-bool equalsIgnoringCase(std::string_view a, std::string_view b) { return sameLetters(a, b); }
-bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) { return sameLetters(a, b); }
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+bool equalsIgnoringCase(std::string_view a, std::string_view b) { return sameLettersIgnoringCase(a, b); }
+bool equalsIgnoringCase(std::wstring_view a, std::wstring_view b) { return sameLettersIgnoringCase(a, b); }
+std::string_view trimmed(std::string_view text) { return trimmedBlanks(text); }
 
 // Text from the wire as a message may show it: printable ASCII, cut short.
 std::wstring shown(std::string_view text) {

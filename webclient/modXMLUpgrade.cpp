@@ -117,12 +117,7 @@ void upgradeVorlane(const std::wstring& link) {
     });
     // A failure on the way (reported above) would leave the update waiting for
     // a download that never started: it is forgotten, and the program runs on.
-    CQXAPI& api = *gQXAPI;
-    if (api.apiDownloadingUpdate && !api.QXDownload.Busy()) {
-        api.forgetUpdate();
-        ui::frmMain().setEnabled(true);
-        ui::formInstance<ui::FrmDownloading>().Unload();
-    }
+    if (gQXAPI->apiDownloadingUpdate && !gQXAPI->QXDownload.Busy()) gQXAPI->endDownloadUnapplied();
 }
 
 }  // namespace vorlane
