@@ -190,15 +190,21 @@ private:
             refuseBeyondFreeSpace(root, roomNeeded(members, options_.convertLineEnds));
             staging.emplace(root);
         }
-        for (const Member& member : members) {
-            askToGoOn(member);
-            try {
-                handle(archive, member, staging ? &*staging : nullptr);
-            } catch (const ZipFailure& failure) {
-                throw ZipFailure(failure.code(), member.shownName + ": " + failure.what());
+        try {
+            for (const Member& member : members) {
+                askToGoOn(member);
+                try {
+                    handle(archive, member, staging ? &*staging : nullptr);
+                } catch (const ZipFailure& failure) {
+                    throw ZipFailure(failure.code(), member.shownName + ": " + failure.what());
+                }
             }
+            if (staging) staging->commit();
+        } catch (const ZipFailure& failure) {
+            if (staging) undo(*staging, failure);
+            throw;
         }
-        if (staging) commit(*staging, members);
+        if (staging) staging->removeLeftovers(ownPlaces(members, staging->root()));
         printer_.summary(std::to_string(members.size()) + (options_.testOnly ? " members tested, no errors"
                                                                               : " members done"));
         if (options_.verbose)
@@ -308,13 +314,15 @@ private:
     }
 
     // Puts right what runs ended half way left in the target's own folder, the
-    // running program's, and those of the members' files.
+    // running program's, and every folder on the way to the members' places
+    // (where a folder a run made has its mark).
     void recover(const std::wstring& root, const std::vector<Member>& members) {
         std::vector<std::wstring> folders{L""};
         if (const std::optional<std::wstring> program = programPlace(root)) folders.push_back(folderOf(*program));
         for (const Member& member : members) {
-            const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
-            if (place && !member.entry->isFolder()) folders.push_back(folderOf(*place));
+            std::vector<std::wstring> levels = levelsOf(member);
+            if (!member.entry->isFolder() && !levels.empty()) levels.pop_back();  // the file itself
+            folders.insert(folders.end(), levels.begin(), levels.end());
         }
         for (const std::string& line : recoverInterruptedRuns(root, folders)) printer_.error(line);
     }
@@ -334,30 +342,37 @@ private:
         return std::wstring(program + prefix.size(), length - prefix.size());
     }
 
-    // A failed commit that could not put every file back names each one.
-    void commit(StagedFolder& staging, const std::vector<Member>& members) {
-        try {
-            staging.commit();
-        } catch (const ZipFailure& failure) {
-            if (staging.notRestored().empty()) throw;
-            for (const StagedFolder::NotRestored& file : staging.notRestored())
-                printer_.error("Not restored: " + toAnsi(file.place) +
-                               (file.keptCopy.empty() ? " (the new file could not be removed)"
-                                                      : " (the old file is kept as " + toAnsi(file.keptCopy) + ")"));
-            throw ZipFailure(kUnzipNotRestored, failure.what());
-        }
-        staging.removeLeftovers(ownPlaces(members, staging.root()));
+    // A failure undoes what this run changed. An undo that could not put
+    // every place back names each one; the next run finishes it.
+    void undo(StagedFolder& staging, const ZipFailure& failure) {
+        staging.undo();
+        if (staging.notRestored().empty()) return;
+        for (const StagedFolder::NotRestored& place : staging.notRestored())
+            printer_.error("Not restored: " + toAnsi(place.place) +
+                           (place.folder            ? " (the folder made for it could not be removed)"
+                            : place.keptCopy.empty() ? " (the new file could not be removed)"
+                                                     : " (the old file is kept as " + toAnsi(place.keptCopy) + ")"));
+        throw ZipFailure(kUnzipNotRestored, failure.what());
     }
 
-    // The places of the archive's files, and of the running program when it
-    // lies in the target: its old copy could not be deleted by the run that
-    // replaced it.
-    static std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) {
+    // The places of the archive's files and folders, and of the running
+    // program when it lies in the target: its old copy could not be deleted
+    // by the run that replaced it.
+    std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) const {
         std::vector<std::wstring> places;
         for (const Member& member : members)
-            if (!member.entry->isFolder() && !member.target.empty()) places.push_back(member.target);
+            for (std::wstring& level : levelsOf(member)) places.push_back(std::move(level));
         if (std::optional<std::wstring> program = programPlace(root)) places.push_back(std::move(*program));
         return places;
+    }
+
+    // Each level of a member's place, from the top: "data", "data\images",
+    // "data\images\pixel.bin"; none for a name that goes nowhere.
+    std::vector<std::wstring> levelsOf(const Member& member) const {
+        const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
+        // Without the archive's folders, a folder member makes nothing.
+        if (!place || (member.entry->isFolder() && !options_.honorDirectories)) return {};
+        return placeLevels(*place);
     }
 
     void askToGoOn(const Member& member) const {
