@@ -356,6 +356,7 @@ TEST_F(ZipEngineTest, ArchivesAsArchiversOnEverySystemWriteThemInstall) {
         {L"raw-real-world.zip", L"streamed.txt", test::kReadme},
         {L"raw-real-world.zip", L"marked.txt", test::kReadme},
         {L"raw-real-world.zip", L"synced\\cloud.txt", "cloud"},
+        {L"raw-real-world.zip", L"S\u00e3o Paulo\\pra\u00e7a.jpg", "code page 850"},
     };
     for (const Installed& row : rows) {
         ASSERT_EQ(unzip(row.fixture), kUnzipOk) << row.fixture << ": " << recorder.printed;
@@ -659,6 +660,11 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"local-name.zip", kUnzipAmbiguous, "readme.txt: its local header names Vorlane.exe"},
         {L"unicode-path.zip", kUnzipAmbiguous, "readme.txt: its Unicode name is Vorlane.exe"},
         {L"unicode-stale.zip", kUnzipAmbiguous, "readme.txt: its Unicode name was made for another name"},
+        {L"unicode-slip.zip", kUnzipUnsafePath, "Error: ../Vorlane.exe: would be written outside the target folder"},
+        {L"unicode-device.zip", kUnzipUnsafePath, "Error: docs/CON.txt: would be written outside the target folder"},
+        {L"unicode-drive.zip", kUnzipUnsafePath, "Error: C:Vorlane.exe: would be written outside the target folder"},
+        {L"unicode-case.zip", kUnzipAmbiguous, "readme.txt and README.TXT would be written to the same place"},
+        {L"unicode-long.zip", kUnzipUnsafePath, "ffff.txt: is too long a path"},
         {L"bad-utf8.zip", kUnzipAmbiguous, "Error: docs\xc0\xafVorlane.exe: its name is not valid UTF-8"},
         {L"shared-data.zip", kUnzipAmbiguous, "a.txt and a.txt share data"},
         {L"overlap.zip", kUnzipAmbiguous, "outer.bin and inner.txt share data"},

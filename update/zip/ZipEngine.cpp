@@ -222,7 +222,7 @@ private:
     }
 
     // A name in UTF-8 must be one that every reader decodes alike, and a
-    // Unicode name beside the stored one must say the same.
+    // Unicode name beside a name stored as UTF-8 must say the same.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
@@ -230,22 +230,22 @@ private:
                 throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
             std::wstring name = memberName(entry);
             std::string shown = toAnsi(visibleName(name));
-            if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
-                throw ZipFailure(kUnzipAmbiguous, shown + ": its Unicode name is " +
-                                                      toAnsi(visibleName(fromMemberName(*entry.unicodeName, true))));
+            if (entry.utf8Name && entry.unicodeName && *entry.unicodeName != entry.name)
+                throw ZipFailure(kUnzipAmbiguous, toAnsi(visibleName(fromMemberName(entry.name, true))) +
+                                                      ": its Unicode name is " + shown);
             if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
         return members;
     }
 
-    // Archivers on systems whose names are UTF-8 store those bytes without the
-    // UTF-8 flag and give the same bytes as the Unicode name. A reader that
-    // knows no Unicode names decodes them as code page 437 instead: other
-    // letters, but the same levels, dots and separators, since every byte of a
-    // multi-byte sequence lies above ASCII.
+    // A Unicode name made for the stored one (its checksum says so) is the
+    // member's name: archivers store the name in the code page of the system
+    // they run on (850 on a Western European Windows, UTF-8 bytes elsewhere),
+    // which no reader can tell, and give the Unicode name beside it. Every
+    // check on names applies to the name taken.
     static std::wstring memberName(const ZipEntry& entry) {
-        const bool storedAsUtf8 = entry.utf8Name || (entry.unicodeName && *entry.unicodeName == entry.name);
-        return fromMemberName(entry.name, storedAsUtf8);
+        if (entry.unicodeName) return fromMemberName(*entry.unicodeName, true);
+        return fromMemberName(entry.name, entry.utf8Name);
     }
 
     void count(const std::vector<Member>& members, const std::string& comment) {
