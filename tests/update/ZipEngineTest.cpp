@@ -659,6 +659,7 @@ TEST_F(ZipEngineTest, ArchivesThatCannotBeInstalledAsTheySayAreRefusedBeforeAnyt
         {L"file-and-folder.zip", kUnzipAmbiguous, "docs and docs/readme.txt would be written to the same place"},
         {L"local-name.zip", kUnzipAmbiguous, "readme.txt: its local header names Vorlane.exe"},
         {L"unicode-path.zip", kUnzipAmbiguous, "readme.txt: its Unicode name is Vorlane.exe"},
+        {L"unicode-folder.zip", kUnzipAmbiguous, "Error: plugins: its Unicode name is plugins/"},
         {L"unicode-stale.zip", kUnzipAmbiguous, "readme.txt: its Unicode name was made for another name"},
         {L"unicode-slip.zip", kUnzipUnsafePath, "Error: ../Vorlane.exe: would be written outside the target folder"},
         {L"unicode-device.zip", kUnzipUnsafePath, "Error: docs/CON.txt: would be written outside the target folder"},

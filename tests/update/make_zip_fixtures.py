@@ -269,6 +269,8 @@ def write_ambiguous(out):
     # A name stored as UTF-8, and a Unicode name that says otherwise.
     write_raw(out, "unicode-path.zip", [(b"readme.txt", b"text", zipfile.ZIP_STORED, None,
                                          {"flags": 0x800, "extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    write_raw(out, "unicode-folder.zip", [("plugins", b"a file to one, a folder to the next", zipfile.ZIP_STORED, None,
+                                           {"extra": unicode_path(b"plugins", "plugins/")})])
     # Unicode names made for the stored ones, each barred as a name.
     for fixture, unicode_name in [("unicode-slip.zip", "../Vorlane.exe"), ("unicode-device.zip", "docs/CON.txt"),
                                   ("unicode-drive.zip", "C:Vorlane.exe"), ("unicode-case.zip", "README.TXT"),

@@ -222,7 +222,8 @@ private:
     }
 
     // A name in UTF-8 must be one that every reader decodes alike, and a
-    // Unicode name beside a name stored as UTF-8 must say the same.
+    // Unicode name beside a name stored as UTF-8 must say the same; beside
+    // any name, it must name a folder where that name does.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
@@ -230,8 +231,10 @@ private:
                 throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
             std::wstring name = memberName(entry);
             std::string shown = toAnsi(visibleName(name));
-            if (entry.utf8Name && entry.unicodeName && *entry.unicodeName != entry.name)
-                throw ZipFailure(kUnzipAmbiguous, toAnsi(visibleName(fromMemberName(entry.name, true))) +
+            const bool namesFolder = name.ends_with(L'/') || name.ends_with(L'\\');
+            if (entry.unicodeName &&
+                ((entry.utf8Name && *entry.unicodeName != entry.name) || namesFolder != entry.isFolder()))
+                throw ZipFailure(kUnzipAmbiguous, toAnsi(visibleName(fromMemberName(entry.name, entry.utf8Name))) +
                                                       ": its Unicode name is " + shown);
             if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
@@ -349,7 +352,7 @@ private:
         if (staging.notRestored().empty()) return;
         for (const StagedFolder::NotRestored& place : staging.notRestored())
             printer_.error("Not restored: " + toAnsi(place.place) +
-                           (place.folder            ? " (the folder made for it could not be removed)"
+                           (place.folder            ? " (a folder this run made could not be removed)"
                             : place.keptCopy.empty() ? " (the new file could not be removed)"
                                                      : " (the old file is kept as " + toAnsi(place.keptCopy) + ")"));
         throw ZipFailure(kUnzipNotRestored, failure.what());
