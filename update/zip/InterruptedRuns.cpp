@@ -89,7 +89,7 @@ public:
         // No new copy is an installed file (the engine installs no file named so).
         for (SideFile& file : files_)
             if (file.kind == SideKind::kNew)
-                file.settled = retryWhileHeld([&] { return DeleteFileW(file.path.c_str()) != 0; });
+                file.settled = deleteWhenFree(file.path);
         removeAdded(true);
         restoreOnlyCopies();
         leaveTheRestForLater();

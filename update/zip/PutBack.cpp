@@ -31,10 +31,14 @@ bool removePlace(const std::wstring& place) {
         return retryWhileHeld([&] { return RemoveDirectoryW(path.c_str()) != 0; });
     const size_t slash = place.find_last_of(L'\\');
     if (slash == std::wstring::npos || !isFileOfItsOwn(place.substr(0, slash), place.substr(slash + 1))) return false;
-    return retryWhileHeld([&] { return DeleteFileW(path.c_str()) != 0; });
+    return deleteWhenFree(path);
 }
 
 }  // namespace
+
+bool deleteWhenFree(const std::wstring& path) {
+    return retryWhileHeld([&] { return DeleteFileW(path.c_str()) != 0; });
+}
 
 bool isMissing(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
@@ -66,7 +70,7 @@ bool putPlaceBack(const std::wstring& place, const std::wstring& sideFile, SideK
             [&] { return MoveFileExW(sideFile.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0; });
     }
     if (!removePlace(place)) return false;
-    DeleteFileW(sideFile.c_str());
+    deleteWhenFree(sideFile);
     return true;
 }
 

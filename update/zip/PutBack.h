@@ -19,7 +19,10 @@ namespace vorlane::updater {
 // for about two seconds. The last error is then the last attempt's.
 bool retryWhileHeld(const std::function<bool()>& attempt);
 
-// True when nothing is at path, nor at a folder on its way.
+// Deletes a file, tried again while it is held; whether it is gone.
+bool deleteWhenFree(const std::wstring& path);
+
+// True when nothing is at path, not even the folder it would lie in.
 bool isMissing(const std::wstring& path);
 bool isFolder(const std::wstring& path);
 

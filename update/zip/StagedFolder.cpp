@@ -161,12 +161,13 @@ void StagedFolder::commit() {
     }
     committed_ = true;
     for (const StagedFile& file : files_) {
-        if (!(file.oldMovedAside || file.marked) || deleteSideFile(file.backup)) continue;
+        if (file.marked) deleteWhenFree(file.backup);
         // A program that still runs (this one, being replaced) goes at the next restart.
-        if (file.oldMovedAside) MoveFileExW(file.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (file.oldMovedAside && !deleteSideFile(file.backup))
+            MoveFileExW(file.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     for (const MadeFolder& folder : madeFolders_)
-        if (!folder.mark.empty()) DeleteFileW(folder.mark.c_str());
+        if (!folder.mark.empty()) deleteWhenFree(folder.mark);
 }
 
 // The new copies that never moved in go last: while old copies are being put
@@ -176,7 +177,7 @@ void StagedFolder::undo() {
     open_.reset();
     for (auto it = files_.rbegin(); it != files_.rend(); ++it) putBack(*it);
     for (const StagedFile& file : files_)
-        if (!file.newMovedIn) retryWhileHeld([&] { return DeleteFileW(file.temporary.c_str()) != 0; });
+        if (!file.newMovedIn) deleteWhenFree(file.temporary);
     files_.clear();
     removeMadeFolders();
     knownFolders_.clear();
@@ -187,7 +188,7 @@ void StagedFolder::putBack(const StagedFile& file) {
     if (file.oldMovedAside || (file.marked && file.newMovedIn))
         restored = putPlaceBack(file.target, file.backup, file.oldMovedAside ? SideKind::kOld : SideKind::kAdded);
     else if (file.marked)
-        DeleteFileW(file.backup.c_str());
+        deleteWhenFree(file.backup);
     if (!restored) notPutBack(file.target, file.oldMovedAside ? file.backup : L"", false);
 }
 
