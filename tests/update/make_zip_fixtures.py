@@ -15,6 +15,7 @@ STAMP = (2008, 7, 4, 9, 5, 30)
 README = b"line one\nline two\r\nline three\n"
 CONFIG = b"[main]\r\nvalue=1\r\n"
 UMLAUT_NAME = "gr\u00fc\u00dfe.txt"
+WESTERN_NAME = "S\u00e3o Paulo/pra\u00e7a.jpg"
 
 
 def pattern(length, seed):
@@ -265,8 +266,18 @@ def write_ambiguous(out):
         write_raw(out, fixture, [(name, b"one of two", zipfile.ZIP_STORED, None) for name in names])
     write_raw(out, "local-name.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
                                        {"local_name": b"Vorlane.exe"})])
-    write_raw(out, "unicode-path.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
-                                         {"extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    # A name stored as UTF-8, and a Unicode name that says otherwise.
+    write_raw(out, "unicode-path.zip", [(b"readme.txt", b"text", zipfile.ZIP_STORED, None,
+                                         {"flags": 0x800, "extra": unicode_path(b"readme.txt", "Vorlane.exe")})])
+    write_raw(out, "unicode-folder.zip", [("plugins", b"a file to one, a folder to the next", zipfile.ZIP_STORED, None,
+                                           {"extra": unicode_path(b"plugins", "plugins/")})])
+    # Unicode names made for the stored ones, each barred as a name.
+    for fixture, unicode_name in [("unicode-slip.zip", "../Vorlane.exe"), ("unicode-device.zip", "docs/CON.txt"),
+                                  ("unicode-drive.zip", "C:Vorlane.exe"), ("unicode-case.zip", "README.TXT"),
+                                  ("unicode-long.zip", "long/" + "d" * 200 + "/" + "f" * 100 + ".txt")]:
+        write_raw(out, fixture, [("readme.txt", b"text", zipfile.ZIP_STORED, None),
+                                 ("docs.txt", b"text", zipfile.ZIP_STORED, None,
+                                  {"extra": unicode_path(b"docs.txt", unicode_name)})])
     # Bytes that are no UTF-8, though the archive says they are: an overlong "/".
     write_raw(out, "bad-utf8.zip", [(b"docs\xc0\xafVorlane.exe", b"text", zipfile.ZIP_STORED, None, {"flags": 0x800})])
     write_raw(out, "unicode-stale.zip", [("readme.txt", b"text", zipfile.ZIP_STORED, None,
@@ -415,7 +426,10 @@ def write_real_world(out):
         ("marked.txt", README, zipfile.ZIP_DEFLATED, None, {"descriptor": True, "local_extra": b"\x01\x00\x00\x00"}),
         # Read from a folder a cloud service keeps: reparse points, to the file system.
         ("synced/", b"", zipfile.ZIP_STORED, None, {"made_by": 0x003F, "external": 0x430}),
-        ("synced/cloud.txt", b"cloud", zipfile.ZIP_DEFLATED, None, {"made_by": 0x003F, "external": 0x420})])
+        ("synced/cloud.txt", b"cloud", zipfile.ZIP_DEFLATED, None, {"made_by": 0x003F, "external": 0x420}),
+        # A Western European Windows: the name in code page 850, the Unicode name beside it.
+        (WESTERN_NAME.encode("cp850"), b"code page 850", zipfile.ZIP_DEFLATED, None,
+         {"extra": unicode_path(WESTERN_NAME.encode("cp850"), WESTERN_NAME), "made_by": 0x003F, "external": 0x20})])
 
 
 def write_refused(out):

@@ -23,11 +23,17 @@ std::wstring sideFilePath(const std::wstring& path) {
     return L"\\\\?\\" + path;
 }
 
+const wchar_t* sideSuffix(SideKind kind) {
+    return kind == SideKind::kOld ? L".old" : kind == SideKind::kAdded ? L".added" : L".new";
+}
+
 std::optional<SideFileName> parseSideFileName(std::wstring_view name) {
-    if (name.size() < 4 || (!name.ends_with(L".old") && !name.ends_with(L".new"))) return std::nullopt;
     SideFileName side;
-    side.old = name.ends_with(L".old");
-    name.remove_suffix(4);
+    for (SideKind kind : {SideKind::kNew, SideKind::kOld, SideKind::kAdded})
+        if (name.ends_with(sideSuffix(kind))) side.kind = kind;
+    const std::wstring_view suffix = sideSuffix(side.kind);
+    if (!name.ends_with(suffix)) return std::nullopt;
+    name.remove_suffix(suffix.size());
     if (dropDigits(name).empty() || !name.ends_with(L'-')) return std::nullopt;
     name.remove_suffix(1);
     side.run = dropDigits(name);

@@ -1,5 +1,6 @@
 // The names of the files a staged change puts beside a place:
-// "<place>.<process>-<number>.new" for a new copy, ".old" for the old one.
+// "<place>.<process>-<number>.new" for a new copy, ".old" for the old one,
+// and ".added", an empty mark, for a place that held nothing before.
 #pragma once
 
 #include <optional>
@@ -8,11 +9,16 @@
 
 namespace vorlane::updater {
 
+enum class SideKind { kNew, kOld, kAdded };
+
 struct SideFileName {
     std::wstring_view owner;  // the place's own name
     std::wstring_view run;    // the process number: one run's files share it
-    bool old = false;         // ".old" rather than ".new"
+    SideKind kind = SideKind::kNew;
 };
+
+// The suffix that names a side file of that kind: ".new", ".old", ".added".
+const wchar_t* sideSuffix(SideKind kind);
 
 // What a name says when it is shaped like a side file's, else nothing.
 std::optional<SideFileName> parseSideFileName(std::wstring_view name);

@@ -9,6 +9,7 @@
 #include "update/zip/FinalPath.h"
 #include "core/Handles.h"
 #include "update/zip/FoldedName.h"
+#include "update/zip/PutBack.h"
 #include "update/zip/SideFiles.h"
 #include "update/zip/ZipFailure.h"
 
@@ -17,29 +18,19 @@ namespace vorlane::updater {
 namespace {
 
 constexpr int kNameTries = 100;
-// A file another program holds without leave to rename it is often held only
-// for a moment (a virus scanner looking at a new file): it is tried again for
-// about a second before the swap gives up.
-constexpr int kBusyTries = 10;
-constexpr DWORD kBusyWait = 100;  // milliseconds
 
-[[noreturn]] void diskFailure(const std::string& what, const std::wstring& path) {
-    const DWORD code = GetLastError();
+[[noreturn]] void diskFailure(const std::string& what, const std::wstring& path, DWORD code = GetLastError()) {
     throw ZipFailure(kUnzipDiskError, what + " " + toAnsi(path) + " (system error " + std::to_string(code) + ")");
 }
 
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool moveWhenFree(const std::wstring& from, const std::wstring& to) {
+    return retryWhileHeld([&] { return MoveFileExW(from.c_str(), to.c_str(), 0) != 0; });
 }
 
-bool moveOnceFree(const std::wstring& from, const std::wstring& to) {
-    for (int tries = 1;; ++tries) {
-        if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
-        const DWORD error = GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || tries == kBusyTries) return false;
-        Sleep(kBusyWait);
-    }
+// An old copy may be read-only, as its file was.
+bool deleteSideFile(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path.c_str()) != 0;
 }
 
 bool isFile(const std::wstring& path) {
@@ -49,7 +40,8 @@ bool isFile(const std::wstring& path) {
 
 }  // namespace
 
-StagedFolder::StagedFolder(std::wstring root) : root_(std::move(root)) {
+StagedFolder::StagedFolder(std::wstring root)
+    : root_(std::move(root)), run_(std::to_wstring(GetCurrentProcessId())) {
     try {
         makeLevels(root_);
     } catch (const ZipFailure&) {
@@ -76,15 +68,27 @@ void StagedFolder::makeLevels(const std::wstring& folder) {
         if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
             folder[parentEnd - 1] != L'\\')
             makeLevels(folder.substr(0, parentEnd));
-        if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
-        madeFolders_.push_back(folder);
+        // Below the root, the mark comes first: a run ended before its undo
+        // is done leaves no folder the next one does not know to remove.
+        const std::wstring folderMark = folder.size() > root_.size() ? mark(folder, "the folder") : L"";
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            if (!folderMark.empty()) DeleteFileW(folderMark.c_str());
+            diskFailure("cannot make the folder", folder, error);
+        }
+        madeFolders_.push_back({folder, folderMark});
     }
     knownFolders_.insert(folder);
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
-    return sideFilePath(target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter_) +
-                        kind);
+    return sideFilePath(target + L"." + run_ + L"-" + std::to_wstring(++counter_) + kind);
+}
+
+std::wstring StagedFolder::mark(const std::wstring& place, const char* what) {
+    const std::optional<std::wstring> made = makeSideFile(place, run_, SideKind::kAdded);
+    if (!made) diskFailure(std::string("cannot mark ") + what, place);
+    return *made;
 }
 
 void StagedFolder::beginFile(const std::wstring& relative) {
@@ -128,20 +132,21 @@ void StagedFolder::endFile(const FILETIME& modified) {
 }
 
 void StagedFolder::putInPlace(StagedFile& file) {
-    file.oldAttributes = GetFileAttributesW(file.target.c_str());
-    if (file.oldAttributes != INVALID_FILE_ATTRIBUTES && (file.oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const DWORD oldAttributes = GetFileAttributesW(file.target.c_str());
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetLastError(ERROR_ALREADY_EXISTS);
         diskFailure("a folder is in the way of", file.target);
     }
-    if (file.oldAttributes != INVALID_FILE_ATTRIBUTES) {
-        if (file.oldAttributes & FILE_ATTRIBUTE_READONLY) {
-            SetFileAttributesW(file.target.c_str(), file.oldAttributes & ~FILE_ATTRIBUTE_READONLY);
-            file.attributesCleared = true;
-        }
-        if (!moveOnceFree(file.target, file.backup)) diskFailure("cannot replace", file.target);
+    // The old copy keeps its attributes (a read-only file moves all the
+    // same), so that whoever puts it back puts back the file as it was.
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES) {
+        if (!moveWhenFree(file.target, file.backup)) diskFailure("cannot replace", file.target);
         file.oldMovedAside = true;
+    } else {
+        file.backup = mark(file.target, "the place of");
+        file.marked = true;
     }
-    if (!moveOnceFree(file.temporary, file.target)) diskFailure("cannot replace", file.target);
+    if (!moveWhenFree(file.temporary, file.target)) diskFailure("cannot replace", file.target);
     file.newMovedIn = true;
 }
 
@@ -156,10 +161,13 @@ void StagedFolder::commit() {
     }
     committed_ = true;
     for (const StagedFile& file : files_) {
-        if (!file.oldMovedAside || DeleteFileW(file.backup.c_str())) continue;
+        if (file.marked) deleteWhenFree(file.backup);
         // A program that still runs (this one, being replaced) goes at the next restart.
-        MoveFileExW(file.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (file.oldMovedAside && !deleteSideFile(file.backup))
+            MoveFileExW(file.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
+    for (const MadeFolder& folder : madeFolders_)
+        if (!folder.mark.empty()) deleteWhenFree(folder.mark);
 }
 
 // The new copies that never moved in go last: while old copies are being put
@@ -167,21 +175,44 @@ void StagedFolder::commit() {
 // this one was ended in its undo rather than after a whole swap.
 void StagedFolder::undo() {
     open_.reset();
-    for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
-        bool putBack = true;
-        if (it->oldMovedAside)
-            putBack = MoveFileExW(it->backup.c_str(), it->target.c_str(), MOVEFILE_REPLACE_EXISTING);
-        else if (it->newMovedIn)
-            putBack = DeleteFileW(it->target.c_str());
-        if (!putBack) notRestored_.push_back({it->target, it->oldMovedAside ? it->backup : L""});
-        if (putBack && it->attributesCleared) SetFileAttributesW(it->target.c_str(), it->oldAttributes);
-    }
+    for (auto it = files_.rbegin(); it != files_.rend(); ++it) putBack(*it);
     for (const StagedFile& file : files_)
-        if (!file.newMovedIn) DeleteFileW(file.temporary.c_str());
+        if (!file.newMovedIn) deleteWhenFree(file.temporary);
     files_.clear();
-    for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) RemoveDirectoryW(it->c_str());
-    madeFolders_.clear();
+    removeMadeFolders();
     knownFolders_.clear();
+}
+
+void StagedFolder::putBack(const StagedFile& file) {
+    bool restored = true;
+    if (file.oldMovedAside || (file.marked && file.newMovedIn))
+        restored = putPlaceBack(file.target, file.backup, file.oldMovedAside ? SideKind::kOld : SideKind::kAdded);
+    else if (file.marked)
+        deleteWhenFree(file.backup);
+    if (!restored) notPutBack(file.target, file.oldMovedAside ? file.backup : L"", false);
+}
+
+// Deepest first. A folder that still holds a place not put back stays with
+// its mark, for the next run to remove after what it holds: it is not asked,
+// which would only wait for it.
+void StagedFolder::removeMadeFolders() {
+    for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) {
+        const std::wstring inside = it->path + L"\\";
+        if (std::any_of(notRestored_.begin(), notRestored_.end(),
+                        [&](const NotRestored& kept) { return kept.place.starts_with(inside); }))
+            continue;
+        if (it->mark.empty())
+            retryWhileHeld([&] { return RemoveDirectoryW(it->path.c_str()) != 0; });
+        else if (!putPlaceBack(it->path, it->mark, SideKind::kAdded))
+            notPutBack(it->path, L"", true);
+    }
+    madeFolders_.clear();
+}
+
+// The place and what stays beside it are left for the next run to put back.
+void StagedFolder::notPutBack(const std::wstring& place, const std::wstring& keptCopy, bool folder) {
+    notRestored_.push_back({place, keptCopy, folder});
+    markUndoUnfinished(place, run_);
 }
 
 void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) const {
@@ -207,8 +238,8 @@ void StagedFolder::removeLeftovers(const std::vector<std::wstring>& places) cons
             const std::optional<SideFileName> side = parseSideFileName(name);
             if (!side || !names.contains(foldedName(side->owner)) || names.contains(foldedName(name))) continue;
             // An old copy is deleted only beside a file in its place: never the only copy.
-            if (side->old && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
-            if (isFileOfItsOwn(base, found.cFileName)) DeleteFileW(sideFilePath(base + L"\\" + found.cFileName).c_str());
+            if (side->kind == SideKind::kOld && !isFile(base + L"\\" + std::wstring(side->owner))) continue;
+            if (isFileOfItsOwn(base, found.cFileName)) deleteSideFile(sideFilePath(base + L"\\" + found.cFileName));
         } while (FindNextFileW(search.get(), &found));
     }
 }

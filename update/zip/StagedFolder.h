@@ -3,15 +3,20 @@
 // and deletes the old ones only when every move has worked. Whatever has not
 // been committed when the object goes is undone, so the folder ends either
 // wholly changed or as it was (folders made on the way are removed again).
-// Should putting a file back fail, the undo goes on with the others and tells
-// which files are not as they were; their old copies stay beside them.
+// A file another program holds for a moment is tried again, in the swap and
+// in its undo alike. Should putting a place back fail all the same, the undo
+// goes on with the others and tells which places are not as they were; what
+// they need to be put back stays beside them for the next run, which does it
+// (see InterruptedRuns.h).
 //
 // The files beside the final places are named after them:
-// "<place>.<process>-<number>.new" and ".old". Moving a file aside works even
-// while it runs as a program, so the update engine can replace its own
-// program file; that old copy, or a new one left by a run that was ended half
-// way, is removed by a later run that replaces the same place (an old copy
-// only while a file is in its place: it is never the only copy).
+// "<place>.<process>-<number>.new" and ".old", and ".added", an empty mark
+// beside a file or folder that this run put where nothing was. Moving a file
+// aside works even while it runs as a program, so the update engine can
+// replace its own program file; that old copy, or a new one left by a run
+// that was ended half way, is removed by a later run that replaces the same
+// place (an old copy only while a file is in its place: it is never the only
+// copy).
 #pragma once
 
 #include <windows.h>
@@ -46,13 +51,18 @@ public:
     void write(std::string_view bytes);
     void endFile(const FILETIME& modified);
 
-    // On failure the folder is put back as far as it can be; the files that
+    // On failure the folder is put back as far as it can be; the places that
     // could not be are in notRestored() afterwards.
     void commit();
 
+    // Puts the folder back as far as it can be, as the object does when it
+    // goes uncommitted; a second call finds nothing left to do.
+    void undo();
+
     struct NotRestored {
-        std::wstring place;     // relative to the root
-        std::wstring keptCopy;  // the old copy left beside it; empty when a new file could not be removed
+        std::wstring place;     // a full path
+        std::wstring keptCopy;  // the old copy left beside it; empty where nothing was before
+        bool folder = false;    // a folder made by this run, which could not be removed
     };
     const std::vector<NotRestored>& notRestored() const { return notRestored_; }
 
@@ -65,21 +75,28 @@ private:
     struct StagedFile {
         std::wstring target;
         std::wstring temporary;
-        std::wstring backup;
-        DWORD oldAttributes = INVALID_FILE_ATTRIBUTES;  // of the file it replaces, when there is one
-        bool attributesCleared = false;
+        std::wstring backup;  // the old copy's name, or the mark of a place that held nothing
         bool oldMovedAside = false;
+        bool marked = false;  // the place held nothing, and its mark is made
         bool newMovedIn = false;
+    };
+    struct MadeFolder {
+        std::wstring path;
+        std::wstring mark;  // beside it, for a folder below the root
     };
 
     void makeLevels(const std::wstring& folder);
     std::wstring sideName(const std::wstring& target, const wchar_t* kind);
+    std::wstring mark(const std::wstring& place, const char* what);
     void putInPlace(StagedFile& file);
-    void undo();
+    void putBack(const StagedFile& file);
+    void removeMadeFolders();
+    void notPutBack(const std::wstring& place, const std::wstring& keptCopy, bool folder);
 
     std::wstring root_;
+    std::wstring run_;  // the process number that names this run's side files
     std::vector<StagedFile> files_;
-    std::vector<std::wstring> madeFolders_;
+    std::vector<MadeFolder> madeFolders_;
     std::unordered_set<std::wstring> knownFolders_;  // there already, or made: not asked again
     std::vector<NotRestored> notRestored_;
     FileHandle open_;

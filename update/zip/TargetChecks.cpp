@@ -10,6 +10,7 @@
 #include "update/zip/FinalPath.h"
 #include "update/zip/FoldedName.h"
 #include "update/zip/ZipFailure.h"
+#include "update/zip/ZipPaths.h"
 
 namespace vorlane::updater {
 
@@ -17,11 +18,8 @@ namespace {
 
 // Each level of a relative path that names a folder, from the top: "a", "a\b".
 std::vector<std::wstring> folderLevels(const Member& member) {
-    std::vector<std::wstring> levels;
-    const std::wstring& target = member.target;
-    for (size_t at = target.find(L'\\'); at != std::wstring::npos; at = target.find(L'\\', at + 1))
-        levels.push_back(target.substr(0, at));
-    if (member.entry->isFolder() && !target.empty()) levels.push_back(target);
+    std::vector<std::wstring> levels = placeLevels(member.target);
+    if (!member.entry->isFolder() && !levels.empty()) levels.pop_back();
     return levels;
 }
 

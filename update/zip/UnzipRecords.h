@@ -7,7 +7,8 @@
 // folder are checked before anything is written, every member is unpacked and
 // checked beside its final place, and only when all of them are good do they
 // replace the folder's files. Any failure leaves the folder as it was, or,
-// should putting a file back fail, says which files are not (kUnzipNotRestored).
+// should putting a file back fail, says which files are not (kUnzipNotRestored);
+// the next extraction into the folder puts those back before it begins.
 #pragma once
 
 #include <cstdint>

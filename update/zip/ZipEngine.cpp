@@ -190,15 +190,21 @@ private:
             refuseBeyondFreeSpace(root, roomNeeded(members, options_.convertLineEnds));
             staging.emplace(root);
         }
-        for (const Member& member : members) {
-            askToGoOn(member);
-            try {
-                handle(archive, member, staging ? &*staging : nullptr);
-            } catch (const ZipFailure& failure) {
-                throw ZipFailure(failure.code(), member.shownName + ": " + failure.what());
+        try {
+            for (const Member& member : members) {
+                askToGoOn(member);
+                try {
+                    handle(archive, member, staging ? &*staging : nullptr);
+                } catch (const ZipFailure& failure) {
+                    throw ZipFailure(failure.code(), member.shownName + ": " + failure.what());
+                }
             }
+            if (staging) staging->commit();
+        } catch (const ZipFailure& failure) {
+            if (staging) undo(*staging, failure);
+            throw;
         }
-        if (staging) commit(*staging, members);
+        if (staging) staging->removeLeftovers(ownPlaces(members, staging->root()));
         printer_.summary(std::to_string(members.size()) + (options_.testOnly ? " members tested, no errors"
                                                                               : " members done"));
         if (options_.verbose)
@@ -216,7 +222,8 @@ private:
     }
 
     // A name in UTF-8 must be one that every reader decodes alike, and a
-    // Unicode name beside the stored one must say the same.
+    // Unicode name beside a name stored as UTF-8 must say the same; beside
+    // any name, it must name a folder where that name does.
     std::vector<Member> select(const ZipArchive& archive) const {
         std::vector<Member> members;
         for (const ZipEntry& entry : archive.entries()) {
@@ -224,22 +231,24 @@ private:
                 throw ZipFailure(kUnzipAmbiguous, visibleBytes(entry.name) + ": its name is not valid UTF-8");
             std::wstring name = memberName(entry);
             std::string shown = toAnsi(visibleName(name));
-            if (entry.unicodeName && fromMemberName(*entry.unicodeName, true) != name)
-                throw ZipFailure(kUnzipAmbiguous, shown + ": its Unicode name is " +
-                                                      toAnsi(visibleName(fromMemberName(*entry.unicodeName, true))));
+            const bool namesFolder = name.ends_with(L'/') || name.ends_with(L'\\');
+            if (entry.unicodeName &&
+                ((entry.utf8Name && *entry.unicodeName != entry.name) || namesFolder != entry.isFolder()))
+                throw ZipFailure(kUnzipAmbiguous, toAnsi(visibleName(fromMemberName(entry.name, entry.utf8Name))) +
+                                                      ": its Unicode name is " + shown);
             if (selected(name)) members.push_back({&entry, std::move(name), std::move(shown), {}});
         }
         return members;
     }
 
-    // Archivers on systems whose names are UTF-8 store those bytes without the
-    // UTF-8 flag and give the same bytes as the Unicode name. A reader that
-    // knows no Unicode names decodes them as code page 437 instead: other
-    // letters, but the same levels, dots and separators, since every byte of a
-    // multi-byte sequence lies above ASCII.
+    // A Unicode name made for the stored one (its checksum says so) is the
+    // member's name: archivers store the name in the code page of the system
+    // they run on (850 on a Western European Windows, UTF-8 bytes elsewhere),
+    // which no reader can tell, and give the Unicode name beside it. Every
+    // check on names applies to the name taken.
     static std::wstring memberName(const ZipEntry& entry) {
-        const bool storedAsUtf8 = entry.utf8Name || (entry.unicodeName && *entry.unicodeName == entry.name);
-        return fromMemberName(entry.name, storedAsUtf8);
+        if (entry.unicodeName) return fromMemberName(*entry.unicodeName, true);
+        return fromMemberName(entry.name, entry.utf8Name);
     }
 
     void count(const std::vector<Member>& members, const std::string& comment) {
@@ -308,13 +317,15 @@ private:
     }
 
     // Puts right what runs ended half way left in the target's own folder, the
-    // running program's, and those of the members' files.
+    // running program's, and every folder on the way to the members' places
+    // (where a folder a run made has its mark).
     void recover(const std::wstring& root, const std::vector<Member>& members) {
         std::vector<std::wstring> folders{L""};
         if (const std::optional<std::wstring> program = programPlace(root)) folders.push_back(folderOf(*program));
         for (const Member& member : members) {
-            const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
-            if (place && !member.entry->isFolder()) folders.push_back(folderOf(*place));
+            std::vector<std::wstring> levels = levelsOf(member);
+            if (!member.entry->isFolder() && !levels.empty()) levels.pop_back();  // the file itself
+            folders.insert(folders.end(), levels.begin(), levels.end());
         }
         for (const std::string& line : recoverInterruptedRuns(root, folders)) printer_.error(line);
     }
@@ -334,30 +345,37 @@ private:
         return std::wstring(program + prefix.size(), length - prefix.size());
     }
 
-    // A failed commit that could not put every file back names each one.
-    void commit(StagedFolder& staging, const std::vector<Member>& members) {
-        try {
-            staging.commit();
-        } catch (const ZipFailure& failure) {
-            if (staging.notRestored().empty()) throw;
-            for (const StagedFolder::NotRestored& file : staging.notRestored())
-                printer_.error("Not restored: " + toAnsi(file.place) +
-                               (file.keptCopy.empty() ? " (the new file could not be removed)"
-                                                      : " (the old file is kept as " + toAnsi(file.keptCopy) + ")"));
-            throw ZipFailure(kUnzipNotRestored, failure.what());
-        }
-        staging.removeLeftovers(ownPlaces(members, staging.root()));
+    // A failure undoes what this run changed. An undo that could not put
+    // every place back names each one; the next run finishes it.
+    void undo(StagedFolder& staging, const ZipFailure& failure) {
+        staging.undo();
+        if (staging.notRestored().empty()) return;
+        for (const StagedFolder::NotRestored& place : staging.notRestored())
+            printer_.error("Not restored: " + toAnsi(place.place) +
+                           (place.folder            ? " (a folder this run made could not be removed)"
+                            : place.keptCopy.empty() ? " (the new file could not be removed)"
+                                                     : " (the old file is kept as " + toAnsi(place.keptCopy) + ")"));
+        throw ZipFailure(kUnzipNotRestored, failure.what());
     }
 
-    // The places of the archive's files, and of the running program when it
-    // lies in the target: its old copy could not be deleted by the run that
-    // replaced it.
-    static std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) {
+    // The places of the archive's files and folders, and of the running
+    // program when it lies in the target: its old copy could not be deleted
+    // by the run that replaced it.
+    std::vector<std::wstring> ownPlaces(const std::vector<Member>& members, const std::wstring& root) const {
         std::vector<std::wstring> places;
         for (const Member& member : members)
-            if (!member.entry->isFolder() && !member.target.empty()) places.push_back(member.target);
+            for (std::wstring& level : levelsOf(member)) places.push_back(std::move(level));
         if (std::optional<std::wstring> program = programPlace(root)) places.push_back(std::move(*program));
         return places;
+    }
+
+    // Each level of a member's place, from the top: "data", "data\images",
+    // "data\images\pixel.bin"; none for a name that goes nowhere.
+    std::vector<std::wstring> levelsOf(const Member& member) const {
+        const auto place = memberTargetPath(member.name, options_.honorDirectories, options_.spaceToUnderscore);
+        // Without the archive's folders, a folder member makes nothing.
+        if (!place || (member.entry->isFolder() && !options_.honorDirectories)) return {};
+        return placeLevels(*place);
     }
 
     void askToGoOn(const Member& member) const {

@@ -57,6 +57,15 @@ std::vector<std::wstring_view> levelsOf(std::wstring_view name) {
 
 }  // namespace
 
+std::vector<std::wstring> placeLevels(const std::wstring& place) {
+    std::vector<std::wstring> levels;
+    if (place.empty()) return levels;
+    for (size_t at = place.find(L'\\'); at != std::wstring::npos; at = place.find(L'\\', at + 1))
+        levels.push_back(place.substr(0, at));
+    levels.push_back(place);
+    return levels;
+}
+
 bool isPlainFileName(std::wstring_view name) {
     if (name.empty() || name == L"." || name == L"..") return false;
     if (name.back() == L'.' || name.back() == L' ') return false;

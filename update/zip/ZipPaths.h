@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlane::updater {
 
@@ -18,6 +19,10 @@ namespace vorlane::updater {
 // COM1...), a level shaped like a short name ("PROGRA~1") or characters no
 // file name may hold.
 std::optional<std::wstring> memberTargetPath(std::wstring_view name, bool honorDirectories, bool spaceToUnderscore);
+
+// Each level of a place, from the top: "data", "data\images",
+// "data\images\pixel.bin" for "data\images\pixel.bin".
+std::vector<std::wstring> placeLevels(const std::wstring& place);
 
 // True when the name is one file's name, as it stands, in the folder it is
 // put in: no folder parts, no drive, stream or device, no characters that no
