@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace vorlane {
 
@@ -49,15 +50,27 @@ bool runTrappedAt(const std::wstring& where, Body&& body) noexcept {
     }
 }
 
-template <class Body>
-bool runTrapped(const wchar_t* procedure, const wchar_t* module, Body&& body) noexcept {
+// As runTrapped, but an error is reported only when tell(), asked once it has
+// happened, agrees.
+template <class Tell, class Body>
+bool runTrappedTelling(const wchar_t* procedure, const wchar_t* module, Tell&& tell, Body&& body) noexcept {
     try {
         body();
         return true;
     } catch (...) {
-        detail::reportCurrentException(procedure, module);
+        bool report = true;
+        try {
+            report = tell();
+        } catch (...) {
+        }
+        if (report) detail::reportCurrentException(procedure, module);
         return false;
     }
+}
+
+template <class Body>
+bool runTrapped(const wchar_t* procedure, const wchar_t* module, Body&& body) noexcept {
+    return runTrappedTelling(procedure, module, [] { return true; }, std::forward<Body>(body));
 }
 
 // The message dispatch's trap: runs the handling of one message and returns its

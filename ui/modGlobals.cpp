@@ -42,6 +42,15 @@ void showTab(FrmMain& main, size_t tab, bool selected) {
     main.frmSourceTabs[tab].setVisible(selected);
 }
 
+// The boxes are usable whenever they show a list: they keep the one they show
+// while it is asked for again, and only wait disabled for their first one.
+void enableListsWhenFilled() {
+    FrmMain& main = frmMain();
+    const bool filled = main.cboGallery.ListCount() > 0;
+    main.cboGallery.setEnabled(filled);
+    main.cboCategory.setEnabled(filled);
+}
+
 }  // namespace
 
 std::wstring getMemberSetting(const std::wstring& name, const std::wstring& defaultValue) {
@@ -96,9 +105,7 @@ void updateCategoryList() {
 }
 
 void requestGalleries() {
-    FrmMain& main = frmMain();
-    main.cboGallery.setEnabled(false);
-    main.cboCategory.setEnabled(false);
+    enableListsWhenFilled();
     TextArray keys, values;
     array_push(keys, L"withcategories");
     array_push(values, L"yes");
@@ -106,11 +113,6 @@ void requestGalleries() {
     gQXAPI->APISend(L"qx.getGalleries", keys, values);
 }
 
-void galleryRequestEnded() {
-    FrmMain& main = frmMain();
-    if (main.cboGallery.ListCount() == 0) return;  // still "Loading..."
-    main.cboGallery.setEnabled(true);
-    main.cboCategory.setEnabled(true);
-}
+void galleryRequestEnded() { enableListsWhenFilled(); }
 
 }  // namespace vorlane::ui

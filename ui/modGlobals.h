@@ -16,12 +16,13 @@ void toggleSourceTabs(int16_t index);
 // reply, showing the selected gallery and category.
 void updateCategoryList();
 
-// Asks the service for the gallery list; the lists stay disabled until it arrives.
+// Asks the service for the gallery list. Lists filled before stay usable while
+// it is asked for; lists still showing "Loading..." wait disabled for it.
 void requestGalleries();
 
 // A gallery request has ended, with the list or without it (failed, or answered
-// with something else): lists filled before are usable again. Lists still
-// waiting for their first list wait on: the next change asks for it again.
+// with something else): lists filled before are usable. Lists still waiting for
+// their first list wait on: the next change asks for it again.
 void galleryRequestEnded();
 
 // A setting of the member who is logged in (the section named by the API

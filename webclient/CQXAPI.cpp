@@ -152,8 +152,11 @@ bool CQXAPI::APISend(const std::wstring& QueryMethod, TextArray& queryKeys, Text
             address += L"&" + URLEncode(queryKeys[i]) + L"=" + URLEncode(queryValues.at(i));
 
         const uint64_t id = ++lastRequestId_;
-        pendingRequests_.push_back({id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false,
-                                    QueryMethod == L"qx.auth.login", QueryMethod == L"qx.getGalleries"});
+        const bool login = QueryMethod == L"qx.auth.login";
+        Request request{id, L"GET " + address + L" HTTP/1.0\r\n\r\n", false, login,
+                        QueryMethod == L"qx.getGalleries"};
+        request.members = membersExchange_ || (login && !apiSilent);
+        pendingRequests_.push_back(std::move(request));
         sendQueued();
         accepted = isUnderWay(id);
     });
@@ -169,6 +172,7 @@ void CQXAPI::sendQueued() {
     // A handler that runs while a connection is made, or while a reply is
     // awaited, only queues its request: one exchange at a time, in order.
     while (!pendingRequests_.empty() && !connecting_ && !awaitingReply()) {
+        const FlagScope exchange = exchangeOf(pendingRequests_.front().members);
         if (!APIConnect()) {
             pendingRequests_.clear();  // nothing can go out: the outage state has been entered
             return;
@@ -185,6 +189,7 @@ void CQXAPI::writeRequest(const Request& request) {
     // A failed send has been reported through the socket's error event, which
     // closed it.
     if (QXSock.State() != StateConnected) {
+        const FlagScope exchange = exchangeOf(request.members);
         APIHandleSockError();
         if (request.galleries) ui::galleryRequestEnded();
         return;
@@ -193,7 +198,8 @@ void CQXAPI::writeRequest(const Request& request) {
     inFlight_->onKeptConnection = connectionAnswered_;
     replyBegun_ = false;
     replyPace_.start(replyLimits);
-    holdsAtRequest_ = holds_;
+    troublesAtRequest_ = troubles_;
+    replyForeign_ = false;
     gTimerFunctions->Active_SockTimeout = true;  // each request's own ten seconds
 }
 
@@ -211,10 +217,14 @@ bool CQXAPI::awaitingReply() {
     // The gallery and category boxes wait disabled for their list: one lost
     // with its connection is asked for again, first in line, unless asked
     // already. (Its own time-out still ends it.)
-    if (lost.galleries && connectionLost &&
-        std::none_of(pendingRequests_.begin(), pendingRequests_.end(), [](const Request& r) { return r.galleries; }))
+    if (lost.galleries && connectionLost && !anyRequest(&Request::galleries))
         pendingRequests_.push_front({lost.id, lost.line, false, false, true});
     return false;
+}
+
+bool CQXAPI::anyRequest(bool Request::*flag) const {
+    return (inFlight_ && (*inFlight_).*flag) ||
+           std::any_of(pendingRequests_.begin(), pendingRequests_.end(), [flag](const Request& r) { return r.*flag; });
 }
 
 // With the main clock stopped (an update download stops it) no time-out ends
@@ -319,10 +329,13 @@ bool CQXAPI::waitForConnect() {
 }
 
 void CQXAPI::QXSock_DataArrival(int32_t) {
-    runTrapped(L"QXSock_DataArrival", kModule, [&] { frameReply(); });
+    const FlagScope exchange = exchangeOf(inFlightIsMembers());
+    // Bytes that cannot be framed are the reply's trouble, as an unreadable one's.
+    runTrappedTelling(L"QXSock_DataArrival", kModule, [this] { return tellOfTrouble(); }, [&] { frameReply(); });
 }
 
 void CQXAPI::QXSock_CloseSck() {
+    const FlagScope exchange = exchangeOf(inFlightIsMembers());
     runTrapped(L"QXSock_CloseSck", kModule, [&] {
         if (!inFlight_ || !gTimerFunctions->Active_SockTimeout) return;
         if (resendUnanswered()) return;
@@ -409,7 +422,7 @@ void CQXAPI::dropUnaskedBytes() {
 void CQXAPI::completeReply() {
     const bool login = inFlight_ && inFlight_->login;
     const bool galleryList = inFlight_ && inFlight_->galleries;
-    const bool heldByThisReply = holds_ != holdsAtRequest_;
+    const uint64_t troublesBefore = troublesAtRequest_;  // the framing's count too
     forgetRequestInFlight();  // answered
     std::wstring reply;
     QXSock.GetData(reply);
@@ -424,12 +437,12 @@ void CQXAPI::completeReply() {
     } else {
         QXSock.CloseSck();
     }
-    const uint64_t holds = holds_;
     ParseXML(documentText(reply));
     if (galleryList) ui::galleryRequestEnded();
-    // The service answers as itself again: the rotation goes on where it stood.
-    if (fromService && !heldByThisReply && holds_ == holds) gTimerFunctions->rotationHeld = false;
-    askAgainWhileHeld();  // a login this reply accepted
+    // The service answers as itself again, and was understood: the rotation
+    // goes on where it stood.
+    if (fromService && troubles_ == troublesBefore) endEpisode();
+    askAgainInEpisode();  // a login this reply accepted
     if (login) loginEndedWithoutSession();
     sendQueued();
 }

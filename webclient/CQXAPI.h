@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "core/FlagScope.h"
 #include "core/modMisc.h"
 #include "socket/CSocketMaster.h"
 #include "webclient/CDownload.h"
@@ -82,6 +83,15 @@ public:
     // The reply time-out fired: the request is given up as a failed connection is.
     void replyTimedOut();
 
+    // --- Episodes of trouble ---
+    // An episode runs from the first failure that holds the rotation or starts
+    // an outage to the first reply that carries the service's header and is
+    // understood. Every failure that would tell the member asks here first:
+    // true outside an episode, and within one only for what the member asked
+    // for (a change, their login); the retry's questions and the schedule's
+    // changes fail silently until the episode ends.
+    bool tellOfTrouble();
+
     // The API connection itself, for the program's own checks (state, buffered bytes).
     const CSocketMaster& socket() const { return QXSock; }
     const std::wstring& host() const { return apiHost; }
@@ -101,11 +111,13 @@ private:
     bool apiCheckNetworkOutage(int16_t number, const std::wstring& description);
     // A reply that is not the service's own, or a fatal error of the service:
     // the rotation holds until the service answers as itself again. True when
-    // the member is to hear of it: the first time, and at each login of theirs.
+    // the member is to hear of it (tellOfTrouble).
     bool holdRotation();
-    // While the rotation holds for a member who is logged in, the retry asks
-    // the service again every thirty seconds.
-    void askAgainWhileHeld();
+    void startEpisode();
+    void endEpisode();
+    // During an episode, for a member who is logged in or being logged in
+    // silently, the retry asks the service again every thirty seconds.
+    void askAgainInEpisode();
 
     void QXSock_DataArrival(int32_t bytesTotal);
     void QXSock_CloseSck();
@@ -121,7 +133,15 @@ private:
         bool onKeptConnection = false;  // written into a connection an earlier reply came on
         bool login = false;
         bool galleries = false;  // the list the gallery and category boxes wait for
+        bool members = false;    // asked for by the member: its failures are told in an episode too
     };
+    // The failures that follow are told as those of what the member asked for,
+    // or not, until the scope ends.
+    FlagScope exchangeOf(bool members) { return FlagScope(membersExchange_, members); }
+    bool inFlightIsMembers() const { return inFlight_ && inFlight_->members; }
+    // True when a request under way or waiting its turn has the flag set.
+    bool anyRequest(bool Request::*flag) const;
+
     void frameReply();
     void completeReply();
     void dropUnreadReply();
@@ -166,8 +186,11 @@ private:
     std::optional<Request> inFlight_;      // sent, its whole reply not come yet
     bool replyBegun_ = false;              // a byte of its reply has come
     ReplyPace replyPace_;                  // its reply's deadlines
-    uint64_t holds_ = 0;                   // holdRotation calls
-    uint64_t holdsAtRequest_ = 0;          // ... when the request in flight went out
+    bool inEpisode_ = false;               // an episode of trouble lasts
+    uint64_t troubles_ = 0;                // tellOfTrouble calls
+    uint64_t troublesAtRequest_ = 0;       // ... when the request in flight went out
+    bool membersExchange_ = false;         // the exchange failing now is the member's own
+    bool replyForeign_ = false;            // the last request's reply lacked the service's header
     bool connectionAnswered_ = false;      // the connection open now has carried a whole reply
     bool connecting_ = false;              // APIConnect is waiting for the connection
     uint64_t closings_ = 0;                // APICloseSock calls, to tell a connect given up

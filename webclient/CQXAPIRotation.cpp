@@ -57,6 +57,8 @@ void CQXAPI::RotateWallpaper() {
 }
 
 void CQXAPI::requestNextWallpaper() {
+    // A change the member asked for hears what becomes of it, in an episode too.
+    const FlagScope exchange = exchangeOf(apiForced);
     runTrapped(L"RotateWallpaper", kModule, [&] {
         if (apiDownloadingUpdate) return;
         if (apiNetworkOutage) {
@@ -229,6 +231,7 @@ void CQXAPI::retryAfterFailedChange() {
 }
 
 void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
+    const FlagScope exchange = exchangeOf(apiForced);
     runTrapped(L"QXDownload_Error", kModule, [&] {
         const bool outage = apiCheckNetworkOutage(Number, Description);
         if (!outage) {

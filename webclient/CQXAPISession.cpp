@@ -2,8 +2,6 @@
 // network-outage state and its retry, and replies that are not the service's.
 #include <windows.h>
 
-#include <utility>
-
 #include "core/CTimerFunctions.h"
 #include "core/ServiceHosts.h"
 #include "core/Trap.h"
@@ -132,23 +130,29 @@ void CQXAPI::APIHandleError(int16_t ErrorNo, const std::wstring& ErrorDescr) {
                 break;
         }
         // Logged out, the error answered the login.
-        if (!apiLoggedIn && ErrorNo != 75) ui::frmLogin().readyForAnotherLogin();
+        if (ErrorNo != 75) loginEndedWithoutSession();
     });
 }
 
 void CQXAPI::apiSetNetworkOutage() {
     runTrapped(L"apiSetNetworkOutage", kModule, [&] {
         if (apiNetworkOutage) return;
+        // The member's own requests that wait their turn go with the connection.
+        const bool tell = tellOfTrouble() || anyRequest(&Request::members);
         APICloseSock();
         if (apiSilent || apiLoggedIn) {
-            ui::showNotice(L"Vorlane - Connection Issue",
-                       L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  Wallpaper "
-                       L"rotation will resume automatically when you reconnect to the internet.");
+            if (tell)
+                ui::showNotice(L"Vorlane - Connection Issue",
+                               L"Could not connect to Quorvex\r\n\r\nVorlane will try again in a few minutes.  "
+                               L"Wallpaper rotation will resume automatically when you reconnect to the internet.");
             gTimerFunctions->Active_NetworkRetry = true;
-        } else {
+        } else if (tell) {
             showConnectionError();
+        } else {
+            ui::frmLogin().EnableLogin();
         }
         apiNetworkOutage = true;
+        startEpisode();
     });
 }
 
@@ -160,16 +164,25 @@ void CQXAPI::showConnectionError() {
     ui::frmLogin().EnableLogin();
 }
 
-// A login answered with anything but acceptance (refused, unreadable, an
-// error, another root): logged out, with the login window ready for another
-// try. A silent login gets it too, or the program would wait in the tray for good.
+// A login answered by the service with anything but acceptance (refused,
+// unreadable, an error, another root): logged out, with the login window ready
+// for another try. A silent login gets it too, or the program would wait in the
+// tray for good. One answered by something else (a gateway in front of the
+// service) is no answer: the retry logs in again, silently.
 void CQXAPI::loginEndedWithoutSession() {
     runTrapped(L"loginEndedWithoutSession", kModule, [&] {
-        if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
+        if (apiLoggedIn) return;
+        if (apiSilent && replyForeign_) {
+            askAgainInEpisode();
+            return;
+        }
+        gTimerFunctions->Active_NetworkRetry = false;  // the member logs in from here
+        ui::frmLogin().readyForAnotherLogin();
     });
 }
 
 void CQXAPI::replyTimedOut() {
+    const FlagScope exchange = exchangeOf(inFlightIsMembers());
     forgetRequestInFlight();
     QXSock.CloseSck();  // a late reply is no one's
     connectionFailed();
@@ -190,6 +203,10 @@ void CQXAPI::connectionFailed() {
 
 bool CQXAPI::apiNetworkRetry() {
     bool connected = false;
+    // A change the member asked for is its own question; the retry's fails
+    // silently during an episode.
+    const bool forMember = membersExchange_;
+    const FlagScope exchange = exchangeOf(false);
     runTrapped(L"apiNetworkRetry", kModule, [&] {
         // A connection that carries a request, or is being made for one, stays.
         if (!connecting_ && !awaitingReply()) QXSock.CloseSck();
@@ -213,7 +230,8 @@ bool CQXAPI::apiNetworkRetry() {
                 ui::minimizeToTray(apiUsername);
                 apiSilent = true;
                 APILogin();
-            } else if (gTimerFunctions->rotationHeld || !ui::frmMain().cboGallery.Enabled()) {
+            } else if ((inEpisode_ || !ui::frmMain().cboGallery.Enabled()) && !forMember &&
+                       !anyRequest(&Request::galleries)) {
                 // The lightest question, which also refills lists that a lost
                 // request left waiting: does the service answer as itself again?
                 ui::requestGalleries();
@@ -237,25 +255,44 @@ void CQXAPI::APIHandleSockError() {
         } else if (!apiLoggedIn) {
             // A silent login that could not go out: the outage's retry logs in again.
             apiSetNetworkOutage();
+        } else {
+            askAgainInEpisode();  // the retry's question, maybe: asked again
         }
     });
 }
 
-bool CQXAPI::holdRotation() {
-    ++holds_;
-    const bool wasHeld = std::exchange(gTimerFunctions->rotationHeld, true);
-    askAgainWhileHeld();
-    return !wasHeld || (!apiLoggedIn && !apiSilent);
+bool CQXAPI::tellOfTrouble() {
+    ++troubles_;
+    askAgainInEpisode();
+    return !inEpisode_ || membersExchange_;
 }
 
-void CQXAPI::askAgainWhileHeld() {
-    if (gTimerFunctions->rotationHeld && apiLoggedIn && !gTimerFunctions->Active_NetworkRetry)
+bool CQXAPI::holdRotation() {
+    const bool tell = tellOfTrouble();
+    gTimerFunctions->rotationHeld = true;
+    startEpisode();
+    return tell;
+}
+
+void CQXAPI::startEpisode() {
+    inEpisode_ = true;
+    askAgainInEpisode();
+}
+
+void CQXAPI::endEpisode() {
+    inEpisode_ = false;
+    gTimerFunctions->rotationHeld = false;
+    if (!apiNetworkOutage) gTimerFunctions->Active_NetworkRetry = false;  // nothing left to ask
+}
+
+void CQXAPI::askAgainInEpisode() {
+    if (inEpisode_ && (apiLoggedIn || apiSilent) && !gTimerFunctions->Active_NetworkRetry)
         gTimerFunctions->Active_NetworkRetry = true;
 }
 
 void CQXAPI::APIUnexpectedResponse() {
     const bool tell = holdRotation();
-    if (!apiLoggedIn) ui::frmLogin().readyForAnotherLogin();
+    loginEndedWithoutSession();
     if (!tell) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"The Quorvex servers responded in an unexpected way.  This could be due to a temporary network "
@@ -264,6 +301,7 @@ void CQXAPI::APIUnexpectedResponse() {
 }
 
 void CQXAPI::APIForeignResponse() {
+    replyForeign_ = true;
     if (!holdRotation()) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "
@@ -272,11 +310,12 @@ void CQXAPI::APIForeignResponse() {
 }
 
 void CQXAPI::QXSock_Error(int16_t Number, const std::wstring& Description) {
+    const FlagScope exchange = exchangeOf(inFlightIsMembers());
     runTrapped(L"QXSock_Error", kModule, [&] {
         QXSock.CloseSck();
         if (resendUnanswered()) return;
         const bool outage = apiCheckNetworkOutage(Number, Description);
-        if (!outage && apiLoggedIn && apiForced)
+        if (!outage && apiLoggedIn && apiForced && tellOfTrouble())
             ui::showNotice(L"Vorlane - Connection Issue",
                        L"Network Error " + std::to_wstring(Number) + L"!\r\n" + Description);
     });

@@ -27,7 +27,7 @@ constexpr const wchar_t* kModule = L"modXML";
 // sends it again at the next change: one box says it at a time.
 void tellUnreadableReply(const XmlDocument& document) {
     static bool open = false;
-    if (open) return;
+    if (!gQXAPI->tellOfTrouble() || open) return;
     const FlagScope showing(open);
     const std::wstring text = std::to_wstring(document.parseErrorCode()) + L"\r\n" + document.parseErrorReason();
     MessageBoxW(ui::windowInFront(), text.c_str(), L"XML Error", MB_OK | MB_ICONERROR);
@@ -143,6 +143,7 @@ void handleUpgrade(const XmlNode& root) {
 }
 
 void handleOtherRoot(const XmlDocument& document) {
+    if (!gQXAPI->tellOfTrouble()) return;
     ui::showNotice(L"Vorlane - API Error",
                L"Vorlane has encountered an inconsistency in communications with Quorvex\r\nDebug Dump: " +
                    document.xml());
@@ -151,7 +152,8 @@ void handleOtherRoot(const XmlDocument& document) {
 }  // namespace
 
 void ParseXML(const std::wstring& body) {
-    runTrapped(L"ParseXML", kModule, [&] {
+    // A reply that fails on the way is trouble like one that cannot be read.
+    runTrappedTelling(L"ParseXML", kModule, [] { return gQXAPI->tellOfTrouble(); }, [&] {
         XmlDocument document;
         if (!document.loadXml(body)) {
             tellUnreadableReply(document);

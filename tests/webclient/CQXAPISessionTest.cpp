@@ -232,6 +232,83 @@ TEST_F(Session, EveryNoticeThatHoldsTheRotationLeavesAWayBack) {
     }
 }
 
+namespace {
+
+// A hotspot in front of the service that answers every request while it stays.
+struct Gateway {
+    const char* name;
+    const char* fault;
+    const char* params;
+    bool silentStart;  // met by the start-up's silent login, not by a member logged in
+    bool memberAsks;   // the member's own change while it stays is told what becomes of it
+};
+
+const Gateway kGateways[] = {
+    {"RedirectThenClose", "redirect", "&to=http%3A%2F%2Fhotspot.example%2Flogin", false, false},
+    {"SignInPage", "portal", "", false, false},
+    {"MalformedPage", "portal", "&markup=html", false, false},
+    {"NoServiceHeader", "foreign", "", false, false},
+    {"FatalError950", "api_error", "&number=950", false, false},
+    {"MemberRotatesNow", "redirect", "", false, true},
+    {"SilentStartRedirect", "redirect", "", true, false},
+    {"SilentStartMalformedPage", "portal", "&markup=html", true, false},
+};
+
+class GatewayThatStays : public Session, public ::testing::WithParamInterface<Gateway> {};
+
+bool listsUsable() { return ui::frmMain().cboGallery.Enabled() && ui::frmMain().cboCategory.Enabled(); }
+
+// The retry's question has had its answer, or none, and the retry waits to ask again.
+bool retryWaits() {
+    return gTimerFunctions->Active_NetworkRetry && !gTimerFunctions->Active_SockTimeout &&
+           gQXAPI->socket().State() == StateClosed;
+}
+
+void rotateNow() {
+    gQXAPI->apiForced = true;
+    gQXAPI->RotateWallpaper();
+}
+
+}  // namespace
+
+TEST_P(GatewayThatStays, TellsOnceKeepsTheListsAndStepsAsideForTheService) {
+    const Gateway& gateway = GetParam();
+    regSaveSetting(kAppName, memberSection(L"alice"), L"MinimizeHelp", L"1");  // told at the start, in the tray
+    if (!gateway.silentStart) logIn();
+    ASSERT_TRUE(waitFor([] { return listsUsable() && gQXAPI->socket().State() == StateClosed; }));
+    service.fault(gateway.fault, std::string(gateway.params) + "&count=0");
+    gQXAPI->apiSilent = gateway.silentStart;
+    gQXAPI->apiUsername = L"alice";
+    gQXAPI->apiPasswordHash = GetStringMD5(L"tulips2008");
+    gateway.silentStart ? (void)gQXAPI->APILogin() : askForGalleries();
+    size_t told = 0;
+    for (int cycle = 0; cycle < 5; ++cycle) {  // the first failure, then four retries
+        SCOPED_TRACE(cycle);
+        ASSERT_TRUE(waitFor(retryWaits));
+        told += notice().has_value();
+        ui::formInstance<ui::FrmSlideMessage>().Unload();
+        const size_t asked = apiRequests().size();
+        if (gateway.memberAsks && cycle == 2) rotateNow();
+        tick(31);
+        EXPECT_TRUE(listsUsable() || gateway.silentStart);  // while the question is out too
+        ASSERT_TRUE(waitFor([&] { return apiRequests().size() > asked; })) << "the retry asked nothing";
+    }
+    ASSERT_TRUE(waitFor(retryWaits));
+    EXPECT_EQ(told + notice().has_value() + dialogs.count(), 1u + gateway.memberAsks);
+    EXPECT_TRUE(errors.empty());
+
+    // The gateway goes: the retry's next question has the service's answer.
+    service.reset();
+    ASSERT_TRUE(waitFor(retryWaits));
+    tick(31);
+    ASSERT_TRUE(waitFor([] { return gQXAPI->apiLoggedIn && !gTimerFunctions->rotationHeld && listsUsable(); }));
+    rotateNow();
+    EXPECT_TRUE(waitFor([] { return gQXAPI->apiActiveWallpaper != 0; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Session, GatewayThatStays, ::testing::ValuesIn(kGateways),
+                         [](const auto& one) { return std::string(one.param.name); });
+
 TEST_F(Session, NothingMatchesIsTheNoMatchNotice) {
     activeSourceTab = 2;
     noMatchingWallpapers = false;
@@ -355,7 +432,10 @@ TEST_F(Session, SocketErrorsOfALostConnectionAreTheOutageOthersANoticeForAChange
                  {10060, false, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
-        ui::requestGalleries();  // the lists wait for it
+        // Each case starts with the service answering well: no trouble before it.
+        askForGalleries();
+        ASSERT_TRUE(waitFor([] { return !gTimerFunctions->Active_SockTimeout; }));
+        ui::requestGalleries();
         ASSERT_EQ(gQXAPI->socket().State(), StateConnected);
         gQXAPI->apiNetworkOutage = false;
         gQXAPI->apiForced = c.forced;

@@ -13,7 +13,7 @@ API_FAULTS = ("upgrade", "api_error", "custom", "count0", "foreign", "crlf", "xm
 # Faults on the bytes of any response.
 WIRE_FAULTS = ("truncated", "close_before_header", "no_length", "redirect", "redirect_relative", "redirect_loop",
                "trickle", "reset", "hang", "drop", "raw", "http_error", "not_picture", "corrupt_archive", "pause",
-               "lf_head")
+               "lf_head", "portal")
 DEFAULT_SCOPE = {"not_picture": "dl", "corrupt_archive": "update"}
 # Faults in a download's head or body, as a careless or hostile server sends them (default scope dl).
 DOWNLOAD_FAULTS = ("endless_header", "endless_body", "overlong", "length", "chunked", "drip")
@@ -202,6 +202,8 @@ def replace_response(fault, response, request):
                         headers=[("Location", p.get("to", target))])
     if name == "http_error":
         return html_page("Error", "The service failed.", number(p, "status", 500, int))
+    if name == "portal":
+        return portal_page(p.get("markup", "xhtml"))
     if name == "not_picture":
         return html_page("Not Found", "No such wallpaper.")
     if name == "pause" and "body" in p:
@@ -211,6 +213,18 @@ def replace_response(fault, response, request):
     elif name == "corrupt_archive" and response.body:
         middle = len(response.body) // 2
         response.body = response.body[:middle] + bytes([response.body[middle] ^ 0xFF]) + response.body[middle + 1:]
+    return response
+
+
+def portal_page(markup):
+    """The sign-in page a hotspot in front of the service answers every request with, from its own server: XHTML
+    (an XML reader loads it, a root of its own), or HTML with an entity XML does not know (markup=html)."""
+    blank = "&nbsp;" if markup == "html" else " "
+    body = ("<html>\n<head><title>Free Wi-Fi</title></head>\n<body><form action=\"http://hotspot.example/login\" "
+            f"method=\"post\"><p>Sign in{blank}to browse</p><input type=\"submit\" value=\"Connect\"/></form></body>\n"
+            "</html>\n")
+    response = Response(200, body.encode("utf-8"))
+    response.set_header("Server", "hotspot")
     return response
 
 

@@ -231,7 +231,7 @@ class ClientFramingTests(ServiceTest):
     def test_faults_break_the_framing_as_named(self):
         expected = {"crlf": (True, True), "xml_decl": (True, True), "truncated": (True, False), "lf_head": (True, True),
                     "foreign": (False, True), "unknown_root": (True, True), "upgrade": (True, True),
-                    "count0": (True, True), "close_before_header": (False, False)}
+                    "count0": (True, True), "close_before_header": (False, False), "portal": (False, True)}
         for name, judgement in expected.items():
             self.fault(name)
             self.assertEqual(client_judgement(self.exchange(self.requests()[2])), judgement, name)
