@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/Handles.h"
-#include "ui/Skin.h"
+#include "ui/kit/Skin.h"
 
 namespace vorlane::ui {
 

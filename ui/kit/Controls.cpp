@@ -1,4 +1,4 @@
-#include "ui/Controls.h"
+#include "ui/kit/Controls.h"
 
 #include <windowsx.h>
 #include <commctrl.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "core/Trap.h"
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 
 namespace vorlane::ui {
 

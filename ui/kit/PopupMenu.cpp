@@ -1,4 +1,4 @@
-#include "ui/PopupMenu.h"
+#include "ui/kit/PopupMenu.h"
 
 namespace vorlane::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/FramedForm.h"
+#include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/Skin.h"
+#include "ui/kit/Skin.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 
 #include <cmath>
 
