@@ -1,3 +1,4 @@
+// Tests of the window kit's controls and of the message dispatch's error trap.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of the windows' design values, scaling, close requests and keyboard navigation.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The window base: loading and unloading, showing, scaling, the drag and the message dispatch.
 #include "ui/kit/Form.h"
 
 #include <cmath>

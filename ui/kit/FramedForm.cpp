@@ -1,3 +1,4 @@
+// The borderless frame: the header strip, the title label and the close picture.
 #include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {

@@ -1,3 +1,4 @@
+// Building the popup menu from its items and running the one chosen.
 #include "ui/kit/PopupMenu.h"
 
 namespace vorlane::ui {

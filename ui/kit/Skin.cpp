@@ -1,3 +1,4 @@
+// The skin's fonts, pointer and pictures, drawn at the size and DPI they are shown at.
 #include "ui/kit/Skin.h"
 
 #include <algorithm>
