@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "ui/kit/Form.h"
+#include "ui/kit/PaintGuards.h"
 
 namespace vorlane::ui {
 
@@ -38,16 +39,12 @@ constexpr UINT kOneLineFormat = DT_SINGLELINE | DT_NOPREFIX;
 // A memory device context with the label font selected, for measuring.
 class MeasuringDC {
 public:
-    MeasuringDC(FontRole font, UINT dpi)
-        : dc_(CreateCompatibleDC(nullptr)), oldFont_(SelectObject(dc_.get(), skinFont(font, dpi))) {}
-    ~MeasuringDC() { SelectObject(dc_.get(), oldFont_); }
-    MeasuringDC(const MeasuringDC&) = delete;
-    MeasuringDC& operator=(const MeasuringDC&) = delete;
+    MeasuringDC(FontRole font, UINT dpi) : dc_(CreateCompatibleDC(nullptr)), font_(dc_.get(), skinFont(font, dpi)) {}
     HDC get() const { return dc_.get(); }
 
 private:
     MemoryDCHandle dc_;
-    HGDIOBJ oldFont_;
+    SelectedObject font_;
 };
 
 // text on one line, ellipsized as format says to width when it is wider.
@@ -89,7 +86,7 @@ HWND formToolTip(HWND form, bool make) {
 }  // namespace
 
 void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
-    const HGDIOBJ oldFont = SelectObject(dc, skinFont(font_, dpi));
+    const SelectedObject font(dc, skinFont(font_, dpi));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, enabled_ ? color_ : colors::kMutedText);
     UINT format = ellipsis_ == Ellipsis::None ? kLabelFormat : kOneLineFormat;
@@ -98,7 +95,6 @@ void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
     const std::wstring text = ellipsis_ == Ellipsis::None ? caption_ : ellipsizedCaption(dc, dpi);
     RECT box = rect;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format);
-    SelectObject(dc, oldFont);
 }
 
 SIZE Label::textSize(const std::wstring& text, UINT dpi) const {

@@ -4,11 +4,10 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 #include "core/Trap.h"
 #include "ui/kit/ControlInput.h"
 #include "ui/kit/Form.h"
+#include "ui/kit/PaintGuards.h"
 
 namespace vorlane::ui {
 
@@ -150,18 +149,15 @@ LRESULT Surface::surfaceMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
+        // Whatever fails while the content is painted, the guards give the
+        // window's DC, the buffer and its bitmap back.
+        const PaintScope paint(window);
         RECT client;
         GetClientRect(window, &client);
         // Paint off screen first so that nothing flickers.
-        MemoryDCHandle memory(CreateCompatibleDC(dc));
-        GdiObjectHandle bitmap(CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
-        const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
-        paintContent(memory.get(), client);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
-        SelectObject(memory.get(), old);
-        EndPaint(window, &ps);
+        const OffscreenBuffer buffer(paint.dc(), client.right, client.bottom);
+        paintContent(buffer.dc(), client);
+        buffer.show();
         return 0;
     }
     case WM_PRINTCLIENT: {
@@ -228,7 +224,10 @@ LRESULT CALLBACK Surface::surfaceProc(HWND window, UINT message, WPARAM wParam, 
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* surface = reinterpret_cast<Surface*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        WindowedControl::windowGone(window);
+    }
     if (!surface || message == WM_NCCREATE || message == WM_NCDESTROY)
         return DefWindowProcW(window, message, wParam, lParam);
     return runDispatchTrapped(

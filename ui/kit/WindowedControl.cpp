@@ -60,6 +60,12 @@ void WindowedControl::detach() {
     hwnd_ = nullptr;
 }
 
+void WindowedControl::windowGone(HWND window) {
+    WindowedControl* control = fromWindow(window);
+    RemovePropW(window, kControlProperty);
+    if (control && control->hwnd_ == window) control->hwnd_ = nullptr;
+}
+
 void WindowedControl::setFocus() {
     if (hwnd_) SetFocus(hwnd_);
 }
@@ -132,6 +138,7 @@ LRESULT CALLBACK WindowedControl::inputProc(HWND window, UINT message, WPARAM wP
     auto* control = reinterpret_cast<WindowedControl*>(data);
     if (message == WM_NCDESTROY) {
         if (refocusWindow == window) refocusWindow = nullptr;
+        windowGone(window);
         RemoveWindowSubclass(window, inputProc, kInputSubclass);
         return DefSubclassProc(window, message, wParam, lParam);
     }

@@ -53,6 +53,8 @@ protected:
     virtual FontRole font() const { return FontRole::Body; }
     // Forgets the window when the form goes; the form's window takes it along.
     void detach();
+    // The window is being destroyed, whoever destroys it: its wrapper lets go of it.
+    static void windowGone(HWND window);
 
     HWND hwnd_ = nullptr;
 
