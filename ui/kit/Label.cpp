@@ -1,9 +1,8 @@
 // The label: drawing, measuring and ellipsizing its text, and its tooltip.
 #include "ui/kit/Label.h"
 
-#include <commctrl.h>
-
 #include "ui/kit/Form.h"
+#include "ui/kit/FormToolTip.h"
 #include "ui/kit/PaintGuards.h"
 
 namespace vorlane::ui {
@@ -56,33 +55,6 @@ std::wstring ellipsized(HDC dc, const std::wstring& text, int width, UINT format
     return buffer;
 }
 
-constexpr const wchar_t* kToolTipProperty = L"VorlaneToolTip";
-
-// The tool of a label: its box on the window it is drawn in.
-TTTOOLINFOW labelTool(HWND surface, const Label* label) {
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.hwnd = surface;
-    tool.uId = reinterpret_cast<UINT_PTR>(label);
-    return tool;
-}
-
-// The form's one tooltip window, which its labels share (tools of one window
-// share the relay of its mouse messages), made when make asks for it; the
-// form's window takes it along.
-HWND formToolTip(HWND form, bool make) {
-    if (const auto tip = static_cast<HWND>(GetPropW(form, kToolTipProperty)); tip || !make) return tip;
-    static const bool classes = [] {
-        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
-        return InitCommonControlsEx(&controls) != FALSE;
-    }();
-    (void)classes;
-    const HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
-    if (tip) SetPropW(form, kToolTipProperty, tip);
-    return tip;
-}
 }  // namespace
 
 void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
@@ -137,27 +109,18 @@ void Label::applyGeometry() {
 
 void Label::updateToolTip() {
     if (ellipsis_ == Ellipsis::None || !container_ || !container_->surfaceWindow()) return;
-    const bool cut = visible_ && shownText(form().dpi()) != caption_;
-    const HWND tip = formToolTip(form().hwnd(), cut);
-    if (!tip) return;
-    TTTOOLINFOW cutTool = labelTool(container_->surfaceWindow(), this);
-    SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&cutTool));
-    if (!cut) return;
-    cutTool.uFlags = TTF_SUBCLASS;
-    cutTool.rect = deviceRect();
-    cutTool.lpszText = const_cast<wchar_t*>(caption_.c_str());
-    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&cutTool));
+    const FormToolTip tip(form().hwnd());
+    const auto id = reinterpret_cast<UINT_PTR>(this);
+    if (visible_ && shownText(form().dpi()) != caption_)
+        tip.set(container_->surfaceWindow(), id, deviceRect(), caption_, form().dpi());
+    else
+        tip.remove(container_->surfaceWindow(), id);
 }
 
 std::wstring Label::toolTipText() const {
-    const HWND tip = container_ && container_->surfaceWindow() ? formToolTip(form().hwnd(), false) : nullptr;
-    if (!tip) return {};
-    std::wstring text(caption_.size() + INFOTIPSIZE, L'\0');
-    TTTOOLINFOW held = labelTool(container_->surfaceWindow(), this);
-    held.lpszText = text.data();
-    if (!SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&held))) return {};
-    text.resize(text.find(L'\0'));
-    return text;
+    if (!container_ || !container_->surfaceWindow()) return {};
+    return FormToolTip(form().hwnd()).text(container_->surfaceWindow(), reinterpret_cast<UINT_PTR>(this),
+                                           caption_.size());
 }
 
 }  // namespace vorlane::ui

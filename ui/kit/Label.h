@@ -32,7 +32,7 @@ public:
     void paint(HDC dc, const RECT& rect, UINT dpi) const override;
 
     // A label that ellipsizes keeps to one line; while its caption is cut, a
-    // tooltip on the label holds the whole of it.
+    // tooltip on the label holds the whole of it, in lines that stay on the screen.
     void setEllipsis(Ellipsis ellipsis);
     // The caption as the label shows it at dpi: whole, or ellipsized to its width.
     std::wstring shownText(UINT dpi) const;
