@@ -1,3 +1,4 @@
+// Conversion between UTF-16 text and the bytes of the system's ANSI code page.
 #include "core/Ansi.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The scheduler's tasks: the wallpaper countdown, the idle check, the reply time-out and the retry.
 #include "core/CTimerFunctions.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Joining and leaving the thread's single-threaded COM apartment.
 #include "core/ComApartment.h"
 
 #include <objbase.h>

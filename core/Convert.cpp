@@ -1,3 +1,4 @@
+// The program's number conversions: rounding to whole numbers, and numbers to and from text.
 #include "core/Convert.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// The gallery list: galleries found by name whatever the letter case, in reply order.
 #include "core/Galleries.h"
 
 #include <windows.h>

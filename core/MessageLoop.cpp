@@ -1,3 +1,4 @@
+// Running the thread's pending window messages from inside a handler.
 #include "core/MessageLoop.h"
 
 #include <windows.h>

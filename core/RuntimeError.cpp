@@ -1,3 +1,4 @@
+// The run-time error object and the standard descriptions of the error numbers.
 #include "core/RuntimeError.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// The service's hosts and web addresses, and their override by VORLANE_SERVICE.
 #include "core/ServiceHosts.h"
 
 #include <windows.h>

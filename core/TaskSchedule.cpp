@@ -1,3 +1,4 @@
+// The table of timed tasks and the rule that says which are due at a tick.
 #include "core/TaskSchedule.h"
 
 #include <utility>

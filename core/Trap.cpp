@@ -1,3 +1,4 @@
+// The error reporter of the trapping procedures and the reports of the errors they catch.
 #include "core/Trap.h"
 
 #include <windows.h>

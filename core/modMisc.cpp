@@ -1,3 +1,4 @@
+// The general helpers: query encoding, text arrays, the combo search, the reply header and name rules.
 #include "core/modMisc.h"
 
 #include "core/Ansi.h"

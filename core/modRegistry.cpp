@@ -1,3 +1,4 @@
+// The settings store: text values under the program's key of the current user.
 #include "core/modRegistry.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Opening documents and web pages through the shell.
 #include "core/modShell.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Adding, changing and removing the program's icon in the notification area.
 #include "core/modSysTray.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The byte queue of the socket object's send and receive buffers.
 #include "socket/ByteQueue.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The typed socket values turned into bytes and read back from them.
 #include "socket/ValueBytes.h"
 
 #include <bit>

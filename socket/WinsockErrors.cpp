@@ -1,3 +1,4 @@
+// The English texts of the Winsock errors and the conversions of Winsock's values.
 #include "socket/WinsockErrors.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Winsock's start and stop, the hidden window, its router and the route tables.
 #include "socket/modSocketMaster.h"
 
 #include <map>

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "core/ComApartment.h"
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 #include "ui/frmMain.h"
 #include "ui/frmSlideMessage.h"
 

@@ -1,3 +1,4 @@
+// The download progress window: its controls, the progress shown and the abort.
 #include "ui/frmDownloading.h"
 
 #include <windows.h>

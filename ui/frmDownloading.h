@@ -2,7 +2,7 @@
 // and the abort picture.
 #pragma once
 
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 
 namespace vorlane::ui {
 

@@ -1,3 +1,4 @@
+// The login window: its controls, the checks before a login and what a successful login does.
 #include "ui/frmLogin.h"
 
 #include "core/CTimerFunctions.h"

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "ui/FramedForm.h"
+#include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {
 

@@ -1,3 +1,4 @@
+// The main window: start-up, exit, save and minimize, and its controls.
 #include "ui/frmMain.h"
 
 #include <windows.h>

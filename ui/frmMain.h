@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/FramedForm.h"
+#include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {
 

@@ -1,3 +1,4 @@
+// The options window: its controls, loading, checking and saving the options.
 #include "ui/frmOptions.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // automatic updates; who is logged in and the time to the next change.
 #pragma once
 
-#include "ui/FramedForm.h"
+#include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {
 

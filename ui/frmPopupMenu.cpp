@@ -1,3 +1,4 @@
+// The tray window: the icon's mouse messages, its tooltip and the tray menu.
 #include "ui/frmPopupMenu.h"
 
 #include "core/CTimerFunctions.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "ui/Form.h"
-#include "ui/PopupMenu.h"
+#include "ui/kit/Form.h"
+#include "ui/kit/PopupMenu.h"
 
 namespace vorlane::ui {
 

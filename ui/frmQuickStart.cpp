@@ -1,3 +1,4 @@
+// The first-run help window and its "don't show again" box.
 #include "ui/frmQuickStart.h"
 
 #include "core/modRegistry.h"

@@ -1,3 +1,4 @@
+// The notification window: its slide, the notices and the error reports.
 #include "ui/frmSlideMessage.h"
 
 #include "core/Convert.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 
 namespace vorlane::ui {
 

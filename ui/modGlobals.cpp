@@ -1,3 +1,4 @@
+// The picture sources: the source tabs, the gallery and category lists, and the member's settings.
 #include "ui/modGlobals.h"
 
 #include "core/Globals.h"

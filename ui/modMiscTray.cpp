@@ -1,3 +1,4 @@
+// Minimizing the main window to the tray.
 #include "ui/modMiscTray.h"
 
 #include "core/modRegistry.h"

@@ -1,3 +1,4 @@
+// Text between UTF-16 and the code pages of the unzip routines and of member names.
 #include "update/AnsiText.h"
 
 #include <windows.h>

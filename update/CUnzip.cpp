@@ -1,3 +1,4 @@
+// The extraction options' defaults and one extraction under them.
 #include "update/CUnzip.h"
 
 #include <limits>

@@ -1,3 +1,4 @@
+// The update engine's own file and folder tests.
 #include "update/FileTests.h"
 
 #include <windows.h>

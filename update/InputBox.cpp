@@ -1,3 +1,4 @@
+// The modal box that asks for one line of text.
 #include "update/InputBox.h"
 
 #include <windows.h>

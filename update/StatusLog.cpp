@@ -1,3 +1,4 @@
+// The status log's text, kept within its limit.
 #include "update/StatusLog.h"
 
 namespace vorlane::updater {

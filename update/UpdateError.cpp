@@ -1,3 +1,4 @@
+// The update engine's run-time errors and their descriptions.
 #include "update/UpdateError.h"
 
 namespace vorlane::updater {

@@ -1,3 +1,4 @@
+// The update run's text work: the archive name, its extension, the web addresses and the log's last line.
 #include "update/UpdateText.h"
 
 #include <algorithm>

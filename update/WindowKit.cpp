@@ -1,3 +1,4 @@
+// The update engine's window pieces: fonts at a DPI, gradients and the skinned buttons.
 #include "update/WindowKit.h"
 
 #include <string>

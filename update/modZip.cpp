@@ -1,3 +1,4 @@
+// The unzip driver: the engine's records, its callbacks and one extraction.
 #include "update/modZip.h"
 
 #include <algorithm>

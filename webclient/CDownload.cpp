@@ -1,3 +1,4 @@
+// The HTTP/1.0 downloader: its request, the reply head, redirects, the body and its events.
 #include "webclient/CDownload.h"
 
 #include <algorithm>

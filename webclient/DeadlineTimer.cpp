@@ -1,3 +1,4 @@
+// Deadlines on the thread's message queue.
 #include "webclient/DeadlineTimer.h"
 
 #include <algorithm>

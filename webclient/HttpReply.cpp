@@ -1,3 +1,4 @@
+// Reading a download's reply head and a redirect's target.
 #include "webclient/HttpReply.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The MD5 message digest.
 #include "webclient/Md5.h"
 
 #include <algorithm>

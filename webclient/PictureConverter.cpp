@@ -1,3 +1,4 @@
+// Turning a downloaded picture into the wallpaper bitmap and setting it.
 #include "webclient/PictureConverter.h"
 
 #include <windows.h>

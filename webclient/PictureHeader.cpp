@@ -1,3 +1,4 @@
+// What a picture file's own bytes say of its size and orientation.
 #include "webclient/PictureHeader.h"
 
 #include <algorithm>

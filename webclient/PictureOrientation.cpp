@@ -1,3 +1,4 @@
+// Where each pixel goes when a picture is shown as its EXIF orientation says.
 #include "webclient/PictureOrientation.h"
 
 namespace vorlane {

@@ -1,3 +1,4 @@
+// The address, the kept name and the checksum of an announced update.
 #include "webclient/UpdateRules.h"
 
 #include <algorithm>

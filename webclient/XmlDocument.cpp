@@ -1,3 +1,4 @@
+// The layer over the platform's XML DOM: loading, walking and writing documents.
 #include "webclient/XmlDocument.h"
 
 #include <objbase.h>

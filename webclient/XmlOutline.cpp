@@ -1,3 +1,4 @@
+// The outline of an XML text: where its root starts and ends, and a document type before it.
 #include "webclient/XmlOutline.h"
 
 #include <algorithm>

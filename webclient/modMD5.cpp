@@ -1,3 +1,4 @@
+// The program's digests of the member's password and of an update archive.
 #include "webclient/modMD5.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The reply parser: every API reply's root element and what the program does with it.
 #include "webclient/modXML.h"
 
 #include <windows.h>

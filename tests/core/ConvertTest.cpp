@@ -1,3 +1,4 @@
+// Tests of the number conversions and the standard error descriptions.
 #include <gtest/gtest.h>
 
 #include <cmath>

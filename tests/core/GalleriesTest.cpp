@@ -1,3 +1,4 @@
+// Tests of the gallery list's keys and order.
 #include <gtest/gtest.h>
 
 #include "core/Galleries.h"

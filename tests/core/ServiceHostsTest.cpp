@@ -1,3 +1,4 @@
+// Tests of the service's hosts, their override and the pages opened on them.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of the timed tasks' table and due rule.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,3 +1,4 @@
+// Tests of the trapping convention: the report and the result a procedure held.
 #include <gtest/gtest.h>
 
 #include <new>

@@ -1,3 +1,4 @@
+// Tests of the screen measures, the always-on-top helper and the shell's file opening.
 #include <gtest/gtest.h>
 
 #include <windows.h>

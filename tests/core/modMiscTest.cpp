@@ -1,3 +1,4 @@
+// Tests of the general helpers: query encoding, text arrays, the reply header and the name rules.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of the settings store against the test prefix's registry.
 #include <gtest/gtest.h>
 
 #include <windows.h>

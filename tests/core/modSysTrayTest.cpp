@@ -1,3 +1,4 @@
+// Tests of the tray icon against the shell.
 #include <gtest/gtest.h>
 
 #include <windows.h>

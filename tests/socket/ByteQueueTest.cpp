@@ -1,3 +1,4 @@
+// Tests of the byte queue: order, cost of draining and clearing.
 #include <gtest/gtest.h>
 
 #include <algorithm>

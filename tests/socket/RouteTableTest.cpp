@@ -1,3 +1,4 @@
+// Tests of the route table: reused slots, routes given again, full-width handles.
 #include <gtest/gtest.h>
 
 #include "socket/RouteTable.h"

@@ -1,3 +1,4 @@
+// Helpers for the socket layer's tests: the message pump, plain Winsock peers and event records.
 #include "tests/socket/SocketTestSupport.h"
 
 #include <chrono>

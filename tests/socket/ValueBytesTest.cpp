@@ -1,3 +1,4 @@
+// Tests of the byte layouts of the typed socket values.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Tests of the Winsock error texts and conversions.
 #include <gtest/gtest.h>
 
 #include "core/RuntimeError.h"

@@ -1,3 +1,4 @@
+// The watcher thread that answers the message boxes a test's program shows.
 #include "tests/support/DialogWatcher.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Collecting the reports of trapped errors while a test runs.
 #include "tests/support/ErrorCapture.h"
 
 namespace vorlane::test {

@@ -1,3 +1,4 @@
+// Running the test thread's window messages until something has happened.
 #include "tests/support/MessagePump.h"
 
 #include <windows.h>

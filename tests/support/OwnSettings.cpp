@@ -1,3 +1,4 @@
+// The program's settings under a registry key of the test's own.
 #include "tests/support/OwnSettings.h"
 
 #include <gtest/gtest.h>

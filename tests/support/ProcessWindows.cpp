@@ -1,3 +1,4 @@
+// Finding and reading the windows of this process or of a child.
 #include "tests/support/ProcessWindows.h"
 
 namespace vorlane::test {

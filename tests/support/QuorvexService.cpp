@@ -1,3 +1,4 @@
+// A test's own instance of the service stand-in: its faults, requests and update archive.
 #include "tests/support/QuorvexService.h"
 
 #include <winsock2.h>

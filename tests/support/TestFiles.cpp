@@ -1,3 +1,4 @@
+// A private temporary folder per test, and byte-exact file reads and writes.
 #include "tests/support/TestFiles.h"
 
 #include <windows.h>

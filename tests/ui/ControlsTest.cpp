@@ -1,3 +1,4 @@
+// Tests of the window kit's controls and of the message dispatch's error trap.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -6,6 +7,7 @@
 #include <functional>
 
 #include "core/RuntimeError.h"
+#include "socket/modSocketMaster.h"
 #include "tests/support/ErrorCapture.h"
 #include "tests/support/MessagePump.h"
 #include "ui/frmLogin.h"
@@ -145,19 +147,54 @@ TEST(Controls, TimerRunsItsHandlerFromTheMessageLoop) {
     EXPECT_EQ(ticks, 0);
 }
 
+// A windowless control whose drawing fails while armed; it notes the DC it drew
+// into and the bitmap that DC held.
+class FailingPicture : public Windowless {
+public:
+    bool armed = false;
+    mutable HDC drawnInto = nullptr;
+    mutable HGDIOBJ bitmap = nullptr;
+
+    void create(Surface& container) {
+        place(container, {0, 0, 20, 20});
+        container.add(*this);
+    }
+    void paint(HDC dc, const RECT&, UINT) const override {
+        drawnInto = dc;
+        bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+        if (armed) vorlane::raiseError(11);
+    }
+};
+
 // A window whose own handling of one message fails before the layer's runs.
 class FailingForm : public Form {
 public:
     FailingForm() : Form(L"frmFailing", L"Failing", 80, 60) {}
     UINT failingMessage = WM_APP;  // none sent yet
+    FailingPicture picture;
 
 protected:
-    void createControls() override {}
+    void createControls() override { picture.create(*this); }
     LRESULT formMessage(UINT message, WPARAM, LPARAM, bool&) override {
         if (message == failingMessage) vorlane::raiseError(11);
         return 0;
     }
 };
+
+// A route owner of the socket layer whose handling of its notifications fails.
+class FailingSocketOwner : public vorlane::SocketMessageTarget {
+public:
+    LRESULT WndProc(HWND, UINT, WPARAM, LPARAM) override { vorlane::raiseError(17); }
+};
+
+// The socket window's own procedure, put in before the router takes the window:
+// it answers the notifications that reach it with a mark of its own.
+constexpr LRESULT kOwnProcedureAnswer = 77;
+WNDPROC socketWindowProcedure = nullptr;
+LRESULT CALLBACK ownSocketProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == vorlane::SOCKET_MESSAGE) return kOwnProcedureAnswer;
+    return CallWindowProcW(socketWindowProcedure, window, message, wParam, lParam);
+}
 
 // An error that no handler trapped, raised from a handler that real input runs
 // (a picture's click, a key in a text box, the default button, a timer), is
@@ -175,6 +212,7 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
         const wchar_t* where;
         int32_t number;
         std::function<void()> input;
+        size_t reports = 1;
     };
     FailingForm failing;
     failing.Load();
@@ -187,6 +225,14 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
          }},
         {L"Function WindowProc, frmLogin", 6,
          [&] { SendMessageW(login.txtUserName.hwnd(), WM_KEYDOWN, 'A', 1); }},
+        // Then the control's default handling: the key still moves the caret.
+        {L"Function WindowProc, frmLogin", 6,
+         [&] {
+             login.txtUserName.setText(L"abc");
+             login.txtUserName.setSelStart(0);
+             SendMessageW(login.txtUserName.hwnd(), WM_KEYDOWN, VK_END, 1);
+             EXPECT_EQ(login.txtUserName.SelStart(), 3);
+         }},
         {L"Function WindowProc, frmLogin", 13, [&] { SendMessageW(login.cmdLogin.hwnd(), BM_CLICK, 0, 0); }},
         {L"Function WindowProc, frmMain", 9,
          [&] {
@@ -204,6 +250,38 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
              vorlane::test::pumpFor(std::chrono::milliseconds(300));
              EXPECT_FALSE(GetUpdateRect(failing.hwnd(), nullptr, FALSE));
          }},
+        // A paint that fails inside its content gives back the window's DC (which
+        // a paint takes again and again), the off-screen DC and its bitmap.
+        {L"Function WindowProc, frmFailing", 11,
+         [&] {
+             failing.failingMessage = WM_APP;
+             failing.picture.armed = true;
+             const HDC windowDC = GetDC(failing.hwnd());
+             ReleaseDC(failing.hwnd(), windowDC);
+             for (int paint = 0; paint < 100; ++paint) {
+                 InvalidateRect(failing.hwnd(), nullptr, FALSE);
+                 UpdateWindow(failing.hwnd());
+             }
+             failing.picture.armed = false;
+             EXPECT_FALSE(ReleaseDC(failing.hwnd(), windowDC)) << "a failed paint kept the window's DC";
+             EXPECT_EQ(GetObjectType(failing.picture.drawnInto), 0u);
+             EXPECT_EQ(GetObjectType(failing.picture.bitmap), 0u);
+         },
+         100},
+        // The socket window's notification goes on to the window's own procedure.
+        {L"Function SocketMessageRouter, modSocketMaster", 17,
+         [&] {
+             FailingSocketOwner owner;
+             ASSERT_EQ(vorlane::MessageWindow(), nullptr);
+             ASSERT_EQ(vorlane::CreateWinsockMessageWindow(), 0);
+             const HWND window = vorlane::MessageWindow();
+             socketWindowProcedure = reinterpret_cast<WNDPROC>(
+                 SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ownSocketProcedure)));
+             vorlane::SubclassMessageWindow(window);
+             vorlane::RegisterSocket(100, &owner, false);
+             EXPECT_EQ(SendMessageW(window, vorlane::SOCKET_MESSAGE, 100, FD_READ), kOwnProcedureAnswer);
+             vorlane::UnregisterSocket(100);
+         }},
         // But a close stays undone: by default it would destroy the window.
         {L"Function WindowProc, frmFailing", 11,
          [&] {
@@ -215,7 +293,7 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
     for (const Case& c : cases) {
         const size_t before = errors.reports().size();
         c.input();
-        ASSERT_EQ(errors.reports().size(), before + 1) << c.number;
+        ASSERT_EQ(errors.reports().size(), before + c.reports) << c.number;
         EXPECT_EQ(errors.reports().back().where, c.where);
         EXPECT_EQ(errors.reports().back().number, c.number);
     }
@@ -226,5 +304,5 @@ TEST(Controls, TheDispatchReportsAnErrorNoHandlerTrappedAndTheWindowGoesOn) {
     login.cmdLogin.Click = [&] { ++clicks; };
     SendMessageW(login.cmdLogin.hwnd(), BM_CLICK, 0, 0);
     EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(errors.reports().size(), 6u);
+    EXPECT_EQ(errors.reports().size(), 108u);
 }

@@ -1,3 +1,4 @@
+// Tests of the windows' design values, scaling, close requests and keyboard navigation.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -49,6 +50,12 @@ TEST(FormLayer, FirstReferenceLoadsAndUnloadBringsBackTheDesignValues) {
     EXPECT_EQ(instance.lblQuickStartText[3].Caption(), L"Thanks for using Vorlane.  Enjoy!");
     EXPECT_EQ(instance.chkDontShowAgain.Value(), CheckBox::vbChecked);
     EXPECT_FALSE(instance.dragging);
+
+    // Destroyed by other means, the window takes its controls' hold on their windows along.
+    DestroyWindow(instance.hwnd());
+    EXPECT_FALSE(instance.isLoaded());
+    EXPECT_EQ(instance.chkDontShowAgain.hwnd(), nullptr);
+    EXPECT_EQ(instance.picHeaderBg.hwnd(), nullptr);
 }
 
 TEST(FormLayer, WindowsAreBorderlessWithTheirClientSizesAndTitles) {

@@ -1,3 +1,4 @@
+// Tests of the borderless frame's drag by the header and the title label.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 
 #include "core/CTimerFunctions.h"
@@ -15,6 +17,7 @@
 #include "core/ServiceHosts.h"
 #include "socket/SocketErrorNumbers.h"
 #include "tests/support/ErrorCapture.h"
+#include "tests/support/MessagePump.h"
 #include "ui/frmDownloading.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMain.h"
@@ -58,6 +61,49 @@ std::wstring longestUsername(const Label& label) {
     return std::wstring(longestMemberName(), widest);
 }
 
+// The tooltip window a form's labels share, or null.
+HWND toolTipOf(const Form& form) {
+    HWND tip = nullptr;
+    do tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr);
+    while (tip && GetWindow(tip, GW_OWNER) != form.hwnd());
+    return tip;
+}
+
+// The tooltip that pops up where the pointer rests on the label shows the whole
+// of its text, and all of it lies on the screen.
+::testing::AssertionResult popsUpWholeOnTheScreen(const Label& label) {
+    label.form().Show();
+    const HWND tip = toolTipOf(label.form());
+    const HWND surface = label.container()->surfaceWindow();
+    const RECT box = label.deviceRect();
+    POINT at{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    const POINT inSurface = at;
+    ClientToScreen(surface, &at);
+    SetCursorPos(at.x, at.y);
+    PostMessageW(surface, WM_MOUSEMOVE, 0, MAKELPARAM(inSurface.x, inSurface.y));
+    if (!tip || !test::pumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, std::chrono::seconds(10)))
+        return ::testing::AssertionFailure() << "no tooltip came up";
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    SendMessageW(tip, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    const LRESULT needs = SendMessageW(tip, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
+    RECT shown;
+    GetWindowRect(tip, &shown);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(tip, MONITOR_DEFAULTTONEAREST), &monitor);
+    SendMessageW(tip, TTM_POP, 0, 0);
+    label.form().Hide();
+    RECT onScreen;
+    IntersectRect(&onScreen, &shown, &monitor.rcMonitor);
+    if (!EqualRect(&onScreen, &shown) || LOWORD(needs) > shown.right - shown.left ||
+        HIWORD(needs) > shown.bottom - shown.top)
+        return ::testing::AssertionFailure() << "needs " << LOWORD(needs) << "x" << HIWORD(needs) << ", shown at "
+                                             << shown.left << "," << shown.top << "-" << shown.right << ","
+                                             << shown.bottom;
+    return ::testing::AssertionSuccess();
+}
+
 // Shown whole when it fits; else cut with an ellipsis where the label's kind
 // cuts, in its box, with the whole text in the tooltip.
 ::testing::AssertionResult showsWholeOrEllipsized(const Label& label, const std::wstring& tail) {
@@ -70,8 +116,12 @@ std::wstring longestUsername(const Label& label) {
                          text.starts_with(shown.substr(0, dots)) && label.textSize(shown, dpi).cx <= widthAt(label, dpi);
         if (!whole && !cut)
             return ::testing::AssertionFailure() << "at " << dpi << " DPI shows " << testing::PrintToString(shown);
-        if (dpi == label.form().dpi() && label.toolTipText() != (whole ? L"" : text))
+        if (dpi != label.form().dpi()) continue;
+        if (label.toolTipText() != (whole ? L"" : text))
             return ::testing::AssertionFailure() << "tooltip " << testing::PrintToString(label.toolTipText());
+        if (!whole) {
+            if (auto onScreen = popsUpWholeOnTheScreen(label); !onScreen) return onScreen;
+        }
     }
     return ::testing::AssertionSuccess();
 }
@@ -108,6 +158,13 @@ TEST(LabelFit, AUserNameAndItsPageAddressesShowWholeOrEllipsizedWithTheWholeText
         EXPECT_TRUE(showsWholeOrEllipsized(main.lblUploadedWhere, L"/uploads/"));
         EXPECT_EQ(main.lblUploadedWhere.toolTipText().empty(), name == L"alice");
     }
+
+    // The tooltip may go on its own: the form finds none then, and the next cut
+    // caption has a tooltip again.
+    ASSERT_NE(toolTipOf(options), nullptr);
+    DestroyWindow(toolTipOf(options));
+    options.lblLoggedIn.setCaption(longest);
+    EXPECT_EQ(options.lblLoggedIn.toolTipText(), longest);
 }
 
 TEST(LabelFit, TheCountdownOfTheLongestIntervalTheOptionsAllowFits) {

@@ -17,7 +17,7 @@
 #include "tests/support/DialogWatcher.h"
 #include "tests/support/ErrorCapture.h"
 #include "tests/support/MessagePump.h"
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 #include "ui/frmMain.h"
 #include "webclient/CQXAPI.h"
 

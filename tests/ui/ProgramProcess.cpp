@@ -1,3 +1,4 @@
+// The built tray program run as a child process and driven through its windows.
 #include "tests/ui/ProgramProcess.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the notification window: its rise, hold and sink, notices and error reports.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of minimizing the main window to the tray.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// A program started by a test, ended with its windows when the test is done.
 #include "tests/update/ChildProcess.h"
 
 #include "tests/support/ProcessWindows.h"

@@ -1,3 +1,4 @@
+// Tests of the CRC-32 of zip archives.
 #include "update/zip/Crc32.h"
 
 #include <gtest/gtest.h>

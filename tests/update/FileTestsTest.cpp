@@ -1,3 +1,4 @@
+// Tests of the update engine's file and folder tests and its data folder.
 #include "update/FileTests.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The update engine tests' fixture archives, member bytes and folder listings.
 #include "tests/update/UpdateTestSupport.h"
 
 #include <windows.h>

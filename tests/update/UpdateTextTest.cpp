@@ -1,3 +1,4 @@
+// Tests of the update run's text work: the archive name, addresses and the status log.
 #include "update/StatusLog.h"
 #include "update/UpdateText.h"
 

@@ -1,3 +1,4 @@
+// Tests of member names as places, name patterns and time stamps.
 #include "update/zip/ZipPaths.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// A running API client against a stand-in service of the test's own.
 #include "tests/webclient/ApiFixture.h"
 
 #include <windows.h>

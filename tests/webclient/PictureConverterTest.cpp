@@ -1,3 +1,4 @@
+// Tests of the picture conversion to the wallpaper bitmap and of setting it.
 #include <gtest/gtest.h>
 
 #include <windows.h>

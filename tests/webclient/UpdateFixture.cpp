@@ -1,3 +1,4 @@
+// A program update against the test's own stand-in and what the member is shown.
 #include "tests/webclient/UpdateFixture.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of the XML document layer and of the reply outline.
 #include <gtest/gtest.h>
 
 #include "core/ComApartment.h"

@@ -1,3 +1,4 @@
+// Tests of the MD5 digests of texts, passwords and files.
 #include <gtest/gtest.h>
 
 #include <windows.h>

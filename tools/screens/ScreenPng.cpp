@@ -1,3 +1,4 @@
+// Saving a part of the screen as a PNG file.
 #include "tools/screens/ScreenPng.h"
 
 #include <wincodec.h>

@@ -1,11 +1,13 @@
 // Shows every window of the program filled with what the program itself puts
 // there at its longest (a long user name, the countdown of the longest
-// interval, the longest notices and error report) and saves a picture of each
-// as a PNG file, so the windows can be looked at without Windows. A label too
-// small for its text is named on the output and fails the run, unless it is
-// one that ellipsizes, shows the ellipsis and holds the whole text in its
-// tooltip. Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
+// interval, the longest notices and error report, the tooltip of the longest
+// name) and saves a picture of each as a PNG file, so the windows can be
+// looked at without Windows. A label too small for its text is named on the
+// output and fails the run, unless it is one that ellipsizes, shows the
+// ellipsis and holds the whole text in its tooltip.
+// Usage: screens OUTPUT_FOLDER [NAME_SUFFIX]
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include <climits>
@@ -76,15 +78,20 @@ void checkLabels(const Form& form) {
     }
 }
 
-// Copies what the screen shows of the window.
-void capture(HWND window, const std::wstring& name) {
-    RECT rect;
-    GetWindowRect(window, &rect);
+// Copies what the screen shows of rect.
+void capture(const RECT& rect, const std::wstring& name) {
     const std::wstring path = outputFolder + L"\\" + name + suffix + L".png";
     const bool saved = saveScreenPng(rect, path);
     if (!saved) ++failures;
     std::wprintf(L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), rect.right - rect.left,
                  rect.bottom - rect.top);
+}
+
+// Copies what the screen shows of the window.
+void capture(HWND window, const std::wstring& name) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    capture(rect, name);
 }
 
 void shoot(Form& form, const std::wstring& name, const std::function<void()>& prepare = {}) {
@@ -129,6 +136,44 @@ void shootMain() {
         main.cboGallery.setText(L"Animals");
         main.cboCategory.setText(L"Dogs");
     });
+}
+
+// The tooltip of a label cut short, as it pops up where the pointer rests on
+// it: the whole of the longest name a member may have, with the window.
+void shootToolTip() {
+    FrmOptions& options = frmOptions();
+    std::wstring name;
+    while (name.size() < longestMemberName()) name += longestUsername();
+    options.lblLoggedIn.setCaption(name.substr(0, longestMemberName()));
+    options.Show();
+    options.moveTo(40, 40);
+    const RECT box = options.lblLoggedIn.deviceRect();
+    POINT at{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    const POINT inWindow = at;
+    ClientToScreen(options.hwnd(), &at);
+    SetCursorPos(at.x, at.y);
+    PostMessageW(options.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(inWindow.x, inWindow.y));
+    HWND tip = nullptr;
+    for (int round = 0; round < 200 && !tip; ++round) {
+        doEvents();
+        Sleep(15);
+        for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w && !tip;
+             w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+            if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == options.hwnd()) tip = w;
+    }
+    if (!tip) {
+        ++failures;
+        std::wprintf(L"FAILED no tooltip over the logged-in name\n");
+    } else {
+        pumpMessages();
+        RECT window, shown, both;
+        GetWindowRect(options.hwnd(), &window);
+        GetWindowRect(tip, &shown);
+        UnionRect(&both, &window, &shown);
+        capture(both, L"frmOptions-tooltip");
+        SendMessageW(tip, TTM_POP, 0, 0);
+    }
+    options.Hide();
 }
 
 // The notice the program raises with notify, fully up.
@@ -250,6 +295,7 @@ int wmain(int argc, wchar_t** argv) {
         downloading.SetProgressBarValue(100);
         downloading.lblProgressPercent.setCaption(L"100%");
     });
+    shootToolTip();
     shoot(frmQuickStart(), L"frmQuickStart");
     shootSlideMessage();
     shootPopupMenu(true);

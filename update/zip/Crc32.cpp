@@ -1,3 +1,4 @@
+// The CRC-32 of zip archives.
 #include "update/zip/Crc32.h"
 
 #include <array>

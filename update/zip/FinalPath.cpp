@@ -1,3 +1,4 @@
+// The path the file system really uses for a place, links followed.
 #include "update/zip/FinalPath.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Folding the letter case of names the way the file system compares them.
 #include "update/zip/FoldedName.h"
 
 #include <windows.h>

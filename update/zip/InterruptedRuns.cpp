@@ -1,3 +1,4 @@
+// Putting right what a run that ended half way left in the installation.
 #include "update/zip/InterruptedRuns.h"
 
 #include <windows.h>

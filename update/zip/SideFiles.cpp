@@ -1,3 +1,4 @@
+// The names of the new and old copies a staged change puts beside a place.
 #include "update/zip/SideFiles.h"
 
 namespace vorlane::updater {

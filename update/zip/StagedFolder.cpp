@@ -1,3 +1,4 @@
+// Changes to a folder written beside their places and committed all at once.
 #include "update/zip/StagedFolder.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The checks of the target folder before anything is written to it.
 #include "update/zip/TargetChecks.h"
 
 #include <windows.h>

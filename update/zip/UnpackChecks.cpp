@@ -1,3 +1,4 @@
+// What the engine refuses to unpack, checked on the whole selection first.
 #include "update/zip/UnpackChecks.h"
 
 #include <string>

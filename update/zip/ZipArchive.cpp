@@ -1,3 +1,4 @@
+// One zip archive on disk: its checked directory and its members unpacked on demand.
 #include "update/zip/ZipArchive.h"
 
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// The traditional password cipher of zip archives.
 #include "update/zip/ZipCipher.h"
 
 #include "update/zip/Crc32.h"

@@ -1,3 +1,4 @@
+// Reading a zip archive's end records, central directory and local headers from bytes.
 #include "update/zip/ZipDirectory.h"
 
 #include "update/zip/Crc32.h"

@@ -1,3 +1,4 @@
+// Member names as places in the target folder, name patterns and time stamps.
 #include "update/zip/ZipPaths.h"
 
 #include <array>

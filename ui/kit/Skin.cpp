@@ -1,13 +1,16 @@
-#include "ui/Skin.h"
+// The skin's fonts, pointer and pictures, drawn at the size and DPI they are shown at.
+#include "ui/kit/Skin.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "core/Handles.h"
+#include "ui/kit/PaintGuards.h"
 
 namespace vorlane::ui {
 
@@ -91,24 +94,17 @@ void fillRect(HDC dc, const RECT& rect, COLORREF color) {
 class Brushes {
 public:
     Brushes(HDC dc, COLORREF fill, COLORREF line, int lineWidth)
-        : dc_(dc),
-          brush_(CreateSolidBrush(fill)),
+        : brush_(CreateSolidBrush(fill)),
           pen_(lineWidth > 0 ? CreatePen(PS_SOLID, lineWidth, line) : CreatePen(PS_NULL, 0, 0)),
-          oldBrush_(SelectObject(dc, brush_.get())),
-          oldPen_(SelectObject(dc, pen_.get())) {}
-    ~Brushes() {
-        SelectObject(dc_, oldBrush_);
-        SelectObject(dc_, oldPen_);
-    }
-    Brushes(const Brushes&) = delete;
-    Brushes& operator=(const Brushes&) = delete;
+          brushSelection_(dc, brush_.get()),
+          penSelection_(dc, pen_.get()) {}
 
 private:
-    HDC dc_;
+    // Given back in the reverse order: both leave the DC before either is deleted.
     GdiObjectHandle brush_;
     GdiObjectHandle pen_;
-    HGDIOBJ oldBrush_;
-    HGDIOBJ oldPen_;
+    SelectedObject brushSelection_;
+    SelectedObject penSelection_;
 };
 
 // Draws shapes four times larger than the target and averages them down, so
@@ -122,10 +118,12 @@ public:
         if (width_ <= 0 || height_ <= 0) return;
         small_ = makeDib(width_, height_, &smallBits_);
         big_ = makeDib(width_ * kFactor, height_ * kFactor, &bigBits_);
+        if (!smallBits_ || !bigBits_) return;  // no memory for them: nothing is drawn
         smallDc_.reset(CreateCompatibleDC(target));
         bigDc_.reset(CreateCompatibleDC(target));
-        oldSmall_ = SelectObject(smallDc_.get(), small_.get());
-        oldBig_ = SelectObject(bigDc_.get(), big_.get());
+        if (!smallDc_ || !bigDc_) return;
+        smallSelection_.emplace(smallDc_.get(), small_.get());
+        bigSelection_.emplace(bigDc_.get(), big_.get());
         BitBlt(smallDc_.get(), 0, 0, width_, height_, target, rect.left, rect.top, SRCCOPY);
         for (int y = 0; y < height_ * kFactor; ++y)
             for (int x = 0; x < width_ * kFactor; ++x)
@@ -133,7 +131,7 @@ public:
     }
 
     ~SmoothCanvas() {
-        if (!bigDc_) return;
+        if (!ready()) return;
         GdiFlush();
         const int bigWidth = width_ * kFactor;
         for (int y = 0; y < height_; ++y) {
@@ -152,14 +150,12 @@ public:
             }
         }
         BitBlt(target_, rect_.left, rect_.top, width_, height_, smallDc_.get(), 0, 0, SRCCOPY);
-        SelectObject(smallDc_.get(), oldSmall_);
-        SelectObject(bigDc_.get(), oldBig_);
     }
 
     SmoothCanvas(const SmoothCanvas&) = delete;
     SmoothCanvas& operator=(const SmoothCanvas&) = delete;
 
-    bool ready() const { return static_cast<bool>(bigDc_); }
+    bool ready() const { return smallSelection_ && bigSelection_; }
     HDC dc() const { return bigDc_.get(); }
     int at(double designPixels) const { return static_cast<int>(std::lround(designPixels * unit_)); }
     // The art's size in design pixels.
@@ -189,10 +185,9 @@ public:
         LOGBRUSH brush{BS_SOLID, color, 0};
         GdiObjectHandle pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, std::max(1, at(width)), &brush, 0,
                                          nullptr));
-        const HGDIOBJ old = SelectObject(dc(), pen.get());
+        const SelectedObject use(dc(), pen.get());
         MoveToEx(dc(), at(x1), at(y1), nullptr);
         LineTo(dc(), at(x2), at(y2));
-        SelectObject(dc(), old);
     }
 
     // A vertical gradient clipped to a rounded rectangle.
@@ -233,8 +228,9 @@ private:
     uint32_t* bigBits_ = nullptr;
     MemoryDCHandle smallDc_;
     MemoryDCHandle bigDc_;
-    HGDIOBJ oldSmall_ = nullptr;
-    HGDIOBJ oldBig_ = nullptr;
+    // Given back first: the pictures leave their DCs before any of them goes.
+    std::optional<SelectedObject> smallSelection_;
+    std::optional<SelectedObject> bigSelection_;
 };
 
 // Positions inside a whole-window background, in design pixels.
@@ -256,12 +252,11 @@ void frameRect(HDC dc, const RECT& rect, COLORREF color) {
 
 void drawCaption(HDC dc, const RECT& rect, const wchar_t* text, COLORREF color, UINT dpi, FontRole role = FontRole::Bold,
                  UINT align = DT_CENTER) {
-    const HGDIOBJ old = SelectObject(dc, skinFont(role, dpi));
+    const SelectedObject font(dc, skinFont(role, dpi));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, color);
     RECT box = rect;
     DrawTextW(dc, text, -1, &box, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
 }
 
 // ---- the pictures

@@ -1,4 +1,5 @@
-#include "ui/PopupMenu.h"
+// Building the popup menu from its items and running the one chosen.
+#include "ui/kit/PopupMenu.h"
 
 namespace vorlane::ui {
 

@@ -1,4 +1,5 @@
-#include "ui/FramedForm.h"
+// The borderless frame: the header strip, the title label and the close picture.
+#include "ui/kit/FramedForm.h"
 
 namespace vorlane::ui {
 

@@ -1,4 +1,5 @@
-#include "ui/Form.h"
+// The window base: loading and unloading, showing, scaling, the drag and the message dispatch.
+#include "ui/kit/Form.h"
 
 #include <cmath>
 

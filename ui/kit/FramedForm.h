@@ -3,7 +3,7 @@
 // close picture outside the drag area.
 #pragma once
 
-#include "ui/Form.h"
+#include "ui/kit/Form.h"
 
 namespace vorlane::ui {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/Handles.h"
-#include "ui/Controls.h"
+#include "ui/kit/Controls.h"
 
 namespace vorlane::ui {
 
