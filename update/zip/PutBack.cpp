@@ -1,3 +1,4 @@
+// PutBack: putting a place back as a run found it, patient with a file another program holds for a moment.
 #include "update/zip/PutBack.h"
 
 #include <windows.h>
