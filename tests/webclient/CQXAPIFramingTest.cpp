@@ -248,6 +248,9 @@ TEST_F(Framing, AReplyThatIsNoWholeDocumentIsUnexpected) {
         EXPECT_TRUE(gTimerFunctions->rotationHeld);
         EXPECT_FALSE(gQXAPI->apiNetworkOutage);
         ui::formInstance<ui::FrmSlideMessage>().Unload();
+        // The service's next good answer ends the trouble: the next row is told again.
+        ASSERT_TRUE(requestGalleries());
+        ASSERT_TRUE(waitFor([] { return !gTimerFunctions->rotationHeld; }));
     }
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
     EXPECT_EQ(dialogs.count(), 0u);
