@@ -608,7 +608,6 @@ const RudeReply kRudeReplies[] = {
      downloadError::NotHttp},
     {"ClosedInsideTheHeader", "raw", {{"data", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\nbody, no blank line"}},
      downloadError::IncompleteHead},
-    {"ClosedInsideTheStatusLine", "raw", {{"data", "HTTP/1.0 20"}}, downloadError::IncompleteHead},
     {"MalformedStatusLineCutShort", "raw", {{"data", "HTTP/1.0 2OO OK"}}, downloadError::NotHttp},
     {"NothingAtAll", "drop", {}, downloadError::IncompleteHead},
     {"NegativeLength", "length", {{"value", "-5"}}, downloadError::BadLength, L"-5"},

@@ -455,7 +455,6 @@ const RudeDownload kRudeDownloads[] = {
     {"ClosedInTheStatusLine", "close_before_header", "&bytes=12", downloadError::IncompleteHead, 1},
     {"ClosedInTheHead", "close_before_header", "", downloadError::IncompleteHead, 1},
     {"ResetInTheHead", "reset", "&bytes=40", downloadError::IncompleteHead, 1},
-    {"ResetInTheBody", "reset", "&after=100", downloadError::IncompleteBody, 1},
     {"EndlessHeader", "endless_header", "&bytes=300000000", downloadError::HeaderTooLarge, 3},
     {"NotFoundPage", "http_error", "&status=404", downloadError::HttpStatus, 3},
 };
