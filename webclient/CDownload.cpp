@@ -332,8 +332,11 @@ void CDownload::complete() {
 
 void CDownload::cmSocket_CloseSck() {
     runStep([&] {
+        // A close before the whole reply came, at any stage, is the network's:
+        // the server may never have been reached (a proxy or gateway on the
+        // way), and a reset can look like an orderly close.
         if (!headerComplete_) {
-            failWith(downloadError::NotHttp, L"The server closed the connection before its reply header ended");
+            failWith(downloadError::IncompleteHead, L"The connection closed before the server's reply header ended");
         } else if (announced_ && bodyWritten_ < *announced_) {
             failWith(downloadError::IncompleteBody, L"The connection closed before the whole file arrived");
         } else {

@@ -40,9 +40,10 @@ public:
         std::function<void(int16_t Number, const std::wstring& Description)> Error;
         // The whole announced Content-Length arrived (what follows it is not
         // written), or, without one, the server closed the connection; the
-        // file is complete and closed. A close before all of an announced
-        // length is an Error (IncompleteBody) instead: a lost connection can
-        // look like an orderly close, a reset in particular.
+        // file is complete and closed. A close before the head ended, or
+        // before all of an announced length, is an Error (IncompleteHead,
+        // IncompleteBody) instead: a lost connection can look like an orderly
+        // close, a reset in particular.
         std::function<void()> Completed;
     };
     Events events;

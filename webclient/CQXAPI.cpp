@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <optional>
 
 #include "core/Ansi.h"
 #include "core/HttpHead.h"
@@ -37,16 +36,6 @@ std::wstring_view withoutTrailingBlanks(std::wstring_view text) {
     return text.substr(0, text.find_last_not_of(L" \t\r") + 1);
 }
 
-// The lines of text, without their line ends (LF or CR LF) and trailing blanks.
-std::vector<std::wstring> splitLines(std::wstring_view text) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring_view::npos; start = end + 1)
-        lines.emplace_back(withoutTrailingBlanks(text.substr(start, end - start)));
-    lines.emplace_back(withoutTrailingBlanks(text.substr(start)));
-    return lines;
-}
-
 bool isBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n") == std::wstring_view::npos; }
 
 // UTF-8's byte-order mark as its bytes come in, read in the code page.
@@ -77,24 +66,32 @@ std::wstring documentText(const std::wstring& body) {
 // white space, the XML declaration, comments and processing instructions.
 // npos while the body holds no more than these.
 size_t rootStart(std::wstring_view body) {
-    size_t at = byteOrderMarkLength(body);
-    for (;;) {
-        at = body.find_first_not_of(L" \t\r\n", at);
-        if (at == std::wstring_view::npos) return at;
-        const bool comment = body.substr(at, 4) == L"<!--";
-        if (!comment && body.substr(at, 2) != L"<?") return at;
-        const std::wstring_view closing = comment ? L"-->" : L"?>";
-        const size_t end = body.find(closing, at + (comment ? 4 : 2));
-        if (end == std::wstring_view::npos) return end;
-        at = end + closing.size();
-    }
+    const size_t at = pastMisc(body, byteOrderMarkLength(body));
+    return at == body.size() ? std::wstring_view::npos : at;
 }
 
 // The closing tag of the root element whose start tag begins firstLine: its
 // name runs to the first blank, "/" or ">".
-std::wstring endTagFor(const std::wstring& firstLine) {
+std::wstring endTagFor(std::wstring_view firstLine) {
     if (firstLine.size() < 2) raiseError(errnum::InvalidProcedureCall, L"CQXAPI.QXSock_DataArrival");
-    return L"</" + firstLine.substr(1, firstLine.find_first_of(L" \t/>", 1) - 1) + L">";
+    return L"</" + std::wstring(firstLine.substr(1, firstLine.find_first_of(L" \t/>", 1) - 1)) + L">";
+}
+
+// Whether a document ends, white space aside, with the end of a tag: only
+// then can its root have closed with this piece.
+bool endsAtTag(std::wstring_view document) {
+    const size_t last = document.find_last_not_of(L" \t\r\n");
+    return last != std::wstring_view::npos && document[last] == L'>';
+}
+
+// Whether tag, the one that closed the root, is the root's own: the end tag
+// endTag names, with or without blanks before its ">", or the root's start
+// tag when it is an empty element.
+bool closesOwnRoot(std::wstring_view tag, std::wstring_view endTag) {
+    const std::wstring_view name = endTag.substr(2, endTag.size() - 3);
+    tag.remove_prefix(tag.starts_with(L"</") ? 2 : 1);
+    return tag.size() > name.size() && tag.starts_with(name) &&
+           std::wstring_view(L" \t\r\n/>").find(tag[name.size()]) != std::wstring_view::npos;
 }
 
 // True when the reply's header asks to keep the connection ("Connection: keep-alive").
@@ -197,6 +194,7 @@ void CQXAPI::writeRequest(const Request& request) {
     inFlight_ = request;
     inFlight_->onKeptConnection = connectionAnswered_;
     replyBegun_ = false;
+    replyIsOneLine_ = false;
     replyPace_.start(replyLimits);
     troublesAtRequest_ = troubles_;
     replyForeign_ = false;
@@ -339,6 +337,12 @@ void CQXAPI::QXSock_CloseSck() {
     runTrapped(L"QXSock_CloseSck", kModule, [&] {
         if (!inFlight_ || !gTimerFunctions->Active_SockTimeout) return;
         if (resendUnanswered()) return;
+        // A reply of one line that is no whole document has ended with its
+        // connection: it is no reply of the service's, which writes more.
+        if (replyIsOneLine_) {
+            refuseReply();
+            return;
+        }
         // The service ended the connection before the whole reply: nothing more
         // can come, so the request ends now as its time-out would end it.
         forgetRequestInFlight();
@@ -358,14 +362,7 @@ void CQXAPI::frameReply() {
     if (replyTooSlow()) return;
 
     if (QXSock.BytesReceived() > kLargestReply) {
-        // No reply of the service is this long: give up on it, and on the rest
-        // of it still on its way.
-        const bool login = inFlight_ && inFlight_->login;
-        forgetRequestInFlight();
-        QXSock.CloseSck();
-        APIUnexpectedResponse();
-        if (login) loginEndedWithoutSession();
-        sendQueued();
+        refuseReply();  // no reply of the service is this long
         return;
     }
 
@@ -380,32 +377,47 @@ void CQXAPI::frameReply() {
         }
         if (couldStartHeader(text)) return;
     }
-    if (!validateHTMLHeader(text)) APIForeignResponse();
-
-    // The reply is whole when its root element has closed with nothing but
-    // white space after it, and its last line ends with the root's end tag.
+    const bool fromService = validateHTMLHeader(text);
+    if (!fromService) APIForeignResponse();
     const size_t start = rootStart(text);
     if (start == std::wstring::npos) return;  // wait for more
-    const std::wstring_view document = std::wstring_view(text).substr(start);
+    frameDocument(std::wstring_view(text).substr(start), fromService);
+}
+
+// The reply is whole when its root element has closed, by its own end tag or
+// as an empty element, with nothing after it but white space, comments and
+// processing instructions, however its lines are laid out.
+void CQXAPI::frameDocument(std::wstring_view document, bool fromService) {
     // The outline reads the whole document: only when it may have ended, not
     // at every piece of a long reply.
-    std::optional<bool> wholeOutline;
-    const auto whole = [&] {
-        if (!wholeOutline) wholeOutline = outlineXml(document).whole();
-        return *wholeOutline;
-    };
-    std::vector<std::wstring> lines = splitLines(document);
-    if (lines.size() < 2 && !whole()) return;  // the start tag's line is still on its way
-    while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
+    const XmlOutline outline = endsAtTag(document) ? outlineXml(document) : XmlOutline{};
+    const size_t lineEnd = document.find(L'\n');
+    if (lineEnd == std::wstring_view::npos && !outline.rootClosed) return;  // the start tag's line is still on its way
+    if (apiEndTag.empty()) apiEndTag = endTagFor(withoutTrailingBlanks(document.substr(0, lineEnd)));
 
-    if (apiEndTag.empty()) apiEndTag = endTagFor(lines.front());
-    if (lines.back().ends_with(apiEndTag) && whole()) {
+    const bool rootStartsIt = document[0] == L'<';
+    const bool ownEnd = outline.rootClosed && closesOwnRoot(outline.rootClosingTag, apiEndTag) &&
+                        !outline.documentTypeInProlog;
+    if (rootStartsIt && ownEnd && outline.whole()) {
         completeReply();
         return;
     }
-    // A whole reply of one line that its end tag does not close is no reply
-    // of the service's; anything else stays buffered until the rest arrives.
-    if (lines.size() == 1 && whole()) APIUnexpectedResponse();
+    // The service's reply that can no longer grow into a document it writes
+    // ends its request now: text where the root should start, a root closed by
+    // another name's end tag or behind a document type, more after the root.
+    // A stranger's page (a gateway's) ends with its connection, as the
+    // network's failure it is.
+    replyIsOneLine_ = fromService && lineEnd != std::wstring_view::npos && isBlank(document.substr(lineEnd));
+    if (fromService && (!rootStartsIt || (outline.rootClosed && (!ownEnd || outline.strayAfterRoot)))) refuseReply();
+}
+
+void CQXAPI::refuseReply() {
+    const bool login = inFlight_ && inFlight_->login;
+    forgetRequestInFlight();
+    QXSock.CloseSck();  // the rest of it, still on its way, is never read
+    APIUnexpectedResponse();
+    if (login) loginEndedWithoutSession();
+    sendQueued();
 }
 
 void CQXAPI::dropUnaskedBytes() {

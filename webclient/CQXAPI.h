@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/FlagScope.h"
 #include "core/modMisc.h"
@@ -143,7 +144,12 @@ private:
     bool anyRequest(bool Request::*flag) const;
 
     void frameReply();
+    // document: the body from where its root should start.
+    void frameDocument(std::wstring_view document, bool fromService);
     void completeReply();
+    // A reply that is no document of the service's (too long, not XML, more
+    // than one document): its request ends with the unexpected-reply notice.
+    void refuseReply();
     void dropUnreadReply();
     void dropUnaskedBytes();
     // Requests go out one at a time, in the order they were made.
@@ -185,6 +191,7 @@ private:
     uint64_t lastRequestId_ = 0;
     std::optional<Request> inFlight_;      // sent, its whole reply not come yet
     bool replyBegun_ = false;              // a byte of its reply has come
+    bool replyIsOneLine_ = false;          // ... and so far it is one whole line, no document
     ReplyPace replyPace_;                  // its reply's deadlines
     bool inEpisode_ = false;               // an episode of trouble lasts
     uint64_t troubles_ = 0;                // tellOfTrouble calls

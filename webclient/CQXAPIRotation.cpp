@@ -250,8 +250,9 @@ void CQXAPI::QXDownload_Error(int16_t Number, const std::wstring& Description) {
         endWallpaperChange();
         // A reply that was no picture fails this change as a picture that
         // cannot be shown does. The network's failures (a socket error, a
-        // server silent or too slow, a file cut short) end the change here:
-        // asking again would only wait on the same line.
+        // server silent or too slow, a reply cut short in its head or its
+        // body) end the change here: asking again would only wait on the
+        // same line.
         if (!outage && downloadError::isRefusedReply(Number)) retryAfterFailedChange();
     });
 }

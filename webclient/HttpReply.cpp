@@ -31,25 +31,48 @@ std::wstring widened(std::string_view ascii) { return std::wstring(ascii.begin()
 
 ReplyProblem problem(int16_t number, std::wstring description) { return {number, std::move(description)}; }
 
-// The status code of "HTTP/d.d ddd[ reason]", with the code and reason as a
-// message shows them; nothing when the line is not one.
+// How far a line reads as a status line, "HTTP/d.d ddd[ reason]": Bad as soon
+// as it cannot be one; Partial when a line still on its way (complete false)
+// ends before that is decided.
+enum class LineRead { Bad, Partial, Whole };
+
+LineRead readStatusLine(std::string_view line, bool complete) {
+    const LineRead cut = complete ? LineRead::Bad : LineRead::Partial;
+    size_t i = 0;
+    const auto ended = [&] { return i >= line.size(); };
+    for (const char c : std::string_view("HTTP/")) {
+        if (ended()) return cut;
+        if (line[i++] != c) return LineRead::Bad;
+    }
+    // The version's two numbers, each ended by its separator, then the code.
+    for (const char separator : {'.', ' '}) {
+        if (ended()) return cut;
+        if (!isDigit(line[i++])) return LineRead::Bad;
+        while (!ended() && isDigit(line[i])) ++i;
+        if (ended()) return cut;
+        if (line[i++] != separator) return LineRead::Bad;
+    }
+    for (int digit = 0; digit < 3; ++digit) {
+        if (ended()) return cut;
+        if (!isDigit(line[i++])) return LineRead::Bad;
+    }
+    if (!ended() && line[i] != ' ') return LineRead::Bad;
+    for (; i < line.size(); ++i) {
+        const unsigned char c = line[i];
+        // A line still on its way may end in the CR of its line end.
+        const bool lineEndBegun = c == '\r' && !complete && i + 1 == line.size();
+        if (isControl(c) && c != '\t' && !lineEndBegun) return LineRead::Bad;
+    }
+    return complete ? LineRead::Whole : LineRead::Partial;
+}
+
+// The status code of a status line, with the code and reason as a message
+// shows them; nothing when the line is not one.
 std::optional<std::pair<int, std::wstring>> statusOf(std::string_view line) {
-    if (line.substr(0, 5) != "HTTP/") return std::nullopt;
-    size_t i = 5;
-    const auto digits = [&] {
-        const size_t start = i;
-        while (i < line.size() && isDigit(line[i])) ++i;
-        return i > start;
-    };
-    if (!digits() || i >= line.size() || line[i++] != '.' || !digits()) return std::nullopt;
-    if (line.size() < i + 4 || line[i] != ' ' || !isDigit(line[i + 1]) || !isDigit(line[i + 2]) ||
-        !isDigit(line[i + 3]))
-        return std::nullopt;
-    const std::string_view code = line.substr(i + 1, 3);
-    const std::string_view rest = line.substr(i + 4);
-    if (!rest.empty() && rest[0] != ' ') return std::nullopt;
-    for (unsigned char c : rest)
-        if (isControl(c) && c != '\t') return std::nullopt;
+    if (readStatusLine(line, true) != LineRead::Whole) return std::nullopt;
+    const size_t codeAt = line.find(' ') + 1;
+    const std::string_view code = line.substr(codeAt, 3);
+    const std::string_view rest = line.substr(codeAt + 3);
     return std::pair{(code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0'), shown(code) + shown(rest)};
 }
 
@@ -154,9 +177,7 @@ std::wstring merged(const AddressParts& base, const std::wstring& path) {
 }  // namespace
 
 bool canBeginReply(std::string_view received) {
-    constexpr std::string_view kStart = "HTTP/";
-    if (received.substr(0, kStart.size()) != kStart.substr(0, std::min(received.size(), kStart.size()))) return false;
-    if (received.find('\n') == std::string_view::npos) return true;
+    if (received.find('\n') == std::string_view::npos) return readStatusLine(received, false) != LineRead::Bad;
     return statusOf(statusLine(received)).has_value();
 }
 

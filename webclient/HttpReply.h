@@ -25,13 +25,16 @@ constexpr int16_t BadEncoding = 20009;     // a Transfer-Encoding other than ide
 constexpr int16_t HeaderTooLarge = 20010;
 constexpr int16_t BodyTooLarge = 20011;
 constexpr int16_t BadAddress = 20012;      // a redirect that cannot be followed safely
+constexpr int16_t IncompleteHead = 20013;  // the connection closed before the reply head ended
 
-constexpr bool isOwn(int number) { return number >= TooManyRedirects && number <= BadAddress; }
+constexpr bool isOwn(int number) { return number >= TooManyRedirects && number <= IncompleteHead; }
 
 // The network ended the transfer: no connection or no answer in time, or the
-// peer closed it before the whole file came. The server is not to blame.
+// peer closed it before the whole reply came, at whatever stage: before its
+// first byte, inside its head or inside its body. The server is not to blame.
 constexpr bool isNetworkFailure(int number) {
-    return number == IncompleteBody || number == ConnectTimedOut || number == ServerSilent || number == TooSlow;
+    return number == IncompleteHead || number == IncompleteBody || number == ConnectTimedOut ||
+           number == ServerSilent || number == TooSlow;
 }
 
 // The server answered, but with no file: a status, a head, a size or a
@@ -51,7 +54,8 @@ struct ReplyHead {
 };
 
 // False as soon as the bytes received so far cannot begin an HTTP status line,
-// so that a reply of another kind is refused without waiting for its end.
+// so that a reply of another kind is refused without waiting for its end: a
+// status line still on its way is read as far as it has come.
 bool canBeginReply(std::string_view received);
 
 bool isRedirectStatus(int status);

@@ -10,8 +10,6 @@ namespace {
 
 constexpr size_t kOpen = std::wstring_view::npos;  // a construct whose end has not arrived
 
-bool isXmlSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
-
 bool startsAt(std::wstring_view text, size_t at, std::wstring_view prefix) {
     return text.substr(at, prefix.size()) == prefix;
 }
@@ -84,10 +82,28 @@ XmlOutline outlineXml(std::wstring_view text) {
         if (end == kOpen) return outline;
         at = end;
         outline.rootClosed = rootStarted && depth == 0;
+        if (outline.rootClosed) outline.rootClosingTag = text.substr(open, end - open);
     }
-    const std::wstring_view rest = text.substr(at);
-    outline.onlySpaceAfterRoot = std::all_of(rest.begin(), rest.end(), isXmlSpace);
+    const size_t rest = pastMisc(text, at);
+    outline.onlyMiscAfterRoot = rest == text.size();
+    // What has come of a comment or processing instruction is not stray yet.
+    if (rest != kOpen && rest < text.size()) {
+        const std::wstring_view next = text.substr(rest);
+        const auto mayBegin = [next](std::wstring_view opening) { return opening.starts_with(next); };
+        outline.strayAfterRoot = !mayBegin(L"<!--") && !mayBegin(L"<?");
+    }
     return outline;
+}
+
+size_t pastMisc(std::wstring_view text, size_t from) {
+    for (size_t at = from;;) {
+        at = text.find_first_not_of(L" \t\r\n", at);
+        if (at == kOpen) return text.size();
+        const bool comment = startsAt(text, at, L"<!--");
+        if (!comment && !startsAt(text, at, L"<?")) return at;
+        at = comment ? pastText(text, at + 4, L"-->") : pastText(text, at + 2, L"?>");
+        if (at == kOpen) return kOpen;
+    }
 }
 
 }  // namespace vorlane

@@ -11,6 +11,7 @@
 #include "tests/webclient/ApiFixture.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
+#include "ui/frmSlideMessage.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -181,14 +182,24 @@ TEST_F(Framing, EveryFormOfAWholeReplyIsRead) {
         "%C3%83%C2%A9" +
         toAnsi(URLEncode(L"</friendly></gallery>\n<gallery><friendly>Nature</friendly></gallery></galleries>")) +
         "+%0D%0A%09%0A";
+    const auto custom = [](const wchar_t* text) { return "&body=" + toAnsi(URLEncode(text)); };
     for (const auto& [fault, params] :
          {std::pair<const char*, std::string>{"crlf", ""}, {"xml_decl", ""}, {"lf_head", ""},
-          {"foreign", "&header=response-from:%20QXAPI%20"}, {"custom", "&body=" + body}}) {
-        SCOPED_TRACE(fault);
+          {"foreign", "&header=response-from:%20QXAPI%20"},
+          // The root on one line or many, closed by its end tag (blanks before
+          // its ">" too) or as an empty element, comments after it.
+          {"custom", custom(L"<galleries>\n<gallery><friendly>A</friendly></gallery>\n</galleries >\n")},
+          {"custom",
+           custom(L"<?xml version=\"1.0\"?><galleries><gallery><friendly>A</friendly></gallery></galleries\r\n>")},
+          {"custom", custom(L"<galleries/>")},
+          {"custom", custom(L"<!-- none -->\r\n<galleries count=\"0\"\r\n/>\r\n<!-- cached -->\r\n<?done?>\r\n")},
+          {"custom", "&body=" + body}}) {
+        SCOPED_TRACE(params);
         galleries.clear();
+        galleries.add(L"Stale");
         service.fault(fault, params);
         ASSERT_TRUE(requestGalleries());
-        ASSERT_TRUE(waitFor([&] { return galleriesArrived(); }));
+        ASSERT_TRUE(waitFor([&] { return !galleries.contains(L"Stale"); }));
     }
     EXPECT_EQ(galleries.item(L"Caf\u00E9"), Galleries::Entry{L"Caf\u00E9"});
     EXPECT_FALSE(notice());
@@ -220,14 +231,25 @@ TEST_F(Framing, ForeignReplyIsAnnouncedHoldsTheRotationAndIsStillParsed) {
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 
-TEST_F(Framing, ReplyWithOneLineIsUnexpected) {
-    service.fault("custom", "&body=%3Cauth%2F%3E%0A%0A");
-    ASSERT_TRUE(requestGalleries());
-    ASSERT_TRUE(waitFor([&] { return notice().has_value(); }));
-    const auto shown = notice();
-    EXPECT_EQ(shown->title, L"Vorlane - Network Error");
-    EXPECT_NE(shown->text.find(L"responded in an unexpected way"), std::wstring::npos);
-    EXPECT_TRUE(gTimerFunctions->rotationHeld);
+// What the service sends that is no whole document: told at its connection's
+// end (one line), or at once (text, more after the root, another name's end).
+TEST_F(Framing, AReplyThatIsNoWholeDocumentIsUnexpected) {
+    for (const wchar_t* body : {L"<auth>\n\n", L"Service unavailable\n", L"<auth></auth><x/>", L"<auth></token>",
+                                L"<!DOCTYPE auth>\n<auth/>\n"}) {
+        SCOPED_TRACE(body);
+        service.fault("custom", "&body=" + toAnsi(URLEncode(body)));
+        ASSERT_TRUE(requestGalleries());
+        ASSERT_TRUE(waitFor([&] { return notice().has_value() && !gTimerFunctions->Active_SockTimeout; }));
+        const auto shown = notice();
+        EXPECT_EQ(shown->title, L"Vorlane - Network Error");
+        EXPECT_NE(shown->text.find(L"responded in an unexpected way"), std::wstring::npos);
+        EXPECT_TRUE(gTimerFunctions->rotationHeld);
+        EXPECT_FALSE(gQXAPI->apiNetworkOutage);
+        ui::formInstance<ui::FrmSlideMessage>().Unload();
+        // The service's next good answer ends the trouble: the next row is told again.
+        ASSERT_TRUE(requestGalleries());
+        ASSERT_TRUE(waitFor([] { return !gTimerFunctions->rotationHeld; }));
+    }
     EXPECT_TRUE(ui::frmMain().tmrMain.Enabled());
 }
 

@@ -210,14 +210,14 @@ TEST_F(Session, FatalApiErrorHoldsTheRotation) {
 TEST_F(Session, EveryNoticeThatHoldsTheRotationLeavesAWayBack) {
     logIn();
     changeIntervalSeconds = 3600;
-    for (const auto& [fault, params] : {std::pair{"foreign", ""}, {"custom", "&body=%3Cauth%2F%3E%0A%0A"},
+    for (const auto& [fault, params] : {std::pair{"foreign", ""}, {"custom", "&body=%3Cauth%3E%0A%0A"},
                                         {"api_error", "&number=950"}, {"api_error", "&number=951"}}) {
         SCOPED_TRACE(fault + std::string(params));
         ASSERT_TRUE(waitFor([] { return !gTimerFunctions->Active_SockTimeout; }));
         secondsSinceChange = 0;
         service.fault(fault, params);
         askForGalleries();
-        // Held, with the retry armed, and the exchange over (the one-line reply ends in an outage).
+        // Held, with the retry armed, and the exchange over.
         ASSERT_TRUE(waitFor([] {
             return gTimerFunctions->rotationHeld && gTimerFunctions->Active_NetworkRetry &&
                    gQXAPI->socket().State() == StateClosed;

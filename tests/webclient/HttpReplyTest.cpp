@@ -98,7 +98,8 @@ TEST(ReplyStart, OtherRepliesAreRefusedAtTheirFirstBytes) {
     for (const char* start :
          {"", "H", "HTTP/", "HTTP/1.0 200", "HTTP/1.0 200 OK\r", "HTTP/1.0 200 OK\r\nX", "HTTP/1.0 200 OK\nX"})
         EXPECT_TRUE(canBeginReply(start)) << start;
-    for (const char* start : {"<", "HTTP 200", "http/1.0 200 OK", "HTTP/1.0 200 OK\r\r\nX", "HTTP/1.0 20 OK\r\n"})
+    for (const char* start : {"<", "HTTP 200", "http/1.0 200 OK", "HTTP/1.0 200 OK\r\r\nX", "HTTP/1.0 20 OK\r\n",
+                              "HTTP/x", "HTTP/1.0 2000", "HTTP/1.0 2OO", "HTTP/1.0 200OK", "HTTP/1.0 200 OK\rX"})
         EXPECT_FALSE(canBeginReply(start)) << start;
 }
 

@@ -116,6 +116,7 @@ TEST(XmlOutline, TheRootClosesOnlyOutsideCDataCommentsAndQuotedValues) {
         {L"<a>\n<b t='</a>'>\n</a>", false, false},
         {L"<a>\n<b t='>'/>\n</a>", true, false},
         {L"<a>\n</a>\n<a>\n</a>\n", false, false},
+        {L"<a/>\n<!-- <b> -->\n<?pi?>\n", true, false},
         {L"<a>\n<b>\n</a>", false, false},
         {L"<a>\n</a", false, false},
         {L"<!DOCTYPE a [<!ENTITY e \"]>\">]>\n<a>\n</a>", true, true},

@@ -159,7 +159,9 @@ def plan_for(fault, response, request, keep_open):
     elif name == "close_before_header":
         plan.data = head[:number(p, "bytes", len(head) - 2, int)]
     elif name == "reset":
-        plan.data = head + response.body[:number(p, "after", len(response.body) // 2, int)]
+        # RST after the first bytes of the wire (in the head too), or after body bytes.
+        cut = number(p, "bytes", 0, int) if "bytes" in p else len(head) + number(p, "after", len(response.body) // 2, int)
+        plan.data = plan.data[:cut]
         plan.end = "reset"
     elif name == "hang":
         plan.hold = number(p, "seconds", 15)
