@@ -23,9 +23,9 @@ bool isHeld(DWORD error) {
            error == ERROR_DIR_NOT_EMPTY;
 }
 
-// Removes what stands at a place that held nothing: a file of its own (a link's
-// delete would reach the file it leads to), or an empty folder.
-bool removePlace(const std::wstring& place) {
+}  // namespace
+
+bool removeAddedPlace(const std::wstring& place) {
     const std::wstring path = sideFilePath(place);
     if (isMissing(path)) return true;
     if (isFolder(path))
@@ -34,8 +34,6 @@ bool removePlace(const std::wstring& place) {
     if (slash == std::wstring::npos || !isFileOfItsOwn(place.substr(0, slash), place.substr(slash + 1))) return false;
     return deleteWhenFree(path);
 }
-
-}  // namespace
 
 bool deleteWhenFree(const std::wstring& path) {
     return retryWhileHeld([&] { return DeleteFileW(path.c_str()) != 0; });
@@ -70,7 +68,7 @@ bool putPlaceBack(const std::wstring& place, const std::wstring& sideFile, SideK
         return retryWhileHeld(
             [&] { return MoveFileExW(sideFile.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0; });
     }
-    if (!removePlace(place)) return false;
+    if (!removeAddedPlace(place)) return false;
     deleteWhenFree(sideFile);
     return true;
 }

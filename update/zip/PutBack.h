@@ -26,6 +26,11 @@ bool deleteWhenFree(const std::wstring& path);
 bool isMissing(const std::wstring& path);
 bool isFolder(const std::wstring& path);
 
+// Removes what stands at a place that held nothing, tried again while it is
+// held: a file of its own (a link's delete would reach the file it leads to),
+// or an empty folder. True when nothing is left there.
+bool removeAddedPlace(const std::wstring& place);
+
 // Puts place (a full path) back as its side file says it was: an old copy is
 // moved over whatever is there; for a place that held nothing (kAdded) the
 // file there is deleted, or the folder there removed when it is empty, and

@@ -69,27 +69,14 @@ void StagedFolder::makeLevels(const std::wstring& folder) {
         if (parentEnd != std::wstring::npos && parentEnd > 0 && folder[parentEnd - 1] != L':' &&
             folder[parentEnd - 1] != L'\\')
             makeLevels(folder.substr(0, parentEnd));
-        // Below the root, the mark comes first: a run ended before its undo
-        // is done leaves no folder the next one does not know to remove.
-        const std::wstring folderMark = folder.size() > root_.size() ? mark(folder, "the folder") : L"";
-        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
-            const DWORD error = GetLastError();
-            if (!folderMark.empty()) DeleteFileW(folderMark.c_str());
-            diskFailure("cannot make the folder", folder, error);
-        }
-        madeFolders_.push_back({folder, folderMark});
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) diskFailure("cannot make the folder", folder);
+        madeFolders_.push_back(folder);
     }
     knownFolders_.insert(folder);
 }
 
 std::wstring StagedFolder::sideName(const std::wstring& target, const wchar_t* kind) {
     return sideFilePath(target + L"." + run_ + L"-" + std::to_wstring(++counter_) + kind);
-}
-
-std::wstring StagedFolder::mark(const std::wstring& place, const char* what) {
-    const std::optional<std::wstring> made = makeSideFile(place, run_, SideKind::kAdded);
-    if (!made) diskFailure(std::string("cannot mark ") + what, place);
-    return *made;
 }
 
 void StagedFolder::beginFile(const std::wstring& relative) {
@@ -143,9 +130,6 @@ void StagedFolder::putInPlace(StagedFile& file) {
     if (oldAttributes != INVALID_FILE_ATTRIBUTES) {
         if (!moveWhenFree(file.target, file.backup)) diskFailure("cannot replace", file.target);
         file.oldMovedAside = true;
-    } else {
-        file.backup = mark(file.target, "the place of");
-        file.marked = true;
     }
     if (!moveWhenFree(file.temporary, file.target)) diskFailure("cannot replace", file.target);
     file.newMovedIn = true;
@@ -162,13 +146,10 @@ void StagedFolder::commit() {
     }
     committed_ = true;
     for (const StagedFile& file : files_) {
-        if (file.marked) deleteWhenFree(file.backup);
         // A program that still runs (this one, being replaced) goes at the next restart.
         if (file.oldMovedAside && !deleteSideFile(file.backup))
             MoveFileExW(file.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
-    for (const MadeFolder& folder : madeFolders_)
-        if (!folder.mark.empty()) deleteWhenFree(folder.mark);
 }
 
 // The new copies that never moved in go last: while old copies are being put
@@ -185,30 +166,34 @@ void StagedFolder::undo() {
 }
 
 void StagedFolder::putBack(const StagedFile& file) {
-    bool restored = true;
-    if (file.oldMovedAside || (file.marked && file.newMovedIn))
-        restored = putPlaceBack(file.target, file.backup, file.oldMovedAside ? SideKind::kOld : SideKind::kAdded);
-    else if (file.marked)
-        deleteWhenFree(file.backup);
-    if (!restored) notPutBack(file.target, file.oldMovedAside ? file.backup : L"", false);
+    if (file.oldMovedAside) {
+        if (!putPlaceBack(file.target, file.backup, SideKind::kOld)) notPutBack(file.target, file.backup, false);
+    } else if (file.newMovedIn && !removeAddedPlace(file.target)) {
+        markAdded(file.target);
+        notPutBack(file.target, L"", false);
+    }
 }
 
-// Deepest first. A folder that still holds a place not put back stays with
-// its mark, for the next run to remove after what it holds: it is not asked,
-// which would only wait for it.
+// Deepest first. A folder that still holds a place not put back is left, for
+// the next run to remove after what it holds: it is not asked, which would
+// only wait for it. The root and the levels above it are marked for no one.
 void StagedFolder::removeMadeFolders() {
     for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) {
-        const std::wstring inside = it->path + L"\\";
-        if (std::any_of(notRestored_.begin(), notRestored_.end(),
-                        [&](const NotRestored& kept) { return kept.place.starts_with(inside); }))
-            continue;
-        if (it->mark.empty())
-            retryWhileHeld([&] { return RemoveDirectoryW(it->path.c_str()) != 0; });
-        else if (!putPlaceBack(it->path, it->mark, SideKind::kAdded))
-            notPutBack(it->path, L"", true);
+        const std::wstring inside = *it + L"\\";
+        const bool holdsAPlaceLeft = std::any_of(notRestored_.begin(), notRestored_.end(),
+                                                 [&](const NotRestored& kept) { return kept.place.starts_with(inside); });
+        if (!holdsAPlaceLeft && removeAddedPlace(*it)) continue;
+        if (!it->starts_with(root_ + L"\\")) continue;
+        markAdded(*it);
+        if (!holdsAPlaceLeft) notPutBack(*it, L"", true);
     }
     madeFolders_.clear();
 }
+
+// Only a place the undo could not remove is marked as one the run added: the
+// next run removes it. The swap itself writes no marks, so that an install
+// costs no more files than it has members.
+void StagedFolder::markAdded(const std::wstring& place) const { makeSideFile(place, run_, SideKind::kAdded); }
 
 // The place and what stays beside it are left for the next run to put back.
 void StagedFolder::notPutBack(const std::wstring& place, const std::wstring& keptCopy, bool folder) {

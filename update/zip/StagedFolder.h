@@ -11,12 +11,12 @@
 //
 // The files beside the final places are named after them:
 // "<place>.<process>-<number>.new" and ".old", and ".added", an empty mark
-// beside a file or folder that this run put where nothing was. Moving a file
-// aside works even while it runs as a program, so the update engine can
-// replace its own program file; that old copy, or a new one left by a run
-// that was ended half way, is removed by a later run that replaces the same
-// place (an old copy only while a file is in its place: it is never the only
-// copy).
+// beside a file or folder that this run put where nothing was and its undo
+// could not remove. Moving a file aside works even while it runs as a
+// program, so the update engine can replace its own program file; that old
+// copy, or a new one left by a run that was ended half way, is removed by a
+// later run that replaces the same place (an old copy only while a file is in
+// its place: it is never the only copy).
 #pragma once
 
 #include <windows.h>
@@ -75,28 +75,23 @@ private:
     struct StagedFile {
         std::wstring target;
         std::wstring temporary;
-        std::wstring backup;  // the old copy's name, or the mark of a place that held nothing
+        std::wstring backup;  // the old copy's name
         bool oldMovedAside = false;
-        bool marked = false;  // the place held nothing, and its mark is made
         bool newMovedIn = false;
-    };
-    struct MadeFolder {
-        std::wstring path;
-        std::wstring mark;  // beside it, for a folder below the root
     };
 
     void makeLevels(const std::wstring& folder);
     std::wstring sideName(const std::wstring& target, const wchar_t* kind);
-    std::wstring mark(const std::wstring& place, const char* what);
     void putInPlace(StagedFile& file);
     void putBack(const StagedFile& file);
     void removeMadeFolders();
+    void markAdded(const std::wstring& place) const;
     void notPutBack(const std::wstring& place, const std::wstring& keptCopy, bool folder);
 
     std::wstring root_;
     std::wstring run_;  // the process number that names this run's side files
     std::vector<StagedFile> files_;
-    std::vector<MadeFolder> madeFolders_;
+    std::vector<std::wstring> madeFolders_;
     std::unordered_set<std::wstring> knownFolders_;  // there already, or made: not asked again
     std::vector<NotRestored> notRestored_;
     FileHandle open_;
