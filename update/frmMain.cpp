@@ -10,6 +10,7 @@
 #include "update/UpdateError.h"
 #include "update/UpdateText.h"
 #include "update/modZip.h"
+#include "update/zip/PutBack.h"
 #include "update/zip/UnzipRecords.h"
 #include "update/zip/ZipPaths.h"
 
@@ -47,10 +48,11 @@ std::wstring fullPath(const std::wstring& path) {
 bool missingFileError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // True when the archive is gone. One that another program holds open (a
-// scanner reading it) goes when the system next starts; the update is in
-// place all the same, and the program is started again.
+// scanner reading it) is waited for a moment, as the install waits for its
+// files, and else goes when the system next starts; the update is in place
+// all the same, and the program is started again.
 bool deleteArchive(const std::wstring& archive) {
-    if (DeleteFileW(archive.c_str())) return true;
+    if (deleteWhenFree(archive)) return true;
     MoveFileExW(archive.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return false;
 }

@@ -264,6 +264,17 @@ TEST_F(UpdateProgramTest, AnArchiveThatCannotBeDeletedStillRestartsTheProgram) {
     ASSERT_TRUE(update.waitForExit(std::chrono::seconds(20)));
     EXPECT_TRUE(waitForFile(install + L"\\started.txt"));
     EXPECT_EQ(readFile(install + L"\\docs\\readme.txt"), kReadme);
+
+    // Held only for a moment, it goes.
+    held.reset();
+    ASSERT_TRUE(CopyFileW(hostPath(UPDATE_EXE).c_str(), engine.c_str(), FALSE));  // the release replaced it
+    placeArchive(L"update.zip", archiveName);
+    held.reset(CreateFileW(archive().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ChildProcess again(engine, archiveName);
+    Sleep(300);
+    held.reset();
+    ASSERT_TRUE(again.waitForExit(std::chrono::seconds(20)));
+    EXPECT_FALSE(exists(archive()));
 }
 
 
