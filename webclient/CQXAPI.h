@@ -89,8 +89,8 @@ public:
     // an outage to the first reply that carries the service's header and is
     // understood. Every failure that would tell the member asks here first:
     // true outside an episode, and within one only for what the member asked
-    // for (a change, their login); the retry's questions and the schedule's
-    // changes fail silently until the episode ends.
+    // for (a change, their login), once for each request; the retry's
+    // questions and the schedule's changes fail silently until the episode ends.
     bool tellOfTrouble();
 
     // The API connection itself, for the program's own checks (state, buffered bytes).

@@ -264,7 +264,13 @@ void CQXAPI::APIHandleSockError() {
 bool CQXAPI::tellOfTrouble() {
     ++troubles_;
     askAgainInEpisode();
-    return !inEpisode_ || membersExchange_;
+    if (inEpisode_ && !membersExchange_) return false;
+    // The member hears once what became of their request: the rest of its
+    // trouble (a stranger's page that cannot be read either, the connection
+    // it then closes) adds no second notice or box.
+    membersExchange_ = false;
+    if (inFlight_) inFlight_->members = false;
+    return true;
 }
 
 bool CQXAPI::holdRotation() {

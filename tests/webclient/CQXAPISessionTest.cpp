@@ -250,6 +250,7 @@ const Gateway kGateways[] = {
     {"NoServiceHeader", "foreign", "", false, false},
     {"FatalError950", "api_error", "&number=950", false, false},
     {"MemberRotatesNow", "redirect", "", false, true},
+    {"MemberRotatesNowMalformedPage", "portal", "&markup=html", false, true},
     {"SilentStartRedirect", "redirect", "", true, false},
     {"SilentStartMalformedPage", "portal", "&markup=html", true, false},
 };
