@@ -167,12 +167,13 @@ void CQXAPI::showConnectionError() {
 // A login answered by the service with anything but acceptance (refused,
 // unreadable, an error, another root): logged out, with the login window ready
 // for another try. A silent login gets it too, or the program would wait in the
-// tray for good. One answered by something else (a gateway in front of the
-// service) is no answer: the retry logs in again, silently.
+// tray for good. One that met an episode's trouble (a gateway in front of the
+// service, a reply that holds the rotation) is no answer: the retry logs in
+// again, silently, until the service answers as itself.
 void CQXAPI::loginEndedWithoutSession() {
     runTrapped(L"loginEndedWithoutSession", kModule, [&] {
         if (apiLoggedIn) return;
-        if (apiSilent && replyForeign_) {
+        if (apiSilent && inEpisode_) {
             askAgainInEpisode();
             return;
         }
@@ -307,7 +308,6 @@ void CQXAPI::APIUnexpectedResponse() {
 }
 
 void CQXAPI::APIForeignResponse() {
-    replyForeign_ = true;
     if (!holdRotation()) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "

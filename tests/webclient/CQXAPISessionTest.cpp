@@ -253,6 +253,7 @@ const Gateway kGateways[] = {
     {"MemberRotatesNowMalformedPage", "portal", "&markup=html", false, true},
     {"SilentStartRedirect", "redirect", "", true, false},
     {"SilentStartMalformedPage", "portal", "&markup=html", true, false},
+    {"SilentStartFatalError950", "api_error", "&number=950", true, false},
 };
 
 class GatewayThatStays : public Session, public ::testing::WithParamInterface<Gateway> {};
