@@ -197,7 +197,6 @@ void CQXAPI::writeRequest(const Request& request) {
     replyIsOneLine_ = false;
     replyPace_.start(replyLimits);
     troublesAtRequest_ = troubles_;
-    replyForeign_ = false;
     gTimerFunctions->Active_SockTimeout = true;  // each request's own ten seconds
 }
 

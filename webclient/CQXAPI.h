@@ -89,8 +89,8 @@ public:
     // an outage to the first reply that carries the service's header and is
     // understood. Every failure that would tell the member asks here first:
     // true outside an episode, and within one only for what the member asked
-    // for (a change, their login); the retry's questions and the schedule's
-    // changes fail silently until the episode ends.
+    // for (a change, their login), once for each request; the retry's
+    // questions and the schedule's changes fail silently until the episode ends.
     bool tellOfTrouble();
 
     // The API connection itself, for the program's own checks (state, buffered bytes).
@@ -197,7 +197,6 @@ private:
     uint64_t troubles_ = 0;                // tellOfTrouble calls
     uint64_t troublesAtRequest_ = 0;       // ... when the request in flight went out
     bool membersExchange_ = false;         // the exchange failing now is the member's own
-    bool replyForeign_ = false;            // the last request's reply lacked the service's header
     bool connectionAnswered_ = false;      // the connection open now has carried a whole reply
     bool connecting_ = false;              // APIConnect is waiting for the connection
     uint64_t closings_ = 0;                // APICloseSock calls, to tell a connect given up

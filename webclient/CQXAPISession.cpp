@@ -167,12 +167,13 @@ void CQXAPI::showConnectionError() {
 // A login answered by the service with anything but acceptance (refused,
 // unreadable, an error, another root): logged out, with the login window ready
 // for another try. A silent login gets it too, or the program would wait in the
-// tray for good. One answered by something else (a gateway in front of the
-// service) is no answer: the retry logs in again, silently.
+// tray for good. One that met an episode's trouble (a gateway in front of the
+// service, a reply that holds the rotation) is no answer: the retry logs in
+// again, silently, until the service answers as itself.
 void CQXAPI::loginEndedWithoutSession() {
     runTrapped(L"loginEndedWithoutSession", kModule, [&] {
         if (apiLoggedIn) return;
-        if (apiSilent && replyForeign_) {
+        if (apiSilent && inEpisode_) {
             askAgainInEpisode();
             return;
         }
@@ -264,7 +265,13 @@ void CQXAPI::APIHandleSockError() {
 bool CQXAPI::tellOfTrouble() {
     ++troubles_;
     askAgainInEpisode();
-    return !inEpisode_ || membersExchange_;
+    if (inEpisode_ && !membersExchange_) return false;
+    // The member hears once what became of their request: the rest of its
+    // trouble (a stranger's page that cannot be read either, the connection
+    // it then closes) adds no second notice or box.
+    membersExchange_ = false;
+    if (inFlight_) inFlight_->members = false;
+    return true;
 }
 
 bool CQXAPI::holdRotation() {
@@ -301,7 +308,6 @@ void CQXAPI::APIUnexpectedResponse() {
 }
 
 void CQXAPI::APIForeignResponse() {
-    replyForeign_ = true;
     if (!holdRotation()) return;
     ui::showNotice(L"Vorlane - Network Error",
                L"Vorlane received a response from a source other than Quorvex.  This is usually caused by a "

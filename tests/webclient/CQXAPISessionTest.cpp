@@ -250,8 +250,10 @@ const Gateway kGateways[] = {
     {"NoServiceHeader", "foreign", "", false, false},
     {"FatalError950", "api_error", "&number=950", false, false},
     {"MemberRotatesNow", "redirect", "", false, true},
+    {"MemberRotatesNowMalformedPage", "portal", "&markup=html", false, true},
     {"SilentStartRedirect", "redirect", "", true, false},
     {"SilentStartMalformedPage", "portal", "&markup=html", true, false},
+    {"SilentStartFatalError950", "api_error", "&number=950", true, false},
 };
 
 class GatewayThatStays : public Session, public ::testing::WithParamInterface<Gateway> {};
