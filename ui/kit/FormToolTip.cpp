@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "core/Handles.h"
 #include "ui/kit/PaintGuards.h"
 #include "ui/kit/Skin.h"
 
@@ -54,9 +53,8 @@ int lineWidth(HWND form, UINT dpi) {
 // has no blanks to wrap at: each line is broken after its last blank or slash
 // where that keeps at least half of it, else after as many characters as fit.
 std::wstring inLines(HWND tip, const std::wstring& text, int width) {
-    const MemoryDCHandle dc(CreateCompatibleDC(nullptr));
     const auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(tip, WM_GETFONT, 0, 0));
-    const SelectedObject selection(dc.get(), font ? font : GetStockObject(DEFAULT_GUI_FONT));
+    const MeasuringDC dc(font ? font : GetStockObject(DEFAULT_GUI_FONT));
     std::wstring lines;
     for (std::wstring_view rest = text; !rest.empty();) {
         int fit = 0;

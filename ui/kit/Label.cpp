@@ -35,17 +35,6 @@ namespace {
 constexpr UINT kLabelFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
 constexpr UINT kOneLineFormat = DT_SINGLELINE | DT_NOPREFIX;
 
-// A memory device context with the label font selected, for measuring.
-class MeasuringDC {
-public:
-    MeasuringDC(FontRole font, UINT dpi) : dc_(CreateCompatibleDC(nullptr)), font_(dc_.get(), skinFont(font, dpi)) {}
-    HDC get() const { return dc_.get(); }
-
-private:
-    MemoryDCHandle dc_;
-    SelectedObject font_;
-};
-
 // text on one line, ellipsized as format says to width when it is wider.
 std::wstring ellipsized(HDC dc, const std::wstring& text, int width, UINT format) {
     std::wstring buffer = text + std::wstring(5, L'\0');  // room for the ellipsis and the NUL
@@ -70,7 +59,7 @@ void Label::paint(HDC dc, const RECT& rect, UINT dpi) const {
 }
 
 SIZE Label::textSize(const std::wstring& text, UINT dpi) const {
-    const MeasuringDC dc(font_, dpi);
+    const MeasuringDC dc(skinFont(font_, dpi));
     RECT box{0, 0, widthAt(dpi), 0};
     const UINT format = ellipsis_ == Ellipsis::None ? kLabelFormat : kOneLineFormat;
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
@@ -86,7 +75,7 @@ void Label::setEllipsis(Ellipsis ellipsis) {
 
 std::wstring Label::shownText(UINT dpi) const {
     if (ellipsis_ == Ellipsis::None) return caption_;
-    const MeasuringDC dc(font_, dpi);
+    const MeasuringDC dc(skinFont(font_, dpi));
     return ellipsizedCaption(dc.get(), dpi);
 }
 

@@ -1,5 +1,6 @@
-// Scope guards for painting: a window's paint, an object selected into a DC and
-// an off-screen buffer, each given back however the painting ends.
+// Scope guards for painting and measuring: a window's paint, an object selected
+// into a DC, a DC to measure text in and an off-screen buffer, each given back
+// however the painting ends.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +43,17 @@ public:
 private:
     HDC dc_;
     HGDIOBJ replaced_;
+};
+
+// A memory DC with a font selected, for measuring text.
+class MeasuringDC {
+public:
+    explicit MeasuringDC(HGDIOBJ font) : dc_(CreateCompatibleDC(nullptr)), font_(dc_.get(), font) {}
+    HDC get() const { return dc_.get(); }
+
+private:
+    MemoryDCHandle dc_;
+    SelectedObject font_;
 };
 
 // A memory DC with a bitmap of the target's kind, to paint into first and show

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/Handles.h"
+#include "update/FileTests.h"
 #include "update/zip/FinalPath.h"
 
 namespace vorlane::updater {
@@ -44,10 +45,7 @@ bool isMissing(const std::wstring& path) {
            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
 }
 
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(sideFilePath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool isFolder(const std::wstring& path) { return dirExists(sideFilePath(path)); }
 
 bool retryWhileHeld(const std::function<bool()>& attempt) {
     const ULONGLONG deadline = GetTickCount64() + kHeldPatience;
